@@ -1,5 +1,6 @@
 #include "device/driver_binding.h"
 
+#include <mutex>
 #include <new>
 #include <shared_mutex>
 #include <utility>
