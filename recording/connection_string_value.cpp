@@ -4,7 +4,9 @@ namespace qelto {
 namespace {
 
 // Blanks and control characters; the provider trims them around an unquoted value.
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
 
 bool NeedsQuotes(std::string_view value) {
   if (value.empty()) return false;

@@ -1,6 +1,7 @@
 #include "recording/server_config.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "recording/connection_string_value.h"
@@ -18,7 +19,9 @@ constexpr std::size_t kUserLine = 4;
 constexpr std::size_t kPasswordLine = 5;
 constexpr std::size_t kBranchLine = 9;
 
-bool SelectsLogin(std::string_view authenticationLine) { return authenticationLine == "1"; }
+bool SelectsLogin(std::string_view authenticationLine) {
+  return authenticationLine == "1";
+}
 
 // The lines are needed in this order: database, server, authentication switch, password (login
 // only), user. The first of them that is missing is the one reported.

@@ -25,7 +25,9 @@ int DayOfYear(const LocalDateTime& moment) {
   return days;
 }
 
-bool HasSolarLeapDay(int gregorianYear) { return (gregorianYear - 1981) % 4 == 0; }
+bool HasSolarLeapDay(int gregorianYear) {
+  return (gregorianYear - 1981) % 4 == 0;
+}
 
 std::string TwoDigits(int value) {
   std::string text = std::to_string(value);

@@ -1,0 +1,120 @@
+#include "ui/posix/posix_log_files.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "support/fake_clock.h"
+#include "support/temp_dir.h"
+#include "ui/activity_log.h"
+
+namespace qelto {
+namespace {
+
+using testing_support::FakeClock;
+using testing_support::TempDir;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Sparse files, so a 4 GiB log costs nothing.
+void MakeFileOfSize(const std::string& path, std::int64_t size) {
+  { std::ofstream(path, std::ios::binary) << "old"; }
+  std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size));
+}
+
+class RealLogFile : public testing::Test {
+ protected:
+  std::string Path() const { return dir.File("log.txt"); }
+  void OpenAndStart() {
+    log.Open();
+    log.WriteLog("Application Started!");
+  }
+  TempDir dir;
+  PosixLogFiles files;
+  FakeClock clock;
+  ActivityLog log{files, clock, dir.File("log.txt")};
+};
+
+TEST_F(RealLogFile, MissingLogIsCreated) {
+  EXPECT_EQ(files.FileSizeOf(Path()), -1);
+  OpenAndStart();
+  EXPECT_EQ(ReadAll(Path()), "2026-12-07 23:05:12 - Application Started!\r\n");
+}
+
+TEST_F(RealLogFile, LogOfExactlyTheLimitIsKept) {
+  MakeFileOfSize(Path(), kLogSizeLimit);
+  OpenAndStart();
+  EXPECT_EQ(files.FileSizeOf(Path()), kLogSizeLimit + 44);
+}
+
+TEST_F(RealLogFile, LogAboveTheLimitIsEmptied) {
+  for (const std::int64_t size : {kLogSizeLimit + 1, std::int64_t{1} << 32}) {
+    MakeFileOfSize(Path(), size);
+    log.Open();
+    log.WriteLog("Application Started!");
+    log.Close();
+    EXPECT_EQ(ReadAll(Path()), "2026-12-07 23:05:12 - Application Started!\r\n") << size;
+  }
+}
+
+TEST_F(RealLogFile, DirectoryInTheWayTurnsLoggingOff) {
+  std::filesystem::create_directory(Path());
+  EXPECT_GT(files.FileSizeOf(Path()), 0);
+  OpenAndStart();
+  EXPECT_FALSE(log.IsOpen());
+}
+
+TEST_F(RealLogFile, ReadOnlyLogTurnsLoggingOff) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes to read-only files";
+  MakeFileOfSize(Path(), 3);
+  chmod(Path().c_str(), 0444);
+  OpenAndStart();
+  EXPECT_FALSE(log.IsOpen());
+}
+
+TEST_F(RealLogFile, LinesFromTwoThreadsArriveWhole) {
+  constexpr int kLinesPerThread = 20000;
+  OpenAndStart();
+  auto writer = [this](char tag) {
+    for (int i = 0; i < kLinesPerThread; ++i) {
+      log.WriteLog(std::string(1, tag) + std::to_string(i) +
+                   std::string(static_cast<std::size_t>(i % 97), tag));
+    }
+  };
+  std::thread a(writer, 'a'), b(writer, 'b');
+  a.join();
+  b.join();
+  log.Close();
+
+  std::istringstream lines(ReadAll(Path()));
+  std::string line;
+  std::getline(lines, line);  // "Application Started!"
+  std::map<char, int> next{{'a', 0}, {'b', 0}};
+  const std::string stamp = "2026-12-07 23:05:12 - ";
+  while (std::getline(lines, line)) {
+    ASSERT_EQ(line.substr(0, stamp.size()), stamp);
+    ASSERT_EQ(line.back(), '\r');
+    const std::string msg = line.substr(stamp.size(), line.size() - stamp.size() - 1);
+    const char tag = msg.at(0);
+    const int i = next.at(tag)++;
+    ASSERT_EQ(msg, std::string(1, tag) + std::to_string(i) +
+                       std::string(static_cast<std::size_t>(i % 97), tag));
+  }
+  EXPECT_EQ(next['a'], kLinesPerThread);
+  EXPECT_EQ(next['b'], kLinesPerThread);
+}
+
+}  // namespace
+}  // namespace qelto
