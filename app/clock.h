@@ -26,6 +26,8 @@ class Clock {
 };
 
 // How long has passed from `since` to `now`, correct across the wrap of the tick counter.
-constexpr std::uint32_t TicksSince(std::uint32_t now, std::uint32_t since) { return now - since; }
+constexpr std::uint32_t TicksSince(std::uint32_t now, std::uint32_t since) {
+  return now - since;
+}
 
 }  // namespace qelto

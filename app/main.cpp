@@ -1,0 +1,61 @@
+// qelto-callerid: records every incoming call reported by the caller-ID driver into the shop's
+// database, and shows the state of the database and the devices in the tray.
+
+#include <QApplication>
+#include <QObject>
+
+#include "app/posix/executable_path.h"
+#include "app/posix/instance_lock.h"
+#include "app/posix/system_clock.h"
+#include "app/qt/main_window.h"
+#include "app/qt/signal_bridge.h"
+#include "app/qt/startup_box.h"
+#include "app/startup.h"
+#include "app/texts.h"
+#include "device/driver_binding.h"
+#include "device/posix/dl_library_loader.h"
+#include "ui/posix/posix_log_files.h"
+
+namespace {
+
+// A termination signal during start-up closes the open box, which ends the process.
+void CloseModalWindows() {
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (!modal->close()) break;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Program initialisation: the driver is bound before anything else exists.
+  qelto::DriverBinding driver;
+  qelto::DlLibraryLoader loader(qelto::ExecutableDirectory());
+  driver.Load(loader);
+
+  qelto::UseOffscreenPlatformWithoutDisplay();
+  QApplication app(argc, argv);
+  QApplication::setApplicationDisplayName(QString::fromUtf8(qelto::kApplicationTitle));
+  QApplication::setQuitOnLastWindowClosed(false);
+  qelto::SignalBridge terminationSignals;
+  auto startupConnection =
+      QObject::connect(&terminationSignals, &qelto::SignalBridge::terminationRequested, &app,
+                       [] { CloseModalWindows(); });
+
+  qelto::InstanceLock instanceLock(qelto::InstanceLock::DefaultPath());
+  const qelto::StartupVerdict verdict = qelto::CheckStartup(driver, instanceLock);
+  if (const char* text = qelto::StartupBoxText(verdict)) {
+    qelto::ShowStartupBox(text, loader.LastError());
+    return 0;
+  }
+  if (verdict == qelto::StartupVerdict::kAlreadyRunning) return 0;
+
+  qelto::SystemClock clock;
+  qelto::PosixLogFiles logFiles;
+  qelto::MainWindow window(driver, clock, logFiles);
+  QObject::disconnect(startupConnection);
+  QObject::connect(&terminationSignals, &qelto::SignalBridge::terminationRequested, &window,
+                   &qelto::MainWindow::CloseFromOutside);
+  QApplication::exec();
+  return 0;
+}

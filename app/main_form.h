@@ -1,0 +1,72 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/clock.h"
+#include "app/form_host.h"
+#include "recording/call_queue.h"
+#include "ui/activity_log.h"
+
+namespace qelto {
+
+class DriverBinding;
+
+// The main window object: owns the recorder's run-time state and carries the handlers of its
+// start-up, shutdown, driver events and timer. The window itself is never shown; the toolkit's
+// side of it is the `FormHost`.
+//
+// Threads: `OnDeviceEvent` runs on the driver's thread. It touches only `CallQueue` (under its
+// lock), the log (which serialises its lines) and the three device counters (atomic words).
+// Everything else runs on the user-interface thread.
+class TMAIN_FRM {
+ public:
+  TMAIN_FRM(FormHost& host, DriverBinding& driver, const Clock& clock, LogFiles& logFiles);
+  TMAIN_FRM(const TMAIN_FRM&) = delete;
+  TMAIN_FRM& operator=(const TMAIN_FRM&) = delete;
+
+  // Creation: log opened, settings read, driver handler installed, timer enabled.
+  void FormCreate();
+  // Shutdown; runs once, whichever way the recorder is closed.
+  void FormClose();
+  // One tick of the 500 ms timer.
+  void Timer1Timer();
+  // Every driver event, on the driver's thread.
+  void OnDeviceEvent(std::int32_t code, std::u16string_view text);
+  // The hidden test button: queues a call on line 3 from 123456.
+  void Button1Click();
+  void WriteLog(std::string_view message) { log_.WriteLog(message); }
+
+  bool Closed() const { return closed_; }
+  LockedCallQueue& Queue() { return CallQueue; }
+  std::int32_t DeviceCount() const { return DeviceCount_.load(); }
+  std::int32_t MaxDeviceCount() const { return MaxDeviceCount_.load(); }
+  std::uint32_t LastDeviceTick() const { return LastDeviceTick_.load(); }
+
+ private:
+  bool LoadServerConfig();
+  void OnStatusEvent(std::u16string_view text);
+  void RaiseMaxDeviceCount(std::int32_t count);
+
+  FormHost& host_;
+  DriverBinding& driver_;
+  const Clock& clock_;
+
+  LockedCallQueue CallQueue;
+  ActivityLog log_;  // the log stream
+  std::atomic<std::int32_t> BlinkCount{0};
+  std::atomic<std::int32_t> MaxDeviceCount_{0};
+  std::atomic<std::int32_t> DeviceCount_{0};
+  std::atomic<std::uint32_t> LastDeviceTick_{0};
+  std::uint32_t LastConnectTick = 0;
+  std::int32_t ConnectAttempts = 0;
+  bool DbConnected = false;
+
+  // Set first thing at shutdown; driver events arriving from then on are ignored.
+  std::atomic<bool> closing_{false};
+  bool closed_ = false;
+};
+
+}  // namespace qelto

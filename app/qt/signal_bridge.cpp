@@ -1,0 +1,59 @@
+#include "app/qt/signal_bridge.h"
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace qelto {
+namespace {
+
+// The write end must be reachable from the signal handler, which takes no context: this is the
+// one piece of process-wide state the bridge needs.
+volatile sig_atomic_t signalWriteFd = -1;
+int signalReadFd = -1;
+
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void OnTerminationSignal(int signalNumber) {
+  const int savedErrno = errno;
+  const auto byte = static_cast<unsigned char>(signalNumber);
+  if (signalWriteFd >= 0) (void)!::write(signalWriteFd, &byte, 1);
+  errno = savedErrno;
+}
+
+}  // namespace
+
+SignalBridge::SignalBridge() {
+  int fds[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0) return;
+  signalWriteFd = fds[0];
+  signalReadFd = fds[1];
+  notifier_ = std::make_unique<QSocketNotifier>(signalReadFd, QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, &SignalBridge::Drain);
+
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (const int number : kSignals) ::sigaction(number, &action, nullptr);
+}
+
+SignalBridge::~SignalBridge() {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  for (const int number : kSignals) ::sigaction(number, &action, nullptr);
+  notifier_.reset();
+  if (signalReadFd >= 0) ::close(signalReadFd);
+  if (signalWriteFd >= 0) ::close(signalWriteFd);
+  signalReadFd = -1;
+  signalWriteFd = -1;
+}
+
+void SignalBridge::Drain() {
+  unsigned char byte = 0;
+  while (::read(signalReadFd, &byte, 1) == 1) emit terminationRequested(byte);
+}
+
+}  // namespace qelto

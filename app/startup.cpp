@@ -1,0 +1,28 @@
+#include "app/startup.h"
+
+#include "app/instance_guard.h"
+#include "app/texts.h"
+#include "device/driver_binding.h"
+#include "device/driver_info.h"
+
+namespace qelto {
+
+StartupVerdict CheckStartup(const DriverBinding& driver, InstanceGuard& guard) {
+  if (!driver.DriverReady()) return StartupVerdict::kDriverNotInstalled;
+  if (!CheckDriverVersion(driver, kRequiredDriverVersion)) return StartupVerdict::kDriverOutdated;
+  if (!guard.Acquire()) return StartupVerdict::kAlreadyRunning;
+  return StartupVerdict::kRun;
+}
+
+const char* StartupBoxText(StartupVerdict verdict) {
+  switch (verdict) {
+    case StartupVerdict::kDriverNotInstalled:
+      return kDriverNotInstalledText;
+    case StartupVerdict::kDriverOutdated:
+      return kDriverOutdatedText;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace qelto
