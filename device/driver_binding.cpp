@@ -47,11 +47,13 @@ void DriverBinding::Load(LibraryLoader& loader) {
   registerEvent_ = Resolve<CIDR_RegisterEventFunction>(*library_, "CIDR_RegisterEvent");
   saveLine_ = library_->Symbol("CIDR_SaveLine");
   playLine_ = library_->Symbol("CIDR_PlayLine");
-  ready_ = info_ != nullptr && registerEvent_ != nullptr && saveLine_ != nullptr &&
-           playLine_ != nullptr;
+  ready_ =
+      info_ != nullptr && registerEvent_ != nullptr && saveLine_ != nullptr && playLine_ != nullptr;
 }
 
-const void* DriverBinding::Info() const { return ready_ ? info_() : nullptr; }
+const void* DriverBinding::Info() const {
+  return ready_ ? info_() : nullptr;
+}
 
 std::int32_t DriverBinding::RegisterCallerEvent(std::int32_t value, EventHandler handler) {
   const bool installing = static_cast<bool>(handler);
@@ -64,7 +66,9 @@ std::int32_t DriverBinding::RegisterCallerEvent(std::int32_t value, EventHandler
   return installing ? registerEvent_(&CallerEventStub, value) : registerEvent_(nullptr, 0);
 }
 
-void DriverBinding::WithdrawCallerEvent() { RegisterCallerEvent(0, EventHandler()); }
+void DriverBinding::WithdrawCallerEvent() {
+  RegisterCallerEvent(0, EventHandler());
+}
 
 void CIDR_CALL DriverBinding::CallerEventStub(std::int32_t code, const char16_t* text) {
   try {

@@ -13,7 +13,9 @@ constexpr std::size_t kVersionWindow = 30;  // the version must lie within the f
 constexpr std::size_t kStateWindow = 13;    // a device's state stands in its last 13 characters
 constexpr std::size_t kHeaderLines = 4;
 
-bool StartsWithPos(std::string_view text) { return text.substr(0, 3) == "POS"; }
+bool StartsWithPos(std::string_view text) {
+  return text.substr(0, 3) == "POS";
+}
 
 // Splits at CR LF, lone CR or lone LF; a break at the very end adds no empty line.
 template <typename Char>
@@ -90,10 +92,9 @@ int CompareDotted(std::string_view a, std::string_view b) {
 }
 
 bool ByteWiseLess(std::string_view a, std::string_view b) {
-  return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-      });
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+  });
 }
 
 }  // namespace
@@ -132,7 +133,9 @@ std::int32_t ConnectedDeviceCountOf(const void* infoText) {
   return CountConnected(std::u16string_view(text.utf16));
 }
 
-std::string DriverVersion(const DriverBinding& driver) { return DriverVersionOf(driver.Info()); }
+std::string DriverVersion(const DriverBinding& driver) {
+  return DriverVersionOf(driver.Info());
+}
 
 bool CheckDriverVersion(const DriverBinding& driver, std::string_view required) {
   if (!driver.DriverReady()) return false;
