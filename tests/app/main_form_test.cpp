@@ -1,0 +1,198 @@
+#include "app/main_form.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "device/driver_binding.h"
+#include "support/fake_clock.h"
+#include "support/fake_driver.h"
+#include "support/memory_log_files.h"
+
+namespace qelto {
+namespace {
+
+using testing::ElementsAre;
+using testing_support::FakeClock;
+using testing_support::FakeDriver;
+using testing_support::InfoWithDevices;
+using testing_support::MemoryLogFiles;
+
+// Records what the toolkit was asked to do, in order.
+class RecordingHost : public FormHost {
+ public:
+  explicit RecordingHost(MemoryLogFiles& log) : log_(log) {}
+  void EnableTimer(bool enabled) override {
+    timerEnabled = enabled;
+    steps.push_back(enabled
+                        ? "timer on"
+                        : "timer off (log lines " + std::to_string(log_.Messages().size()) + ")");
+  }
+  void RequestQuit() override { steps.push_back("quit"); }
+
+  bool timerEnabled = false;
+  std::vector<std::string> steps;
+
+ private:
+  MemoryLogFiles& log_;
+};
+
+class MainFormTest : public testing::Test {
+ protected:
+  MainFormTest() {
+    auto loader = driver.Loader();
+    binding.Load(*loader);
+    clock.SetTick(1000);
+  }
+  ~MainFormTest() override { binding.WithdrawCallerEvent(); }
+
+  std::vector<std::string> Drain() {
+    std::vector<std::string> lines;
+    while (auto line = form.Queue().TakeFirst()) lines.push_back(*line);
+    return lines;
+  }
+
+  FakeDriver driver;
+  DriverBinding binding;
+  FakeClock clock;
+  MemoryLogFiles log;
+  RecordingHost host{log};
+  TMAIN_FRM form{host, binding, clock, log};
+};
+
+TEST_F(MainFormTest, CreationLogsRegistersTheHandlerAndStartsTheTimer) {
+  form.FormCreate();
+  EXPECT_THAT(log.Messages(), ElementsAre("Application Started!"));
+  EXPECT_EQ(driver.callback(), &DriverBinding::CallerEventStub);
+  EXPECT_EQ(driver.value(), 5);
+  EXPECT_TRUE(host.timerEnabled);
+  EXPECT_EQ(form.DeviceCount(), 0);
+  EXPECT_EQ(form.MaxDeviceCount(), 1);
+  EXPECT_EQ(form.LastDeviceTick(), 1000u);
+}
+
+struct CallCase {
+  std::int32_t code;
+  std::u16string text;
+  const char* queued;  // null: nothing queued
+};
+
+class CallEvents : public MainFormTest, public testing::WithParamInterface<CallCase> {};
+
+TEST_P(CallEvents, BecomeQueueLines) {
+  form.FormCreate();
+  driver.Deliver(GetParam().code, GetParam().text.c_str());
+  const auto lines = Drain();
+  if (GetParam().queued == nullptr) {
+    EXPECT_TRUE(lines.empty());
+  } else {
+    EXPECT_THAT(lines, ElementsAre(GetParam().queued));
+  }
+  EXPECT_THAT(log.Messages(), ElementsAre("Application Started!")) << "calls are not logged";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CallEvents,
+    testing::Values(CallCase{2, u"C0123456", "2,0123456"}, CallCase{1, u"C", "1,0"},
+                    CallCase{1, u"C 0912", "1,0"}, CallCase{1, u"C0912-345", "1,0912"},
+                    CallCase{1, u"C\u0661\u0662", "1,0"}, CallCase{1, u"C\uff11", "1,0"},
+                    CallCase{12, u"C5", "12,5"}, CallCase{2147483647, u"C9", "2147483647,9"},
+                    CallCase{0, u"C123", nullptr}, CallCase{3, u"S1", nullptr},
+                    CallCase{-1, u"C123", nullptr}, CallCase{1, u"c123", nullptr},
+                    CallCase{1, u"", nullptr}));
+
+TEST_F(MainFormTest, CallsAreQueuedInTheOrderTheyArrive) {
+  form.FormCreate();
+  driver.Deliver(1, u"C111");
+  driver.Deliver(2, u"C222");
+  form.Button1Click();
+  EXPECT_THAT(Drain(), ElementsAre("1,111", "2,222", "3,123456"));
+}
+
+TEST_F(MainFormTest, StatusEventsAreLoggedAndCountDevices) {
+  form.FormCreate();
+  clock.SetTick(5000);
+  driver.SetInfo(InfoWithDevices(2, 3));
+  driver.Deliver(0, u"SDevice 2 connected");
+  EXPECT_EQ(form.DeviceCount(), 2);
+  EXPECT_EQ(form.MaxDeviceCount(), 2);
+  EXPECT_EQ(form.LastDeviceTick(), 5000u);
+
+  driver.SetInfo(InfoWithDevices(0, 3));
+  driver.Deliver(0, u"S\u062e\u0637\u0627");  // non-ASCII status text
+  EXPECT_EQ(form.DeviceCount(), 0);
+  EXPECT_EQ(form.MaxDeviceCount(), 2) << "the highest count is never lowered";
+  EXPECT_THAT(log.Messages(), ElementsAre("Application Started!", "SDevice 2 connected",
+                                          "S\xd8\xae\xd8\xb7\xd8\xa7"));
+
+  driver.Deliver(0, u"sLower case");
+  driver.Deliver(0, u"");
+  EXPECT_EQ(log.Messages().size(), 3u);
+  EXPECT_TRUE(Drain().empty());
+}
+
+TEST_F(MainFormTest, ShutdownRunsInOrderAndOnlyOnce) {
+  form.FormCreate();
+  form.FormClose();
+  form.FormClose();
+  EXPECT_EQ(driver.callback(), nullptr) << "the handler is withdrawn";
+  EXPECT_EQ(driver.value(), 0);
+  EXPECT_THAT(host.steps, ElementsAre("timer on", "timer off (log lines 1)", "quit"));
+  EXPECT_THAT(log.Messages(), ElementsAre("Application Started!", "Application Closed"));
+}
+
+TEST_F(MainFormTest, EventsAfterShutdownTouchNothing) {
+  form.FormCreate();
+  const CIDR_EventCallback stub = driver.callback();
+  form.FormClose();
+  stub(0, u"SLate status");  // a driver that ignores the withdrawal
+  stub(1, u"C999");
+  EXPECT_TRUE(Drain().empty());
+  EXPECT_THAT(log.Messages(), ElementsAre("Application Started!", "Application Closed"));
+}
+
+TEST_F(MainFormTest, ShutdownWhileTheDriverKeepsDelivering) {
+  form.FormCreate();
+  std::atomic<bool> stop{false};
+  std::atomic<int> delivered{0};
+  std::thread driverThread([&] {
+    while (!stop) {
+      driver.Deliver(1, u"C1");
+      driver.Deliver(0, u"Sstatus");
+      ++delivered;
+    }
+  });
+  while (delivered < 100) std::this_thread::yield();
+  form.FormClose();
+  const auto messagesAtClose = log.Messages();
+  const std::size_t queuedAtClose = form.Queue().Size();
+  while (delivered < 200) std::this_thread::yield();
+  stop = true;
+  driverThread.join();
+  EXPECT_EQ(messagesAtClose.back(), "Application Closed");
+  EXPECT_EQ(log.Messages().size(), messagesAtClose.size());
+  EXPECT_EQ(form.Queue().Size(), queuedAtClose);
+}
+
+TEST_F(MainFormTest, CallsFromSeveralDriverThreadsAreAllQueued) {
+  form.FormCreate();
+  constexpr int kPerThread = 5000;
+  std::vector<std::thread> threads;
+  for (int t = 1; t <= 3; ++t) {
+    threads.emplace_back([this, t] {
+      for (int i = 0; i < kPerThread; ++i) driver.Deliver(t, u"C42");
+    });
+  }
+  int taken = 0;
+  while (taken < 3 * kPerThread) {
+    if (form.Queue().TakeFirst()) ++taken;
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(form.Queue().Size(), 0u);
+}
+
+}  // namespace
+}  // namespace qelto
