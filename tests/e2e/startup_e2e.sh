@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# End-to-end start-up and shutdown checks of the real executable.
+# Usage: startup_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR
+# Each case copies the executable into a folder of its own, beside the driver library it needs,
+# and runs it from another working folder, as an installer would. Exit 77 means skipped.
+set -u
+case_name=$1 bin_dir=$2 driver_dir=$3
+
+scratch=$(mktemp -d /tmp/qelto-e2e.XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL [$case_name]: $*" >&2; for f in "$scratch"/work/log.txt "$scratch"/*.err; do [ -f "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }; done; exit 1; }
+
+mkdir -p "$scratch/app" "$scratch/work" "$scratch/run"
+chmod 700 "$scratch/run"
+export XDG_RUNTIME_DIR=$scratch/run
+export QELTO_CIDR_SIM_SOCKET=$scratch/run/sim.sock
+unset LD_LIBRARY_PATH WAYLAND_DISPLAY QT_QPA_PLATFORM
+headless() { env -u DISPLAY "$@"; }
+
+install_app() {  # install_app DRIVER_VARIANT|sim|none
+  cp "$bin_dir/qelto-callerid" "$scratch/app/"
+  case $1 in
+    none) ;;
+    sim) cp "$bin_dir/libPOS_CIDR.so" "$scratch/app/" ;;
+    *) cp "$driver_dir/$1/libPOS_CIDR.so" "$scratch/app/" ;;
+  esac
+}
+
+# wait_until SECONDS COMMAND...: polls every 0.1 s.
+wait_until() {
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.1; done
+}
+log_has() { grep -q -- "$1" "$scratch/work/log.txt" 2>/dev/null; }
+log_count() { grep -c -- "$1" "$scratch/work/log.txt" 2>/dev/null || true; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# Runs the recorder to completion; the exit code is in $rc and standard error in $scratch/$1.err.
+run_to_end() {
+  local name=$1; shift
+  (cd "$scratch/work" && timeout 20 "$@" "$scratch/app/qelto-callerid" 2>"$scratch/$name.err")
+  rc=$?
+}
+
+start_resident() {  # start_resident NAME [env...]: starts in the background, sets $pid
+  local name=$1; shift
+  (cd "$scratch/work" && exec "$@" "$scratch/app/qelto-callerid" 2>"$scratch/$name.err") &
+  pid=$!
+  pids+=("$pid")
+  wait_until 15 log_has "Application Started!" || fail "no 'Application Started!' in the log"
+}
+
+stop_with() {  # stop_with SIGNAL PID: the recorder must end by itself with exit code 0
+  kill -s "$1" "$2"
+  wait_until 15 gone "$2" || fail "still running 15 s after SIG$1"
+  wait "$2"; local code=$?
+  [ $code -eq 0 ] || fail "exit code $code after SIG$1"
+  [ "$(tail -c 20 "$scratch/work/log.txt" | tr -d '\r\n' | sed 's/.* - //')" = "Application Closed" ] \
+    || fail "the log does not end with 'Application Closed'"
+}
+
+expect_refused() {  # expect_refused VARIANT TEXT
+  install_app "$1"
+  run_to_end refused headless
+  [ $rc -eq 0 ] || fail "exit code $rc, expected 0"
+  grep -q "Error: $2" "$scratch/refused.err" || fail "standard error lacks the box text '$2'"
+  [ ! -e "$scratch/work/log.txt" ] || fail "a refused start wrote log.txt"
+  [ -z "$(ls "$XDG_RUNTIME_DIR")" ] || fail "a refused start left files in the runtime folder"
+}
+
+expect_runs() {  # expect_runs VARIANT
+  install_app "$1"
+  start_resident runs headless
+  stop_with TERM "$pid"
+}
+
+not_installed="درايور دستگاه نصب نشده است"
+outdated="درايور دستگاه بروز نيست"
+
+start_xvfb() {
+  command -v Xvfb >/dev/null || { echo "Xvfb is not installed"; exit 77; }
+  exec 5< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!")
+  local line; read -r -t 10 line <&5 || fail "Xvfb did not start"
+  xvfb_pid=${line#pid }; pids+=("$xvfb_pid")
+  read -r -t 10 display <&5 || fail "Xvfb gave no display number"
+  export DISPLAY=:$display
+}
+
+box_window() { xdotool search --onlyvisible --name "^Error" 2>/dev/null | head -1; }
+
+case $case_name in
+  no_driver) expect_refused none "$not_installed" ;;
+  missing_playline) expect_refused missing_playline "$not_installed" ;;
+  version_1_9) expect_refused v1_9 "$outdated" ;;
+  not_pos) expect_refused not_pos "$outdated" ;;
+  version_2_0) expect_runs v2_0 ;;
+  version_2_1) expect_runs v2_1 ;;
+  version_10_0) expect_runs v10_0 ;;
+  version_2) expect_runs v2 ;;
+  ansi_driver) expect_runs ansi_v1_5 ;;
+  second_instance)
+    install_app v2_1
+    start_resident first headless
+    first=$pid
+    run_to_end second headless
+    [ $rc -eq 0 ] || fail "second copy ended with $rc"
+    [ ! -s "$scratch/second.err" ] || fail "second copy was not silent: $(cat "$scratch/second.err")"
+    [ "$(log_count 'Application Started!')" = 1 ] || fail "second copy wrote to the log"
+    kill -0 "$first" || fail "the first copy was disturbed"
+    stop_with INT "$first"
+    # The guard went with the first copy: a new start runs.
+    start_resident third headless
+    stop_with HUP "$pid"
+    ;;
+  killed_leaves_no_guard)
+    install_app v2_1
+    start_resident first headless
+    kill -9 "$pid"; wait "$pid" 2>/dev/null
+    start_resident again headless
+    [ "$(log_count 'Application Started!')" = 2 ] || fail "no restart after kill -9"
+    stop_with TERM "$pid"
+    ;;
+  simulated_driver)
+    # The recorder copied to another folder together with our driver: events reach the log.
+    install_app sim
+    start_resident sim headless
+    wait_until 10 log_has "Simulator started" || fail "no start-up status event from the driver"
+    "$bin_dir/qelto-cidr-sim" status "hello from the driver" >/dev/null || fail "qelto-cidr-sim failed"
+    wait_until 10 log_has " - Shello from the driver" || fail "status event text not logged"
+    "$bin_dir/qelto-cidr-sim" unplug >/dev/null || fail "unplug failed"
+    wait_until 10 log_has "disconnected" || fail "unplug status event not logged"
+    stop_with TERM "$pid"
+    ;;
+  box_on_display)
+    start_xvfb
+    install_app none
+    (cd "$scratch/work" && exec "$scratch/app/qelto-callerid" 2>"$scratch/box.err") &
+    pid=$!; pids+=("$pid")
+    wait_until 15 test -n "$(box_window)" || fail "no error box on the display"
+    grep -q "$not_installed" "$scratch/box.err" || fail "box text not on standard error"
+    kill -0 "$pid" || fail "ended before the box was answered"
+    xdotool key --window "$(box_window)" Return
+    wait_until 10 gone "$pid" || fail "still running after the box was answered"
+    wait "$pid"; [ $? -eq 0 ] || fail "non-zero exit after the box"
+    ;;
+  signal_while_box_open)
+    start_xvfb
+    install_app v1_9
+    (cd "$scratch/work" && exec "$scratch/app/qelto-callerid" 2>"$scratch/box.err") &
+    pid=$!; pids+=("$pid")
+    wait_until 15 test -n "$(box_window)" || fail "no error box on the display"
+    kill -TERM "$pid"
+    wait_until 10 gone "$pid" || fail "SIGTERM did not end the program while its box was open"
+    wait "$pid"; [ $? -eq 0 ] || fail "non-zero exit after SIGTERM"
+    ;;
+  *) echo "unknown case $case_name" >&2; exit 2 ;;
+esac
+echo "PASS [$case_name]"
