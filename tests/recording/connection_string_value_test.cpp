@@ -18,12 +18,12 @@ TEST_P(ConnectionStringValueTest, WritesTheValueSoThatItReadsBackWhole) {
   EXPECT_EQ(ConnectionStringValue(GetParam().value), GetParam().written);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PlainValuesStayAsTheyAre, ConnectionStringValueTest,
-    ::testing::Values(QuoteCase{"", ""}, QuoteCase{"recorder", "recorder"},
-                      QuoteCase{".\\SQLEXPRESS", ".\\SQLEXPRESS"},
-                      QuoteCase{"(local)", "(local)"}, QuoteCase{"a=b", "a=b"},
-                      QuoteCase{"two words", "two words"}, QuoteCase{"{x}", "{x}"}));
+INSTANTIATE_TEST_SUITE_P(PlainValuesStayAsTheyAre, ConnectionStringValueTest,
+                         ::testing::Values(QuoteCase{"", ""}, QuoteCase{"recorder", "recorder"},
+                                           QuoteCase{".\\SQLEXPRESS", ".\\SQLEXPRESS"},
+                                           QuoteCase{"(local)", "(local)"}, QuoteCase{"a=b", "a=b"},
+                                           QuoteCase{"two words", "two words"},
+                                           QuoteCase{"{x}", "{x}"}));
 
 INSTANTIATE_TEST_SUITE_P(
     ReservedCharactersAreQuoted, ConnectionStringValueTest,

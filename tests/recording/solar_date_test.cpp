@@ -16,8 +16,8 @@ struct StampCase {
 };
 
 std::ostream& operator<<(std::ostream& os, const StampCase& c) {
-  return os << c.moment.year << '-' << c.moment.month << '-' << c.moment.day << ' '
-            << c.moment.hour << ':' << c.moment.minute << ':' << c.moment.second;
+  return os << c.moment.year << '-' << c.moment.month << '-' << c.moment.day << ' ' << c.moment.hour
+            << ':' << c.moment.minute << ':' << c.moment.second;
 }
 
 class SolarDateWorkedExample : public ::testing::TestWithParam<StampCase> {};

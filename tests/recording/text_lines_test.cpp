@@ -8,6 +8,7 @@
 namespace qelto {
 namespace {
 
+using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
 struct SplitCase {
@@ -33,11 +34,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"a\r\n\r\nb\n", {"a", "", "b"}},
                       SplitCase{" a \tb ", {" a \tb "}}));
 
-INSTANTIATE_TEST_SUITE_P(
-    NulEndsTheText, SplitTextLinesTest,
-    ::testing::Values(SplitCase{std::string("a\nb\0c\nd", 7), {"a", "b"}},
-                      SplitCase{std::string("\0a", 2), {}},
-                      SplitCase{std::string("a\r\0\nb", 5), {"a"}}));
+INSTANTIATE_TEST_SUITE_P(NulEndsTheText, SplitTextLinesTest,
+                         ::testing::Values(SplitCase{"a\nb\0c\nd"s, {"a", "b"}},
+                                           SplitCase{"\0a"s, {}}, SplitCase{"a\r\0\nb"s, {"a"}}));
 
 }  // namespace
 }  // namespace qelto
