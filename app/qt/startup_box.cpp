@@ -33,6 +33,7 @@ void ShowStartupBox(const char* text, const std::string& detail) {
   if (IsOffscreen()) return;
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kStartupBoxCaption),
                   QString::fromUtf8(text), QMessageBox::Ok);
+  box.setLayoutDirection(Qt::RightToLeft);  // the texts are Persian
   box.exec();
 }
 

@@ -21,14 +21,14 @@ chmod 700 "$scratch/run"
 export XDG_RUNTIME_DIR=$scratch/run
 export QELTO_CIDR_SIM_SOCKET=$scratch/run/sim.sock
 unset LD_LIBRARY_PATH WAYLAND_DISPLAY QT_QPA_PLATFORM
-headless() { env -u DISPLAY "$@"; }
+headless=(env -u DISPLAY)  # no display: the offscreen platform
 
 install_app() {  # install_app DRIVER_VARIANT|sim|none
-  cp "$bin_dir/qelto-callerid" "$scratch/app/"
+  cp "$bin_dir/qelto-callerid" "$scratch/app/" || fail "no executable in $bin_dir"
   case $1 in
     none) ;;
-    sim) cp "$bin_dir/libPOS_CIDR.so" "$scratch/app/" ;;
-    *) cp "$driver_dir/$1/libPOS_CIDR.so" "$scratch/app/" ;;
+    sim) cp "$bin_dir/libPOS_CIDR.so" "$scratch/app/" || fail "no driver in $bin_dir" ;;
+    *) cp "$driver_dir/$1/libPOS_CIDR.so" "$scratch/app/" || fail "no test driver $1" ;;
   esac
 }
 
@@ -67,7 +67,7 @@ stop_with() {  # stop_with SIGNAL PID: the recorder must end by itself with exit
 
 expect_refused() {  # expect_refused VARIANT TEXT
   install_app "$1"
-  run_to_end refused headless
+  run_to_end refused "${headless[@]}"
   [ $rc -eq 0 ] || fail "exit code $rc, expected 0"
   grep -q "Error: $2" "$scratch/refused.err" || fail "standard error lacks the box text '$2'"
   [ ! -e "$scratch/work/log.txt" ] || fail "a refused start wrote log.txt"
@@ -76,7 +76,7 @@ expect_refused() {  # expect_refused VARIANT TEXT
 
 expect_runs() {  # expect_runs VARIANT
   install_app "$1"
-  start_resident runs headless
+  start_resident runs "${headless[@]}"
   stop_with TERM "$pid"
 }
 
@@ -93,6 +93,7 @@ start_xvfb() {
 }
 
 box_window() { xdotool search --onlyvisible --name "^Error" 2>/dev/null | head -1; }
+box_shown() { [ -n "$(box_window)" ]; }
 
 case $case_name in
   no_driver) expect_refused none "$not_installed" ;;
@@ -106,30 +107,30 @@ case $case_name in
   ansi_driver) expect_runs ansi_v1_5 ;;
   second_instance)
     install_app v2_1
-    start_resident first headless
+    start_resident first "${headless[@]}"
     first=$pid
-    run_to_end second headless
+    run_to_end second "${headless[@]}"
     [ $rc -eq 0 ] || fail "second copy ended with $rc"
     [ ! -s "$scratch/second.err" ] || fail "second copy was not silent: $(cat "$scratch/second.err")"
     [ "$(log_count 'Application Started!')" = 1 ] || fail "second copy wrote to the log"
     kill -0 "$first" || fail "the first copy was disturbed"
     stop_with INT "$first"
     # The guard went with the first copy: a new start runs.
-    start_resident third headless
+    start_resident third "${headless[@]}"
     stop_with HUP "$pid"
     ;;
   killed_leaves_no_guard)
     install_app v2_1
-    start_resident first headless
+    start_resident first "${headless[@]}"
     kill -9 "$pid"; wait "$pid" 2>/dev/null
-    start_resident again headless
+    start_resident again "${headless[@]}"
     [ "$(log_count 'Application Started!')" = 2 ] || fail "no restart after kill -9"
     stop_with TERM "$pid"
     ;;
   simulated_driver)
     # The recorder copied to another folder together with our driver: events reach the log.
     install_app sim
-    start_resident sim headless
+    start_resident sim "${headless[@]}"
     wait_until 10 log_has "Simulator started" || fail "no start-up status event from the driver"
     "$bin_dir/qelto-cidr-sim" status "hello from the driver" >/dev/null || fail "qelto-cidr-sim failed"
     wait_until 10 log_has " - Shello from the driver" || fail "status event text not logged"
@@ -142,10 +143,11 @@ case $case_name in
     install_app none
     (cd "$scratch/work" && exec "$scratch/app/qelto-callerid" 2>"$scratch/box.err") &
     pid=$!; pids+=("$pid")
-    wait_until 15 test -n "$(box_window)" || fail "no error box on the display"
+    wait_until 15 box_shown || fail "no error box on the display"
     grep -q "$not_installed" "$scratch/box.err" || fail "box text not on standard error"
     kill -0 "$pid" || fail "ended before the box was answered"
-    xdotool key --window "$(box_window)" Return
+    # Qt answers on the key press and destroys the box, so the key release finds no window.
+    xdotool key --window "$(box_window)" Return 2>/dev/null
     wait_until 10 gone "$pid" || fail "still running after the box was answered"
     wait "$pid"; [ $? -eq 0 ] || fail "non-zero exit after the box"
     ;;
@@ -154,7 +156,7 @@ case $case_name in
     install_app v1_9
     (cd "$scratch/work" && exec "$scratch/app/qelto-callerid" 2>"$scratch/box.err") &
     pid=$!; pids+=("$pid")
-    wait_until 15 test -n "$(box_window)" || fail "no error box on the display"
+    wait_until 15 box_shown || fail "no error box on the display"
     kill -TERM "$pid"
     wait_until 10 gone "$pid" || fail "SIGTERM did not end the program while its box was open"
     wait "$pid"; [ $? -eq 0 ] || fail "non-zero exit after SIGTERM"
