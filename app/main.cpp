@@ -14,6 +14,8 @@
 #include "app/texts.h"
 #include "device/driver_binding.h"
 #include "device/posix/dl_library_loader.h"
+#include "recording/call_journal.h"
+#include "recording/posix/posix_journal_store.h"
 #include "ui/posix/posix_log_files.h"
 
 namespace {
@@ -52,7 +54,8 @@ int main(int argc, char** argv) {
 
   qelto::SystemClock clock;
   qelto::PosixLogFiles logFiles;
-  qelto::MainWindow window(driver, clock, logFiles);
+  qelto::PosixJournalStore journal(qelto::kCallJournalFileName);
+  qelto::MainWindow window(driver, clock, logFiles, journal);
   QObject::disconnect(startupConnection);
   QObject::connect(&terminationSignals, &qelto::SignalBridge::terminationRequested, &window,
                    &qelto::MainWindow::CloseFromOutside);

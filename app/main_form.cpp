@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include <utility>
+
 #include "app/texts.h"
 #include "device/driver_abi.h"
 #include "device/driver_binding.h"
@@ -9,13 +11,18 @@
 
 namespace qelto {
 
-TMAIN_FRM::TMAIN_FRM(FormHost& host, DriverBinding& driver, const Clock& clock, LogFiles& logFiles)
-    : host_(host), driver_(driver), clock_(clock), log_(logFiles, clock) {}
+TMAIN_FRM::TMAIN_FRM(const FormServices& services)
+    : host_(services.host),
+      driver_(services.driver),
+      clock_(services.clock),
+      log_(services.logFiles, services.clock),
+      journal_(services.journal) {}
 
 void TMAIN_FRM::FormCreate() {
   // The call queue and its lock exist from construction on.
   log_.Open();
   WriteLog(kApplicationStartedText);
+  RecoverJournalledCalls();
 
   // SEAM (tray icon): the status icons and the tray icon are added here once the tray subsystem
   // is built.
@@ -70,11 +77,32 @@ void TMAIN_FRM::OnDeviceEvent(std::int32_t code, std::u16string_view text) {
       OnStatusEvent(text);
       break;
     case DeviceEventKind::kCall:
-      CallQueue.Append(MakeQueueLine(code, text));
+      OnCallEvent(code, text);
       break;
     case DeviceEventKind::kIgnored:
       break;
   }
+}
+
+void TMAIN_FRM::RecoverJournalledCalls() {
+  CallJournal::Recovery recovery = journal_.Recover();
+  for (const std::string& problem : recovery.problems) WriteLog("Error: " + problem);
+  for (QueuedCall& call : recovery.pending) CallQueue.Append(std::move(call));
+}
+
+void TMAIN_FRM::OnCallEvent(std::int32_t code, std::u16string_view text) {
+  QueueCall(MakeQueueLine(code, text));
+}
+
+void TMAIN_FRM::QueueCall(std::string line) {
+  QueuedCall call;
+  call.moment = clock_.Now();
+  call.line = std::move(line);
+  if (!journal_.Record(call)) {
+    WriteLog("Error: Call journal: cannot write " + std::string(kCallJournalFileName) +
+             "; the call " + call.line + " is kept in memory only");
+  }
+  CallQueue.Append(std::move(call));
 }
 
 void TMAIN_FRM::OnStatusEvent(std::u16string_view text) {
@@ -92,8 +120,6 @@ void TMAIN_FRM::RaiseMaxDeviceCount(std::int32_t count) {
   }
 }
 
-void TMAIN_FRM::Button1Click() {
-  CallQueue.Append("3,123456");
-}
+void TMAIN_FRM::Button1Click() { QueueCall("3,123456"); }
 
 }  // namespace qelto

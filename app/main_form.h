@@ -7,6 +7,8 @@
 
 #include "app/clock.h"
 #include "app/form_host.h"
+#include "app/form_services.h"
+#include "recording/call_journal.h"
 #include "recording/call_queue.h"
 #include "ui/activity_log.h"
 
@@ -23,7 +25,7 @@ class DriverBinding;
 // Everything else runs on the user-interface thread.
 class TMAIN_FRM {
  public:
-  TMAIN_FRM(FormHost& host, DriverBinding& driver, const Clock& clock, LogFiles& logFiles);
+  explicit TMAIN_FRM(const FormServices& services);
   TMAIN_FRM(const TMAIN_FRM&) = delete;
   TMAIN_FRM& operator=(const TMAIN_FRM&) = delete;
 
@@ -33,7 +35,8 @@ class TMAIN_FRM {
   void FormClose();
   // One tick of the 500 ms timer.
   void Timer1Timer();
-  // Every driver event, on the driver's thread.
+  // Every driver event, on the driver's thread. A call is in the call journal before this
+  // returns.
   void OnDeviceEvent(std::int32_t code, std::u16string_view text);
   // The hidden test button: queues a call on line 3 from 123456.
   void Button1Click();
@@ -47,6 +50,10 @@ class TMAIN_FRM {
 
  private:
   bool LoadServerConfig();
+  void RecoverJournalledCalls();
+  void OnCallEvent(std::int32_t code, std::u16string_view text);
+  // Stamps the call with the current moment, journals it and queues it.
+  void QueueCall(std::string line);
   void OnStatusEvent(std::u16string_view text);
   void RaiseMaxDeviceCount(std::int32_t count);
 
@@ -56,6 +63,7 @@ class TMAIN_FRM {
 
   LockedCallQueue CallQueue;
   ActivityLog log_;  // the log stream
+  CallJournal journal_;
   std::atomic<std::int32_t> BlinkCount{0};
   std::atomic<std::int32_t> MaxDeviceCount_{0};
   std::atomic<std::int32_t> DeviceCount_{0};

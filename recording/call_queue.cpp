@@ -4,22 +4,27 @@
 
 namespace qelto {
 
-void LockedCallQueue::Append(std::string line) {
+void LockedCallQueue::Append(QueuedCall call) {
   std::lock_guard guard(QueueLock);
-  lines_.push_back(std::move(line));
+  calls_.push_back(std::move(call));
 }
 
-std::optional<std::string> LockedCallQueue::TakeFirst() {
+void LockedCallQueue::PutBackFirst(QueuedCall call) {
   std::lock_guard guard(QueueLock);
-  if (lines_.empty()) return std::nullopt;
-  std::string first = std::move(lines_.front());
-  lines_.pop_front();
+  calls_.push_front(std::move(call));
+}
+
+std::optional<QueuedCall> LockedCallQueue::TakeFirst() {
+  std::lock_guard guard(QueueLock);
+  if (calls_.empty()) return std::nullopt;
+  QueuedCall first = std::move(calls_.front());
+  calls_.pop_front();
   return first;
 }
 
 std::size_t LockedCallQueue::Size() const {
   std::lock_guard guard(QueueLock);
-  return lines_.size();
+  return calls_.size();
 }
 
 }  // namespace qelto

@@ -4,22 +4,24 @@
 #include <deque>
 #include <mutex>
 #include <optional>
-#include <string>
+
+#include "recording/queued_call.h"
 
 namespace qelto {
 
 // Calls waiting to be written, in the order they were reported. The driver's thread appends,
-// the user-interface thread takes from the front; `QueueLock` is held only for one append or
-// one take, never while calling out.
+// the user-interface thread takes from the front and puts back a call it could not write;
+// `QueueLock` is held only for one such step, never while calling out.
 class LockedCallQueue {
  public:
-  void Append(std::string line);
-  std::optional<std::string> TakeFirst();
+  void Append(QueuedCall call);
+  void PutBackFirst(QueuedCall call);
+  std::optional<QueuedCall> TakeFirst();
   std::size_t Size() const;
 
  private:
   mutable std::mutex QueueLock;
-  std::deque<std::string> lines_;
+  std::deque<QueuedCall> calls_;
 };
 
 }  // namespace qelto

@@ -9,11 +9,12 @@ namespace {
 constexpr int kTimerIntervalMs = 500;
 }
 
-MainWindow::MainWindow(DriverBinding& driver, const Clock& clock, LogFiles& logFiles)
+MainWindow::MainWindow(DriverBinding& driver, const Clock& clock, LogFiles& logFiles,
+                       JournalStore& journal)
     : LabelDB(new QLabel(QStringLiteral("LabelDB"), this)),
       LabelUSB(new QLabel(QStringLiteral("LabelUSB"), this)),
       Button1(new QPushButton(QStringLiteral("Button1"), this)),
-      form_(*this, driver, clock, logFiles) {
+      form_(FormServices{*this, driver, clock, logFiles, journal}) {
   setWindowTitle(QStringLiteral("Caller ID"));
   setWindowFlags(Qt::FramelessWindowHint);
   setFixedSize(174, 179);

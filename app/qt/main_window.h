@@ -17,7 +17,7 @@ class MainWindow : public QWidget, public FormHost {
 
  public:
   // Creating the window runs `FormCreate`.
-  MainWindow(DriverBinding& driver, const Clock& clock, LogFiles& logFiles);
+  MainWindow(DriverBinding& driver, const Clock& clock, LogFiles& logFiles, JournalStore& journal);
   ~MainWindow() override;
 
   TMAIN_FRM& Form() { return form_; }

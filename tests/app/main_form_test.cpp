@@ -10,6 +10,7 @@
 #include "device/driver_binding.h"
 #include "support/fake_clock.h"
 #include "support/fake_driver.h"
+#include "support/memory_journal_store.h"
 #include "support/memory_log_files.h"
 
 namespace qelto {
@@ -19,6 +20,7 @@ using testing::ElementsAre;
 using testing_support::FakeClock;
 using testing_support::FakeDriver;
 using testing_support::InfoWithDevices;
+using testing_support::MemoryJournalStore;
 using testing_support::MemoryLogFiles;
 
 // Records what the toolkit was asked to do, in order.
@@ -51,7 +53,7 @@ class MainFormTest : public testing::Test {
 
   std::vector<std::string> Drain() {
     std::vector<std::string> lines;
-    while (auto line = form.Queue().TakeFirst()) lines.push_back(*line);
+    while (auto call = form.Queue().TakeFirst()) lines.push_back(call->line);
     return lines;
   }
 
@@ -60,7 +62,8 @@ class MainFormTest : public testing::Test {
   FakeClock clock;
   MemoryLogFiles log;
   RecordingHost host{log};
-  TMAIN_FRM form{host, binding, clock, log};
+  MemoryJournalStore journal;
+  TMAIN_FRM form{FormServices{host, binding, clock, log, journal}};
 };
 
 TEST_F(MainFormTest, CreationLogsRegistersTheHandlerAndStartsTheTimer) {
@@ -110,6 +113,40 @@ TEST_F(MainFormTest, CallsAreQueuedInTheOrderTheyArrive) {
   driver.Deliver(2, u"C222");
   form.Button1Click();
   EXPECT_THAT(Drain(), ElementsAre("1,111", "2,222", "3,123456"));
+}
+
+TEST_F(MainFormTest, CallsAreJournalledWithTheMomentTheyArrived) {
+  form.FormCreate();
+  clock.SetNow({2021, 3, 21, 10, 0, 0});
+  driver.Deliver(3, u"C123456");
+  EXPECT_EQ(journal.Content(), "C 1 2021-03-21 10:00:00 3,123456\n");
+  clock.SetNow({2021, 3, 21, 10, 0, 5});
+  const auto call = form.Queue().TakeFirst();
+  ASSERT_TRUE(call.has_value());
+  EXPECT_EQ(call->id, 1u);
+  EXPECT_EQ(call->moment.second, 0) << "stamped on arrival, not when taken";
+}
+
+TEST_F(MainFormTest, CallIsQueuedEvenWhenTheJournalCannotBeWritten) {
+  form.FormCreate();
+  journal.failWrites = true;
+  driver.Deliver(1, u"C42");
+  EXPECT_THAT(Drain(), ElementsAre("1,42"));
+  EXPECT_THAT(log.Messages().back(), testing::HasSubstr("Error: Call journal"));
+}
+
+TEST_F(MainFormTest, CallsLeftInTheJournalAreQueuedAgainAtStart) {
+  journal.content =
+      "C 7 2026-12-01 09:00:00 1,111\nC 8 2026-12-01 09:00:01 2,222\nW 7\nC 9 2026-12-01 09:0";
+  form.FormCreate();
+  driver.Deliver(3, u"C333");
+  const auto first = form.Queue().TakeFirst();
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(first->id, 8u);
+  EXPECT_EQ(first->line, "2,222");
+  EXPECT_EQ(first->moment.second, 1);
+  EXPECT_THAT(Drain(), ElementsAre("3,333"));
+  EXPECT_THAT(log.Messages()[1], testing::HasSubstr("incomplete last record"));
 }
 
 TEST_F(MainFormTest, StatusEventsAreLoggedAndCountDevices) {

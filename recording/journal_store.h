@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qelto {
+
+// The file that holds the call journal.
+class JournalStore {
+ public:
+  virtual ~JournalStore() = default;
+  // Appends `record` at the end and makes it durable (on disk, not only in a cache) before
+  // returning. False when it could not be written whole.
+  virtual bool Append(std::string_view record) = 0;
+  // The whole content; empty when there is no journal yet; nullopt when it exists but cannot be
+  // read.
+  virtual std::optional<std::string> ReadAll() = 0;
+  // Replaces the whole content at once: a crash leaves either the old or the new content.
+  virtual bool Replace(std::string_view content) = 0;
+};
+
+}  // namespace qelto

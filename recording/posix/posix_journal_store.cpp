@@ -1,0 +1,94 @@
+#include "recording/posix/posix_journal_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <utility>
+
+namespace qelto {
+namespace {
+
+constexpr mode_t kJournalMode = 0600;  // caller numbers are customers' data
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+void SyncFolderOf(const std::string& path) {
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  if (folder.empty()) folder = ".";
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+PosixJournalStore::PosixJournalStore(std::string path) : path_(std::move(path)) {}
+
+PosixJournalStore::~PosixJournalStore() {
+  CloseFile();
+}
+
+void PosixJournalStore::CloseFile() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool PosixJournalStore::Append(std::string_view record) {
+  std::lock_guard guard(lock_);
+  if (fd_ < 0) {
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kJournalMode);
+    if (fd_ < 0) return false;
+  }
+  // A record cut short by a full disk lacks its LF and is skipped when the journal is read.
+  return WriteAll(fd_, record) && ::fdatasync(fd_) == 0;
+}
+
+std::optional<std::string> PosixJournalStore::ReadAll() {
+  std::lock_guard guard(lock_);
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
+  std::string content;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return content;
+}
+
+bool PosixJournalStore::Replace(std::string_view content) {
+  std::lock_guard guard(lock_);
+  const std::string temporary = path_ + ".new";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kJournalMode);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, content) && ::fsync(fd) == 0;
+  ::close(fd);
+  if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  SyncFolderOf(path_);
+  CloseFile();  // later appends go to the new file
+  return true;
+}
+
+}  // namespace qelto

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/clock.h"
+
+namespace qelto {
+
+// A call waiting to be written to the database.
+struct QueuedCall {
+  std::uint64_t id = 0;  // its number in the call journal; 0 when it is not journalled
+  LocalDateTime moment;  // when the driver reported it: the row is stamped with this moment
+  std::string line;      // the call queue line, e.g. "3,123456"
+  int failures = 0;      // INSERTs of it that failed on an otherwise working connection
+};
+
+}  // namespace qelto

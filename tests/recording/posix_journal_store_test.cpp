@@ -1,0 +1,74 @@
+#include "recording/posix/posix_journal_store.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "recording/call_journal.h"
+#include "support/temp_dir.h"
+
+namespace qelto {
+namespace {
+
+using testing_support::TempDir;
+
+TEST(PosixJournalStore, AppendsReadsAndReplaces) {
+  TempDir dir;
+  PosixJournalStore store(dir.File(kCallJournalFileName));
+  EXPECT_EQ(store.ReadAll(), std::optional<std::string>(""));
+  ASSERT_TRUE(store.Append("one\n"));
+  ASSERT_TRUE(store.Append("two\n"));
+  EXPECT_EQ(store.ReadAll(), std::optional<std::string>("one\ntwo\n"));
+  ASSERT_TRUE(store.Replace("two\n"));
+  ASSERT_TRUE(store.Append("three\n"));
+  EXPECT_EQ(store.ReadAll(), std::optional<std::string>("two\nthree\n"));
+}
+
+TEST(PosixJournalStore, UnwritableFolderFailsWithoutHarm) {
+  PosixJournalStore store("/nonexistent-folder/calls-journal.txt");
+  EXPECT_FALSE(store.Append("x\n"));
+  EXPECT_FALSE(store.Replace("x\n"));
+}
+
+// The journal's promise: a call recorded before the process is killed is found by the next run.
+TEST(PosixJournalStore, RecordedCallsSurviveKill9) {
+  TempDir dir;
+  const std::string path = dir.File(kCallJournalFileName);
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    PosixJournalStore store(path);
+    CallJournal journal(store);
+    journal.Recover();
+    for (int i = 1; i <= 50; ++i) {
+      QueuedCall call;
+      call.moment = {2026, 12, 8, 23, 5, i % 60};
+      call.line = "1," + std::to_string(i);
+      journal.Record(call);
+      if (i % 2 == 0) journal.Strike(call.id);
+    }
+    (void)!write(ready[1], "x", 1);
+    pause();  // killed here, with the journal file still open
+  }
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+
+  PosixJournalStore store(path);
+  CallJournal journal(store);
+  const auto recovery = journal.Recover();
+  ASSERT_EQ(recovery.pending.size(), 25u);
+  EXPECT_EQ(recovery.pending.front().line, "1,1");
+  EXPECT_EQ(recovery.pending.back().line, "1,49");
+  close(ready[0]);
+  close(ready[1]);
+}
+
+}  // namespace
+}  // namespace qelto
