@@ -3,10 +3,12 @@
 namespace qelto {
 
 class Clock;
+class DatabaseFactory;
 class DriverBinding;
+class DurableFile;
 class FormHost;
-class JournalStore;
 class LogFiles;
+class SettingsSource;
 
 // The outside things the main window object works with, handed in by the program entry (real
 // ones) or by a test (fakes).
@@ -15,7 +17,10 @@ struct FormServices {
   DriverBinding& driver;
   const Clock& clock;
   LogFiles& logFiles;
-  JournalStore& journal;
+  DurableFile& journal;   // the call journal
+  DurableFile& rejected;  // calls the database refused for good
+  SettingsSource& settings;
+  DatabaseFactory& databases;
 };
 
 }  // namespace qelto

@@ -15,7 +15,9 @@
 #include "device/driver_binding.h"
 #include "device/posix/dl_library_loader.h"
 #include "recording/call_journal.h"
-#include "recording/posix/posix_journal_store.h"
+#include "recording/call_writer.h"
+#include "recording/posix/posix_durable_file.h"
+#include "recording/posix/settings_file.h"
 #include "ui/posix/posix_log_files.h"
 
 namespace {
@@ -54,8 +56,12 @@ int main(int argc, char** argv) {
 
   qelto::SystemClock clock;
   qelto::PosixLogFiles logFiles;
-  qelto::PosixJournalStore journal(qelto::kCallJournalFileName);
-  qelto::MainWindow window(driver, clock, logFiles, journal);
+  qelto::PosixDurableFile journal(qelto::kCallJournalFileName);
+  qelto::PosixDurableFile rejected(qelto::kRejectedCallsFileName);
+  qelto::SettingsFile settings(qelto::ExecutableDirectory());
+  qelto::PlatformDatabaseFactory databases(qelto::ExecutableDirectory());
+  qelto::MainWindow window;
+  window.Create({window, driver, clock, logFiles, journal, rejected, settings, databases});
   QObject::disconnect(startupConnection);
   QObject::connect(&terminationSignals, &qelto::SignalBridge::terminationRequested, &window,
                    &qelto::MainWindow::CloseFromOutside);

@@ -8,6 +8,9 @@
 #include "device/driver_info.h"
 #include "device/driver_text.h"
 #include "recording/call_event.h"
+#include "recording/database_factory.h"
+#include "recording/server_config.h"
+#include "recording/settings_source.h"
 
 namespace qelto {
 
@@ -15,6 +18,9 @@ TMAIN_FRM::TMAIN_FRM(const FormServices& services)
     : host_(services.host),
       driver_(services.driver),
       clock_(services.clock),
+      rejected_(services.rejected),
+      settings_(services.settings),
+      databases_(services.databases),
       log_(services.logFiles, services.clock),
       journal_(services.journal) {}
 
@@ -29,16 +35,14 @@ void TMAIN_FRM::FormCreate() {
   BlinkCount = 0;
 
   if (!LoadServerConfig()) {
-    // SEAM (message dialog): the settings alert is shown here before the window closes.
+    host_.ShowMessageForm(kButtonsOk, kSettingsAlertText, kSettingsMessageId);
     FormClose();
     return;
   }
   LastDeviceTick_ = clock_.Tick();
   MaxDeviceCount_ = 1;
   DeviceCount_ = 0;
-  LastConnectTick = clock_.Tick();
-  ConnectAttempts = 0;
-  DbConnected = false;
+  handlerInstalled_ = true;
   driver_.RegisterCallerEvent(
       kRegisterEventValue,
       [this](std::int32_t code, const std::u16string& text) { OnDeviceEvent(code, text); });
@@ -46,8 +50,23 @@ void TMAIN_FRM::FormCreate() {
 }
 
 bool TMAIN_FRM::LoadServerConfig() {
-  // SEAM (settings file): reading the server settings and building the connection string arrive
-  // with call recording. Until then there is nothing to read, and start-up goes on.
+  std::string content, osError;
+  if (!settings_.Read(content, osError)) {
+    WriteLog(CannotOpenFileMessage(settings_.Path(), osError));
+    return false;
+  }
+  const ServerConfig config = ParseServerConfig(content, settings_.Path());
+  if (!config.ok) {
+    WriteLog(config.error);
+    return false;
+  }
+  BranchCodeText = config.BranchCodeText;
+  database_ = databases_.Create(config);
+  // The writer's connection state starts here: not connected, and the first attempt only after
+  // 15 s have passed.
+  writer_ = std::make_unique<CallWriter>(
+      *database_, CallQueue, journal_, rejected_, log_, clock_,
+      CallWriter::Branch{config.BranchColumnText, config.BranchValueText});
   return true;
 }
 
@@ -57,17 +76,21 @@ void TMAIN_FRM::FormClose() {
   // Withdraw the driver's handler before anything it touches is released: when this returns no
   // event is being handled and none will be.
   closing_ = true;
-  if (driver_.DriverReady()) driver_.WithdrawCallerEvent();
+  if (handlerInstalled_) driver_.WithdrawCallerEvent();
   host_.EnableTimer(false);
   // SEAM (tray icon): the tray icon is removed here.
   WriteLog(kApplicationClosedText);
   log_.Close();
+  if (database_) database_->Close();  // calls still queued stay in the journal for the next run
   host_.RequestQuit();
 }
 
 void TMAIN_FRM::Timer1Timer() {
-  // SEAM (status timer): the tray blink, the indicators and the alerts, then the database writer,
-  // are run from here once those subsystems are built.
+  // SEAM (status timer): the tray blink, the indicators and the alerts come first here once the
+  // tray and the message dialog are built; the tick then ends with the writer's two steps.
+  if (!writer_) return;
+  writer_->ReconnectDatabase();
+  writer_->WriteQueuedCalls();
 }
 
 void TMAIN_FRM::OnDeviceEvent(std::int32_t code, std::u16string_view text) {
@@ -120,6 +143,8 @@ void TMAIN_FRM::RaiseMaxDeviceCount(std::int32_t count) {
   }
 }
 
-void TMAIN_FRM::Button1Click() { QueueCall("3,123456"); }
+void TMAIN_FRM::Button1Click() {
+  QueueCall("3,123456");
+}
 
 }  // namespace qelto

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,8 @@
 #include "app/form_services.h"
 #include "recording/call_journal.h"
 #include "recording/call_queue.h"
+#include "recording/call_writer.h"
+#include "recording/database.h"
 #include "ui/activity_log.h"
 
 namespace qelto {
@@ -29,7 +32,9 @@ class TMAIN_FRM {
   TMAIN_FRM(const TMAIN_FRM&) = delete;
   TMAIN_FRM& operator=(const TMAIN_FRM&) = delete;
 
-  // Creation: log opened, settings read, driver handler installed, timer enabled.
+  // Creation: log opened, calls left in the journal queued again, settings read, driver handler
+  // installed, timer enabled. When the settings cannot be read, the settings alert is shown and
+  // the window closes.
   void FormCreate();
   // Shutdown; runs once, whichever way the recorder is closed.
   void FormClose();
@@ -43,6 +48,8 @@ class TMAIN_FRM {
   void WriteLog(std::string_view message) { log_.WriteLog(message); }
 
   bool Closed() const { return closed_; }
+  // The database writer; null until the settings were read.
+  CallWriter* Writer() { return writer_.get(); }
   LockedCallQueue& Queue() { return CallQueue; }
   std::int32_t DeviceCount() const { return DeviceCount_.load(); }
   std::int32_t MaxDeviceCount() const { return MaxDeviceCount_.load(); }
@@ -60,21 +67,25 @@ class TMAIN_FRM {
   FormHost& host_;
   DriverBinding& driver_;
   const Clock& clock_;
+  DurableFile& rejected_;
+  SettingsSource& settings_;
+  DatabaseFactory& databases_;
 
   LockedCallQueue CallQueue;
   ActivityLog log_;  // the log stream
   CallJournal journal_;
+  std::string BranchCodeText;
+  std::unique_ptr<Database> database_;  // in place of the connection and the insert query
+  std::unique_ptr<CallWriter> writer_;
   std::atomic<std::int32_t> BlinkCount{0};
   std::atomic<std::int32_t> MaxDeviceCount_{0};
   std::atomic<std::int32_t> DeviceCount_{0};
   std::atomic<std::uint32_t> LastDeviceTick_{0};
-  std::uint32_t LastConnectTick = 0;
-  std::int32_t ConnectAttempts = 0;
-  bool DbConnected = false;
 
   // Set first thing at shutdown; driver events arriving from then on are ignored.
   std::atomic<bool> closing_{false};
   bool closed_ = false;
+  bool handlerInstalled_ = false;
 };
 
 }  // namespace qelto

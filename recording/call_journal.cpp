@@ -113,7 +113,7 @@ std::string FormatStrikeRecord(std::uint64_t id) {
   return "W " + std::to_string(id) + "\n";
 }
 
-CallJournal::CallJournal(JournalStore& store) : store_(store) {}
+CallJournal::CallJournal(DurableFile& store) : store_(store) {}
 
 CallJournal::Recovery CallJournal::Recover() {
   std::lock_guard guard(lock_);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/journal_store.h"
+#include "recording/durable_file.h"
 #include "recording/queued_call.h"
 
 namespace qelto {
@@ -26,7 +26,7 @@ inline constexpr const char* kCallJournalFileName = "calls-journal.txt";
 // that one call twice after the restart; a call is never lost.
 class CallJournal {
  public:
-  explicit CallJournal(JournalStore& store);
+  explicit CallJournal(DurableFile& store);
 
   struct Recovery {
     std::vector<QueuedCall> pending;    // in their original order, with their moments
@@ -42,7 +42,7 @@ class CallJournal {
   bool Strike(std::uint64_t id);
 
  private:
-  JournalStore& store_;
+  DurableFile& store_;
   std::mutex lock_;  // one writer at a time, so ids follow the file's order
   std::uint64_t nextId_ = 1;
 };

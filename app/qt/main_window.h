@@ -4,8 +4,10 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 #include "app/form_host.h"
+#include "app/form_services.h"
 #include "app/main_form.h"
 
 namespace qelto {
@@ -16,14 +18,17 @@ class MainWindow : public QWidget, public FormHost {
   Q_OBJECT
 
  public:
-  // Creating the window runs `FormCreate`.
-  MainWindow(DriverBinding& driver, const Clock& clock, LogFiles& logFiles, JournalStore& journal);
+  MainWindow();
   ~MainWindow() override;
 
-  TMAIN_FRM& Form() { return form_; }
+  // Creates the main window object, which runs `FormCreate`. `services.host` is this window.
+  void Create(const FormServices& services);
+  TMAIN_FRM& Form() { return *form_; }
 
   void EnableTimer(bool enabled) override;
   void RequestQuit() override;
+  std::int32_t ShowMessageForm(std::uint16_t buttons, const std::string& text,
+                               std::int32_t id) override;
 
  public slots:
   // An orderly shutdown asked for from outside (a termination signal): any open modal window is
@@ -38,7 +43,8 @@ class MainWindow : public QWidget, public FormHost {
   QLabel* LabelDB;
   QLabel* LabelUSB;
   QPushButton* Button1;
-  TMAIN_FRM form_;
+  std::unique_ptr<TMAIN_FRM> form_;
+  bool messageShowing_ = false;
 };
 
 }  // namespace qelto

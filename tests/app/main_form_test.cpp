@@ -10,7 +10,8 @@
 #include "device/driver_binding.h"
 #include "support/fake_clock.h"
 #include "support/fake_driver.h"
-#include "support/memory_journal_store.h"
+#include "support/fake_settings.h"
+#include "support/memory_durable_file.h"
 #include "support/memory_log_files.h"
 
 namespace qelto {
@@ -18,9 +19,11 @@ namespace {
 
 using testing::ElementsAre;
 using testing_support::FakeClock;
+using testing_support::FakeDatabaseFactory;
 using testing_support::FakeDriver;
+using testing_support::FakeSettings;
 using testing_support::InfoWithDevices;
-using testing_support::MemoryJournalStore;
+using testing_support::MemoryDurableFile;
 using testing_support::MemoryLogFiles;
 
 // Records what the toolkit was asked to do, in order.
@@ -34,6 +37,11 @@ class RecordingHost : public FormHost {
                         : "timer off (log lines " + std::to_string(log_.Messages().size()) + ")");
   }
   void RequestQuit() override { steps.push_back("quit"); }
+  std::int32_t ShowMessageForm(std::uint16_t buttons, const std::string& text,
+                               std::int32_t id) override {
+    steps.push_back("message " + std::to_string(id) + " " + std::to_string(buttons) + " " + text);
+    return kResultOk;
+  }
 
   bool timerEnabled = false;
   std::vector<std::string> steps;
@@ -62,8 +70,11 @@ class MainFormTest : public testing::Test {
   FakeClock clock;
   MemoryLogFiles log;
   RecordingHost host{log};
-  MemoryJournalStore journal;
-  TMAIN_FRM form{FormServices{host, binding, clock, log, journal}};
+  MemoryDurableFile journal;
+  MemoryDurableFile rejected;
+  FakeSettings settings;
+  FakeDatabaseFactory databases;
+  TMAIN_FRM form{FormServices{host, binding, clock, log, journal, rejected, settings, databases}};
 };
 
 TEST_F(MainFormTest, CreationLogsRegistersTheHandlerAndStartsTheTimer) {
@@ -169,6 +180,44 @@ TEST_F(MainFormTest, StatusEventsAreLoggedAndCountDevices) {
   driver.Deliver(0, u"");
   EXPECT_EQ(log.Messages().size(), 3u);
   EXPECT_TRUE(Drain().empty());
+}
+
+TEST_F(MainFormTest, MissingSettingsShowTheAlertAndClose) {
+  settings.missing = true;
+  form.FormCreate();
+  EXPECT_THAT(host.steps, ElementsAre("message 9876 4 \u0646\u0642\u0635 \u062f\u0631 "
+                                      "\u062a\u0646\u0638\u064a\u0645\u0627\u062a "
+                                      "\u0628\u0631\u0646\u0627\u0645\u0647",
+                                      "timer off (log lines 2)", "quit"));
+  EXPECT_THAT(log.Messages(),
+              ElementsAre("Application Started!",
+                          "Cannot open file \"/opt/qelto/Server_Config.dll\". No such file or "
+                          "directory",
+                          "Application Closed"));
+  EXPECT_EQ(driver.registrations(), 0) << "the handler is never installed";
+  EXPECT_EQ(form.Writer(), nullptr);
+}
+
+TEST_F(MainFormTest, ShortSettingsFileIsLoggedAndCloses) {
+  settings.content = "a\nb\n";
+  form.FormCreate();
+  EXPECT_THAT(log.Messages(), ElementsAre("Application Started!", "List index out of bounds (2)",
+                                          "Application Closed"));
+}
+
+TEST_F(MainFormTest, TicksDriveTheWriterFromTheSettingsDatabase) {
+  settings.content = "x\nsqlite:calls.sqlite\nShop\n0\nrecorder\n\n\n\n\n12\n";
+  form.FormCreate();
+  ASSERT_NE(databases.created, nullptr);
+  EXPECT_EQ(databases.lastConfig.server, "sqlite:calls.sqlite");
+  driver.Deliver(3, u"C123456");
+  form.Timer1Timer();
+  EXPECT_TRUE(databases.created->inserts.empty()) << "no connection in the first 15 s";
+  clock.Advance(15001);
+  form.Timer1Timer();
+  ASSERT_EQ(databases.created->inserts.size(), 1u);
+  EXPECT_THAT(databases.created->inserts[0], testing::HasSubstr("'123456'"));
+  EXPECT_THAT(databases.created->inserts[0], testing::HasSubstr(", '12' "));
 }
 
 TEST_F(MainFormTest, ShutdownRunsInOrderAndOnlyOnce) {

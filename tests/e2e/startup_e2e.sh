@@ -25,6 +25,7 @@ headless=(env -u DISPLAY)  # no display: the offscreen platform
 
 install_app() {  # install_app DRIVER_VARIANT|sim|none
   cp "$bin_dir/qelto-callerid" "$scratch/app/" || fail "no executable in $bin_dir"
+  printf 'e2e\nsqlite:calls.sqlite\nShop\n0\nrecorder\n' >"$scratch/app/Server_Config.dll"
   case $1 in
     none) ;;
     sim) cp "$bin_dir/libPOS_CIDR.so" "$scratch/app/" || fail "no driver in $bin_dir" ;;
@@ -137,6 +138,16 @@ case $case_name in
     "$bin_dir/qelto-cidr-sim" unplug >/dev/null || fail "unplug failed"
     wait_until 10 log_has "disconnected" || fail "unplug status event not logged"
     stop_with TERM "$pid"
+    ;;
+  settings_missing)
+    install_app v2_1
+    rm "$scratch/app/Server_Config.dll"
+    run_to_end settings "${headless[@]}"
+    [ $rc -eq 0 ] || fail "exit code $rc, expected 0"
+    grep -q "نقص در تنظيمات برنامه" "$scratch/settings.err" || fail "settings alert not on standard error"
+    [ "$(sed 's/^.\{22\}//' "$scratch/work/log.txt" | tr -d '\r')" = "Application Started!
+Cannot open file \"$scratch/app/Server_Config.dll\". No such file or directory
+Application Closed" ] || fail "unexpected log"
     ;;
   box_on_display)
     start_xvfb

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/memory_journal_store.h"
+#include "support/memory_durable_file.h"
 
 namespace qelto {
 namespace {
 
-using testing_support::MemoryJournalStore;
+using testing_support::MemoryDurableFile;
 
 QueuedCall Call(const char* line, int second = 0) {
   QueuedCall call;
@@ -23,7 +23,7 @@ std::vector<std::string> Lines(const std::vector<QueuedCall>& calls) {
 }
 
 TEST(CallJournal, RecordsAndStrikesInOrder) {
-  MemoryJournalStore store;
+  MemoryDurableFile store;
   CallJournal journal(store);
   journal.Recover();
   QueuedCall a = Call("1,111"), b = Call("2,0222", 9);
@@ -34,7 +34,7 @@ TEST(CallJournal, RecordsAndStrikesInOrder) {
 }
 
 TEST(CallJournal, RecoveryReturnsPendingCallsAndCompacts) {
-  MemoryJournalStore store;
+  MemoryDurableFile store;
   store.content =
       "C 4 2026-12-08 23:05:00 1,111\n"
       "C 5 2026-12-08 23:05:01 2,222\n"
@@ -53,7 +53,7 @@ TEST(CallJournal, RecoveryReturnsPendingCallsAndCompacts) {
 }
 
 TEST(CallJournal, IdsKeepRisingWhenEverythingWasWritten) {
-  MemoryJournalStore store;
+  MemoryDurableFile store;
   store.content = "C 41 2026-12-08 23:05:00 1,1\nW 41\n";
   CallJournal journal(store);
   EXPECT_TRUE(journal.Recover().pending.empty());
@@ -64,7 +64,7 @@ TEST(CallJournal, IdsKeepRisingWhenEverythingWasWritten) {
 }
 
 TEST(CallJournal, DamagedRecordsAreSkippedAndReported) {
-  MemoryJournalStore store;
+  MemoryDurableFile store;
   store.content =
       "C 1 2026-12-08 23:05:00 1,111\n"
       "C x 2026-12-08 23:05:00 1,111\n"
@@ -80,7 +80,7 @@ TEST(CallJournal, DamagedRecordsAreSkippedAndReported) {
 }
 
 TEST(CallJournal, UnreadableJournalIsLeftAlone) {
-  MemoryJournalStore store;
+  MemoryDurableFile store;
   store.content = "C 1 2026-12-08 23:05:00 1,111\n";
   store.failReads = true;
   CallJournal journal(store);
@@ -91,7 +91,7 @@ TEST(CallJournal, UnreadableJournalIsLeftAlone) {
 }
 
 TEST(CallJournal, FailedWritesAreReported) {
-  MemoryJournalStore store;
+  MemoryDurableFile store;
   CallJournal journal(store);
   journal.Recover();
   store.failWrites = true;

@@ -1,4 +1,4 @@
-#include "recording/posix/posix_journal_store.h"
+#include "recording/posix/posix_durable_file.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@ namespace {
 
 using testing_support::TempDir;
 
-TEST(PosixJournalStore, AppendsReadsAndReplaces) {
+TEST(PosixDurableFile, AppendsReadsAndReplaces) {
   TempDir dir;
-  PosixJournalStore store(dir.File(kCallJournalFileName));
+  PosixDurableFile store(dir.File(kCallJournalFileName));
   EXPECT_EQ(store.ReadAll(), std::optional<std::string>(""));
   ASSERT_TRUE(store.Append("one\n"));
   ASSERT_TRUE(store.Append("two\n"));
@@ -27,14 +27,14 @@ TEST(PosixJournalStore, AppendsReadsAndReplaces) {
   EXPECT_EQ(store.ReadAll(), std::optional<std::string>("two\nthree\n"));
 }
 
-TEST(PosixJournalStore, UnwritableFolderFailsWithoutHarm) {
-  PosixJournalStore store("/nonexistent-folder/calls-journal.txt");
+TEST(PosixDurableFile, UnwritableFolderFailsWithoutHarm) {
+  PosixDurableFile store("/nonexistent-folder/calls-journal.txt");
   EXPECT_FALSE(store.Append("x\n"));
   EXPECT_FALSE(store.Replace("x\n"));
 }
 
 // The journal's promise: a call recorded before the process is killed is found by the next run.
-TEST(PosixJournalStore, RecordedCallsSurviveKill9) {
+TEST(PosixDurableFile, RecordedCallsSurviveKill9) {
   TempDir dir;
   const std::string path = dir.File(kCallJournalFileName);
   int ready[2];
@@ -42,7 +42,7 @@ TEST(PosixJournalStore, RecordedCallsSurviveKill9) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    PosixJournalStore store(path);
+    PosixDurableFile store(path);
     CallJournal journal(store);
     journal.Recover();
     for (int i = 1; i <= 50; ++i) {
@@ -60,7 +60,7 @@ TEST(PosixJournalStore, RecordedCallsSurviveKill9) {
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
 
-  PosixJournalStore store(path);
+  PosixDurableFile store(path);
   CallJournal journal(store);
   const auto recovery = journal.Recover();
   ASSERT_EQ(recovery.pending.size(), 25u);

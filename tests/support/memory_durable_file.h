@@ -4,12 +4,12 @@
 #include <optional>
 #include <string>
 
-#include "recording/journal_store.h"
+#include "recording/durable_file.h"
 
 namespace qelto::testing_support {
 
 // A journal kept in memory that fails on demand, like a full disk.
-class MemoryJournalStore : public JournalStore {
+class MemoryDurableFile : public DurableFile {
  public:
   bool Append(std::string_view record) override {
     std::lock_guard guard(lock_);

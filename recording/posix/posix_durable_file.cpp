@@ -1,4 +1,4 @@
-#include "recording/posix/posix_journal_store.h"
+#include "recording/posix/posix_durable_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,18 +34,18 @@ void SyncFolderOf(const std::string& path) {
 
 }  // namespace
 
-PosixJournalStore::PosixJournalStore(std::string path) : path_(std::move(path)) {}
+PosixDurableFile::PosixDurableFile(std::string path) : path_(std::move(path)) {}
 
-PosixJournalStore::~PosixJournalStore() {
+PosixDurableFile::~PosixDurableFile() {
   CloseFile();
 }
 
-void PosixJournalStore::CloseFile() {
+void PosixDurableFile::CloseFile() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
 
-bool PosixJournalStore::Append(std::string_view record) {
+bool PosixDurableFile::Append(std::string_view record) {
   std::lock_guard guard(lock_);
   if (fd_ < 0) {
     fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kJournalMode);
@@ -55,7 +55,7 @@ bool PosixJournalStore::Append(std::string_view record) {
   return WriteAll(fd_, record) && ::fdatasync(fd_) == 0;
 }
 
-std::optional<std::string> PosixJournalStore::ReadAll() {
+std::optional<std::string> PosixDurableFile::ReadAll() {
   std::lock_guard guard(lock_);
   const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
@@ -75,7 +75,7 @@ std::optional<std::string> PosixJournalStore::ReadAll() {
   return content;
 }
 
-bool PosixJournalStore::Replace(std::string_view content) {
+bool PosixDurableFile::Replace(std::string_view content) {
   std::lock_guard guard(lock_);
   const std::string temporary = path_ + ".new";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kJournalMode);

@@ -6,10 +6,11 @@
 
 namespace qelto {
 
-// The file that holds the call journal.
-class JournalStore {
+// A text file whose writes reach the disk before they count: the call journal, and the file of
+// calls set aside.
+class DurableFile {
  public:
-  virtual ~JournalStore() = default;
+  virtual ~DurableFile() = default;
   // Appends `record` at the end and makes it durable (on disk, not only in a cache) before
   // returning. False when it could not be written whole.
   virtual bool Append(std::string_view record) = 0;

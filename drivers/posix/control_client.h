@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qelto::sim {
+
+// The answer to one command sent to the running simulator.
+struct ControlReply {
+  enum class Status { kOk, kError, kNoSimulator, kBroken };
+  Status status = Status::kBroken;
+  std::vector<std::string> lines;  // as received, the final OK or ERROR line included
+  std::string problem;             // kNoSimulator, kBroken: what went wrong, for the user
+};
+
+// Sends one protocol line to the simulator listening at `path` and reads its reply. Waits at
+// most a few seconds for an answer, so a stuck driver does not hang the tool.
+ControlReply SendControlCommand(const std::string& path, const std::string& line);
+
+}  // namespace qelto::sim

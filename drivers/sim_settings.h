@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace qelto::sim {
+
+inline constexpr char kSocketVariable[] = "QELTO_CIDR_SIM_SOCKET";
+inline constexpr char kDevicesVariable[] = "QELTO_CIDR_SIM_DEVICES";
+inline constexpr int kDefaultDeviceCount = 1;
+
+// Where the running driver listens and the tool connects. Arguments are the values of
+// QELTO_CIDR_SIM_SOCKET and XDG_RUNTIME_DIR (null or empty when unset) and the user id:
+// the explicit socket path, else "<runtime dir>/qelto-cidr-sim.sock", else
+// "/tmp/qelto-cidr-sim-<uid>.sock".
+std::string ControlSocketPath(const char* socket_variable, const char* runtime_dir,
+                              unsigned long uid);
+
+// The value of QELTO_CIDR_SIM_DEVICES: decimal 1..8; nullopt when it is anything else.
+std::optional<int> ParseDeviceCount(const char* value);
+
+}  // namespace qelto::sim

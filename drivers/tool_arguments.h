@@ -1,0 +1,24 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qelto::sim {
+
+// What the qelto-cidr-sim command line asks for.
+struct ToolRequest {
+  enum class Kind { kHelp, kSend, kUsageError };
+  Kind kind = Kind::kUsageError;
+  std::string text;  // kSend: the protocol line to send; kUsageError: what is wrong
+};
+
+// The arguments after the program name. They are joined with single spaces into one protocol
+// line, which must parse as a command; so the tool refuses locally what the driver would refuse
+// for its form, and sends everything else. "--help" or "-h" alone asks for help.
+ToolRequest ParseToolArguments(std::span<const std::string_view> arguments);
+
+// The text printed for --help and after a usage error.
+std::string ToolUsage();
+
+}  // namespace qelto::sim

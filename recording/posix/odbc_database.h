@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "recording/database.h"
+
+namespace qelto {
+
+// A database reached through unixODBC: a data source defined in odbc.ini, or a driver named in
+// the connection string (FreeTDS for SQL Server). Statements run with autocommit, each on a
+// statement handle of its own. Failures carry the text of the ODBC diagnostic records, such as
+// "[unixODBC][FreeTDS][SQL Server]Unable to connect to data source".
+class OdbcDatabase : public Database {
+ public:
+  // `connectionString` goes to SQLDriverConnect unchanged. `dialect` is that of the server the
+  // string leads to, which the string alone cannot tell for a data source.
+  OdbcDatabase(std::string connectionString, SqlDialect dialect, DatabaseTimeouts timeouts = {});
+  ~OdbcDatabase() override;
+  OdbcDatabase(const OdbcDatabase&) = delete;
+  OdbcDatabase& operator=(const OdbcDatabase&) = delete;
+
+  bool Open(std::string& error) override;
+  // Also false once the driver has noticed that the link is dead (SQL_ATTR_CONNECTION_DEAD).
+  bool Connected() const override;
+  void Close() override;
+  bool Execute(const std::string& statement, std::string& error) override;
+  SqlDialect Dialect() const override { return dialect_; }
+
+ private:
+  class Connection;  // the environment and connection handles, connected
+
+  std::string connectionString_;
+  SqlDialect dialect_;
+  DatabaseTimeouts timeouts_;
+  std::unique_ptr<Connection> connection_;
+};
+
+}  // namespace qelto

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "recording/durable_file.h"
+
+namespace qelto {
+
+// A durable file on a POSIX file system: appends are written with O_APPEND and flushed to the disk
+// with fdatasync before they count; a replacement is written beside the file and renamed over it.
+class PosixDurableFile : public DurableFile {
+ public:
+  explicit PosixDurableFile(std::string path);
+  ~PosixDurableFile() override;
+  PosixDurableFile(const PosixDurableFile&) = delete;
+  PosixDurableFile& operator=(const PosixDurableFile&) = delete;
+
+  bool Append(std::string_view record) override;
+  std::optional<std::string> ReadAll() override;
+  bool Replace(std::string_view content) override;
+
+ private:
+  void CloseFile();
+
+  const std::string path_;
+  std::mutex lock_;
+  int fd_ = -1;  // opened at the first append, reopened after a replacement
+};
+
+}  // namespace qelto

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+namespace qelto {
+
+// Where the server settings file is read from.
+class SettingsSource {
+ public:
+  virtual ~SettingsSource() = default;
+  // The file's full path, as the log and the error texts name it.
+  virtual std::string Path() const = 0;
+  // Reads the whole file into `content`. On failure returns false and sets `osError` to the
+  // operating system's description of the error.
+  virtual bool Read(std::string& content, std::string& osError) = 0;
+};
+
+}  // namespace qelto

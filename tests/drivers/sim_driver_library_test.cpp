@@ -1,0 +1,369 @@
+// Loads the real libPOS_CIDR.so the way the recorder does and drives it through its control
+// socket and through the qelto-cidr-sim tool.
+//
+// The driver reads its socket path and device count from the environment, and it is one per
+// process; this executable therefore holds these tests only, and the suite sets the variables
+// to a private directory once, before the library is loaded.
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/driver_abi.h"
+#include "drivers/posix/unique_fd.h"
+#include "recorder_reading.h"
+
+extern char** environ;
+
+namespace qelto::sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Bounds waits that should end almost at once, so a broken driver fails instead of hanging.
+constexpr auto kPatience = 20s;
+
+struct SeenEvent {
+  std::int32_t code = 0;
+  std::u16string text;
+  std::thread::id thread;
+  int connected = -1;  // status events: devices counted from CIDR_Info inside the callback
+};
+
+struct DriverApi {
+  CIDR_InfoFunction info = nullptr;
+  CIDR_RegisterEventFunction register_event = nullptr;
+};
+
+// The library's entry points, resolved once per process.
+DriverApi api;
+
+std::string Narrow(const char16_t* text) {
+  std::string narrow;
+  for (; text != nullptr && *text != u'\0'; ++text) narrow += static_cast<char>(*text);
+  return narrow;
+}
+
+// What the callback saw. The callback is a plain function without a context argument, so it
+// reaches this through a global object.
+class Observer {
+ public:
+  void Record(SeenEvent event) {
+    {
+      std::lock_guard lock(mutex_);
+      events_.push_back(std::move(event));
+    }
+    changed_.notify_all();
+  }
+
+  bool WaitForEvents(std::size_t count) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, kPatience, [&] { return events_.size() >= count; });
+  }
+
+  std::vector<SeenEvent> Events() {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+
+  void Reset() {
+    std::lock_guard lock(mutex_);
+    events_.clear();
+    withdrawn = false;
+    calls_after_withdrawal = 0;
+    inner_withdraw_result = 1;
+  }
+
+  std::atomic<bool> withdrawn{false};
+  std::atomic<int> calls_after_withdrawal{0};
+  std::atomic<int> inner_withdraw_result{1};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<SeenEvent> events_;
+};
+
+Observer observer;
+
+// The callback as the recorder uses it: a status event makes it ask for the information text.
+// The status text "Swithdraw-me" makes it withdraw itself from inside the callback.
+void CIDR_CALL OnEvent(std::int32_t code, const char16_t* text) {
+  if (observer.withdrawn) ++observer.calls_after_withdrawal;
+  SeenEvent event{code, text != nullptr ? text : u"", std::this_thread::get_id(), -1};
+  if (code == 0) {
+    event.connected = testing_support::ConnectedDeviceCount(
+        Narrow(static_cast<const char16_t*>(api.info())));
+  }
+  if (event.text == u"Swithdraw-me") observer.inner_withdraw_result = api.register_event(nullptr, 0);
+  observer.Record(std::move(event));
+}
+
+UniqueFd Connect(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof(address.sun_path) - 1);
+  UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    return {};
+  }
+  return fd;
+}
+
+std::string ReadToEnd(int fd) {
+  std::string text;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof(buffer))) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  return text;
+}
+
+// Sends `lines` on one connection and returns all the driver answered before it closed, or
+// nullopt when nobody listens at `path`.
+std::optional<std::string> Converse(const std::string& path, const std::string& lines) {
+  const UniqueFd fd = Connect(path);
+  if (!fd.valid()) return std::nullopt;
+  if (::send(fd.get(), lines.data(), lines.size(), MSG_NOSIGNAL) < 0) return std::string();
+  ::shutdown(fd.get(), SHUT_WR);
+  return ReadToEnd(fd.get());
+}
+
+struct ToolRun {
+  int exit_code = -1;
+  std::string output;  // standard output and standard error together
+};
+
+ToolRun RunTool(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), QELTO_SIM_TOOL_PATH);
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  int pipe_fds[2];
+  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) return {};
+  UniqueFd read_end(pipe_fds[0]);
+  UniqueFd write_end(pipe_fds[1]);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, write_end.get(), STDERR_FILENO);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return {};
+  write_end.Reset();
+  ToolRun run;
+  run.output = ReadToEnd(read_end.get());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+bool Exists(const std::string& path) {
+  struct stat info{};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+class SimDriverLibrary : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char directory[] = "/tmp/qelto-sim-test-XXXXXX";
+    if (::mkdtemp(directory) == nullptr) return;
+    directory_ = directory;
+    socket_path_ = directory_ + "/sim.sock";
+    ::setenv("QELTO_CIDR_SIM_SOCKET", socket_path_.c_str(), 1);
+    ::setenv("QELTO_CIDR_SIM_DEVICES", "2", 1);
+    // Never closed: like the recorder, the process keeps its driver until it ends.
+    void* library = ::dlopen(QELTO_SIM_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+      load_error_ = ::dlerror();
+      return;
+    }
+    api.info = reinterpret_cast<CIDR_InfoFunction>(::dlsym(library, "CIDR_Info"));
+    api.register_event =
+        reinterpret_cast<CIDR_RegisterEventFunction>(::dlsym(library, "CIDR_RegisterEvent"));
+  }
+
+  static void TearDownTestSuite() {
+    if (!directory_.empty()) ::rmdir(directory_.c_str());
+  }
+
+  void SetUp() override {
+    ASSERT_FALSE(directory_.empty()) << "no temporary directory";
+    ASSERT_TRUE(load_error_.empty()) << load_error_;
+    ASSERT_NE(api.info, nullptr);
+    ASSERT_NE(api.register_event, nullptr);
+    observer.Reset();
+  }
+
+  void TearDown() override {
+    if (api.register_event != nullptr) api.register_event(nullptr, 0);
+  }
+
+  static std::int32_t Register() { return api.register_event(OnEvent, kRegisterEventValue); }
+
+  // Withdraws and marks the moment at which the driver must have fallen silent.
+  static void Withdraw() {
+    EXPECT_EQ(api.register_event(nullptr, 0), 0);
+    observer.withdrawn = true;
+  }
+
+  static inline std::string directory_;
+  static inline std::string socket_path_;
+  static inline std::string load_error_;
+};
+
+TEST_F(SimDriverLibrary, DeliversCommandsAsEventsOnItsOwnThread) {
+  const char16_t* before = static_cast<const char16_t*>(api.info());
+  const std::string text_before = Narrow(before);
+  EXPECT_EQ(testing_support::VersionWithinFirst30(text_before), "2.1");
+  EXPECT_EQ(testing_support::ConnectedDeviceCount(text_before), 2);
+
+  ASSERT_EQ(Register(), 0);
+  ASSERT_TRUE(observer.WaitForEvents(1));
+  const std::optional<std::string> reply = Converse(socket_path_, "call 2 0912\nunplug\nplug\n");
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(*reply, "OK\nOK\nOK\n");
+
+  // Each event is delivered before its reply is sent, so all have arrived by now.
+  const std::vector<SeenEvent> events = observer.Events();
+  ASSERT_EQ(events.size(), 4U);
+  EXPECT_EQ(events[0].code, 0);
+  EXPECT_EQ(events[0].text, u"SSimulator started: 2 of 2 devices connected");
+  EXPECT_EQ(events[0].connected, 2);
+  EXPECT_EQ(events[1].code, 2);
+  EXPECT_EQ(events[1].text, u"C0912");
+  EXPECT_EQ(events[2].text, u"SDevice 1 disconnected");
+  EXPECT_EQ(events[2].connected, 1);
+  EXPECT_EQ(events[3].text, u"SDevice 1 connected");
+  EXPECT_EQ(events[3].connected, 2);
+  for (const SeenEvent& event : events) {
+    EXPECT_NE(event.thread, std::this_thread::get_id());
+    EXPECT_EQ(event.thread, events[0].thread);
+  }
+  // The text handed out before is this thread's own: the callback's CIDR_Info calls on the
+  // driver's thread, while device 1 was unplugged, did not overwrite it.
+  EXPECT_EQ(Narrow(before), text_before);
+
+  Withdraw();
+  EXPECT_FALSE(Exists(socket_path_));
+  EXPECT_FALSE(Converse(socket_path_, "call 1 1\n").has_value());
+  EXPECT_EQ(observer.calls_after_withdrawal, 0);
+}
+
+TEST_F(SimDriverLibrary, NoCallbackRunsOnceWithdrawalHasReturned) {
+  ASSERT_EQ(Register(), 0);
+  ASSERT_TRUE(observer.WaitForEvents(1));
+  // Keeps the driver busy delivering calls until its socket is gone.
+  std::thread caller([] {
+    while (Converse(socket_path_, "call 1 1\ncall 1 2\n").has_value()) {
+    }
+  });
+  EXPECT_TRUE(observer.WaitForEvents(50));
+  Withdraw();
+  caller.join();
+  EXPECT_EQ(observer.calls_after_withdrawal, 0);
+}
+
+TEST_F(SimDriverLibrary, WithdrawingFromInsideTheCallbackStopsAtOnce) {
+  ASSERT_EQ(Register(), 0);
+  ASSERT_TRUE(observer.WaitForEvents(1));
+  const std::optional<std::string> reply = Converse(socket_path_, "status withdraw-me\ncall 1 5\n");
+  ASSERT_TRUE(reply.has_value());
+  // The second line is not served: the driver stopped while handling the first.
+  EXPECT_EQ(*reply, "OK\n");
+  EXPECT_EQ(observer.inner_withdraw_result, 0);
+  EXPECT_FALSE(Exists(socket_path_));
+  EXPECT_EQ(observer.Events().size(), 2U);
+
+  // Registering again from outside works, and finishes the thread that withdrew itself.
+  ASSERT_EQ(Register(), 0);
+  ASSERT_TRUE(observer.WaitForEvents(3));
+  const std::vector<SeenEvent> events = observer.Events();
+  EXPECT_EQ(events[1].text, u"Swithdraw-me");
+  EXPECT_EQ(events[2].text, u"SSimulator started: 2 of 2 devices connected");
+  EXPECT_NE(Converse(socket_path_, "info\n").value_or("").find("Line 2: Connected\nOK\n"),
+            std::string::npos);
+}
+
+TEST_F(SimDriverLibrary, ReplacesAStaleSocketButNoOtherFile) {
+  {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socket_path_.copy(address.sun_path, sizeof(address.sun_path) - 1);
+    const UniqueFd stale(::socket(AF_UNIX, SOCK_STREAM, 0));
+    ASSERT_EQ(::bind(stale.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)),
+              0);
+  }
+  ASSERT_TRUE(Exists(socket_path_));
+  ASSERT_EQ(Register(), 0);
+  EXPECT_EQ(Converse(socket_path_, "call 4 1\n"), "OK\n");
+  Withdraw();
+
+  const UniqueFd file(::open(socket_path_.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+  ASSERT_TRUE(file.valid());
+  observer.Reset();
+  EXPECT_EQ(Register(), -1);
+  // The recorder logs status texts, so the start event is how the operator learns of it.
+  ASSERT_TRUE(observer.WaitForEvents(1));
+  EXPECT_EQ(observer.Events()[0].text,
+            u"SSimulator started without control socket (" +
+                std::u16string(socket_path_.begin(), socket_path_.end()) +
+                u": exists and is not a socket): 2 of 2 devices connected");
+  EXPECT_EQ(observer.Events()[0].connected, 2);
+  Withdraw();
+  EXPECT_TRUE(Exists(socket_path_));
+  ::unlink(socket_path_.c_str());
+}
+
+TEST_F(SimDriverLibrary, ToolDrivesTheRunningDriver) {
+  ASSERT_EQ(Register(), 0);
+  ASSERT_TRUE(observer.WaitForEvents(1));
+
+  const ToolRun call = RunTool({"call", "3", "77"});
+  EXPECT_EQ(call.exit_code, 0) << call.output;
+  EXPECT_EQ(call.output, "OK\n");
+  const std::vector<SeenEvent> events = observer.Events();
+  ASSERT_EQ(events.size(), 2U);
+  EXPECT_EQ(events[1].code, 3);
+  EXPECT_EQ(events[1].text, u"C77");
+
+  const ToolRun refused = RunTool({"unplug", "5"});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_EQ(refused.output, "ERROR no device 5: the simulator has 2\n");
+  EXPECT_EQ(RunTool({"ring", "1"}).exit_code, 2);
+  const ToolRun info = RunTool({"info"});
+  EXPECT_EQ(info.exit_code, 0);
+  EXPECT_NE(info.output.find("VER 2.1\n"), std::string::npos) << info.output;
+
+  Withdraw();
+  const ToolRun nobody = RunTool({"info"});
+  EXPECT_EQ(nobody.exit_code, 1);
+  EXPECT_NE(nobody.output.find("no running caller-ID simulator at " + socket_path_ +
+                               ": is qelto-callerid running?"),
+            std::string::npos)
+      << nobody.output;
+}
+
+}  // namespace
+}  // namespace qelto::sim

@@ -1,0 +1,191 @@
+#include "recording/call_writer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/fake_clock.h"
+#include "support/fake_database.h"
+#include "support/memory_durable_file.h"
+#include "support/memory_log_files.h"
+
+namespace qelto {
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing_support::FakeClock;
+using testing_support::FakeDatabase;
+using testing_support::MemoryDurableFile;
+using testing_support::MemoryLogFiles;
+
+class CallWriterTest : public testing::Test {
+ protected:
+  CallWriterTest() {
+    log.Open();
+    journal.Recover();
+  }
+
+  void Arrive(const char* line, LocalDateTime moment = {2021, 3, 21, 10, 0, 0}) {
+    QueuedCall call;
+    call.moment = moment;
+    call.line = line;
+    journal.Record(call);
+    queue.Append(std::move(call));
+  }
+  // One timer tick's share of the writer.
+  void Tick(std::uint32_t ms = 500) {
+    clock.Advance(ms);
+    writer.ReconnectDatabase();
+    writer.WriteQueuedCalls();
+  }
+  void ConnectNow() { Tick(kReconnectWaitMs + 1); }
+  // The numbers (TotalNumber) written so far, in order.
+  std::vector<std::string> Written() const {
+    std::vector<std::string> numbers;
+    for (const auto& statement : database.inserts) {
+      const auto start = statement.find("', '") + 4;
+      numbers.push_back(statement.substr(start, statement.find('\'', start) - start));
+    }
+    return numbers;
+  }
+
+  FakeClock clock;
+  FakeDatabase database;
+  LockedCallQueue queue;
+  MemoryDurableFile journalFile;
+  CallJournal journal{journalFile};
+  MemoryDurableFile rejected;
+  MemoryLogFiles logFiles;
+  ActivityLog log{logFiles, clock};
+  CallWriter writer{database, queue, journal, rejected, log, clock, {"", ""}};
+};
+
+TEST_F(CallWriterTest, FirstAttemptComesOnlyAfterMoreThan15Seconds) {
+  Arrive("1,111");
+  Tick(kReconnectWaitMs);
+  EXPECT_EQ(database.opens, 0);
+  EXPECT_EQ(queue.Size(), 1u) << "calls before the first connection stay queued";
+  Tick(1);
+  EXPECT_EQ(database.opens, 1);
+  EXPECT_TRUE(writer.DbConnected());
+  EXPECT_EQ(writer.ConnectAttempts(), 1);
+  EXPECT_THAT(Written(), ElementsAre("111"));
+}
+
+TEST_F(CallWriterTest, WritesEveryQueuedCallInOrderStampedWithItsArrival) {
+  ConnectNow();
+  Arrive("3,123456", {2021, 3, 21, 10, 0, 0});
+  Arrive("2,0123456", {2020, 2, 29, 9, 5, 3});
+  Tick();
+  ASSERT_EQ(database.inserts.size(), 2u);
+  EXPECT_EQ(database.inserts[0],
+            "INSERT INTO Pos_Calls (IdNumber, LineNumber, TotalNumber, TarYY, TarMM, TarDD, Time) "
+            "SELECT (SELECT ISNULL(MAX(IdNumber),0) FROM Pos_Calls) + 1, '3', '123456', '00', "
+            "'01', '01', '10:00:00' ");
+  EXPECT_THAT(database.inserts[1], HasSubstr("'2', '0123456', '98', '12', '10', '09:05:03' "));
+  EXPECT_EQ(queue.Size(), 0u);
+  EXPECT_TRUE(CallJournal(journalFile).Recover().pending.empty()) << "written calls are struck";
+}
+
+TEST_F(CallWriterTest, BranchCodeAndDialectReachTheStatement) {
+  CallWriter branchWriter{
+      database, queue, journal, rejected, log, clock, {", BranchCode", ", 'O''B'"}};
+  database.dialect = SqlDialect::Standard;
+  clock.Advance(kReconnectWaitMs + 1);
+  branchWriter.ReconnectDatabase();
+  Arrive("1,5");
+  branchWriter.WriteQueuedCalls();
+  ASSERT_EQ(database.inserts.size(), 1u);
+  EXPECT_THAT(database.inserts[0], HasSubstr("Time, BranchCode) SELECT (SELECT COALESCE("));
+  EXPECT_THAT(database.inserts[0], HasSubstr("'10:00:00', 'O''B' "));
+}
+
+TEST_F(CallWriterTest, FailedConnectionIsLoggedAndRetriedAfter15Seconds) {
+  database.serverDown = true;
+  Arrive("1,111");
+  ConnectNow();
+  EXPECT_FALSE(writer.DbConnected());
+  EXPECT_EQ(writer.ConnectAttempts(), 1);
+  EXPECT_THAT(logFiles.Messages(), ElementsAre("server unreachable"));
+  Tick(kReconnectWaitMs);
+  EXPECT_EQ(database.opens, 1);
+  database.serverDown = false;
+  Tick(1);
+  EXPECT_EQ(writer.ConnectAttempts(), 2);
+  EXPECT_THAT(Written(), ElementsAre("111"));
+}
+
+TEST_F(CallWriterTest, CallsSurviveAnOutageAndAreWrittenOnceInOrder) {
+  ConnectNow();
+  Arrive("1,1");
+  Tick();
+  database.serverDown = true;
+  Arrive("1,2");
+  Arrive("1,3");
+  Tick();
+  EXPECT_FALSE(writer.DbConnected()) << "a failed INSERT on a dead connection marks it down";
+  EXPECT_EQ(database.closes, 1);
+  EXPECT_EQ(queue.Size(), 2u) << "the failed call went back to the front";
+  for (int i = 0; i < 100; ++i) {
+    Arrive(("1," + std::to_string(4 + i)).c_str());
+    Tick();
+  }
+  database.serverDown = false;
+  ConnectNow();
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 103; ++i) expected.push_back(std::to_string(i));
+  EXPECT_EQ(Written(), expected);
+}
+
+TEST_F(CallWriterTest, ACallTheTableRefusesIsSetAsideAfterThreeFailures) {
+  ConnectNow();
+  database.refuse = "'999'";
+  Arrive("1,999", {2026, 12, 8, 23, 5, 12});
+  Arrive("1,2");
+  Tick();
+  Tick();
+  EXPECT_TRUE(writer.DbConnected()) << "the connection itself still works";
+  EXPECT_TRUE(Written().empty()) << "retried in the next tick, ahead of later calls";
+  Tick();
+  EXPECT_THAT(Written(), ElementsAre("2"));
+  EXPECT_EQ(rejected.Content(), "2026-12-08 23:05:12 - 1,999 - value too long for column\r\n");
+  EXPECT_THAT(logFiles.Messages(),
+              ElementsAre("Error: value too long for column", "Error: value too long for column",
+                          "Error: value too long for column",
+                          HasSubstr("set aside in rejected-calls.txt")));
+  EXPECT_TRUE(CallJournal(journalFile).Recover().pending.empty());
+}
+
+TEST_F(CallWriterTest, CallStaysJournalledWhenItCannotBeSetAside) {
+  ConnectNow();
+  database.refuse = "'999'";
+  rejected.failWrites = true;
+  Arrive("1,999");
+  Tick();
+  Tick();
+  Tick();
+  EXPECT_EQ(queue.Size(), 0u);
+  const auto pending = CallJournal(journalFile).Recover().pending;
+  ASSERT_EQ(pending.size(), 1u);
+  EXPECT_EQ(pending[0].line, "1,999");
+}
+
+TEST_F(CallWriterTest, WaitIsMeasuredAcrossTheWrapOfTheTickCounter) {
+  clock.SetTick(0xFFFFFFFFu - 5000);
+  CallWriter wrapped{database, queue, journal, rejected, log, clock, {"", ""}};
+  clock.Advance(kReconnectWaitMs);  // wraps past zero
+  wrapped.ReconnectDatabase();
+  EXPECT_EQ(database.opens, 0);
+  clock.Advance(1);
+  wrapped.ReconnectDatabase();
+  EXPECT_EQ(database.opens, 1);
+}
+
+TEST_F(CallWriterTest, NothingIsExecutedForAnEmptyQueue) {
+  ConnectNow();
+  Tick();
+  EXPECT_TRUE(database.inserts.empty());
+}
+
+}  // namespace
+}  // namespace qelto

@@ -1,0 +1,138 @@
+#include "recording/database_target.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace qelto {
+namespace {
+
+// Settings as the file gives them: a SQL Server login unless `integrated`.
+ServerConfig Settings(const std::string& server, const std::string& database = "Shop",
+                      bool integrated = false, const std::string& user = "recorder",
+                      const std::string& password = "pw") {
+  const std::string file = "any\n" + server + "\n" + database + "\n" + (integrated ? "0" : "1") +
+                           "\n" + user + "\n" + password + "\n";
+  ServerConfig config = ParseServerConfig(file, "/opt/qelto/Server_Config.dll");
+  EXPECT_TRUE(config.ok) << config.error;
+  return config;
+}
+
+struct DataSourceCase {
+  std::string dataSource;
+  DatabaseKind kind;
+  std::string location;  // path, DSN or FreeTDS server name
+};
+
+TEST(DatabaseTargetFor, DataSourceChoosesTheBackend) {
+  const DataSourceCase cases[] = {
+      {"sqlite:calls.db", DatabaseKind::Sqlite, "calls.db"},
+      {"SQLite:/var/lib/qelto/calls.db", DatabaseKind::Sqlite, "/var/lib/qelto/calls.db"},
+      {"sqlite:my calls;1.db", DatabaseKind::Sqlite, "my calls;1.db"},
+      {"sqlite:", DatabaseKind::Sqlite, ""},
+      {"odbc:PosTest", DatabaseKind::OdbcDsn, "PosTest"},
+      {"ODBC:Shop Data", DatabaseKind::OdbcDsn, "Shop Data"},
+      {"(local)", DatabaseKind::SqlServer, "127.0.0.1"},
+      {"(LOCAL)", DatabaseKind::SqlServer, "127.0.0.1"},
+      {".", DatabaseKind::SqlServer, "127.0.0.1"},
+      {".\\SQLEXPRESS", DatabaseKind::SqlServer, "127.0.0.1\\SQLEXPRESS"},
+      {"(local)\\POS", DatabaseKind::SqlServer, "127.0.0.1\\POS"},
+      {".,1500", DatabaseKind::SqlServer, "127.0.0.1,1500"},
+      {"tcp:.,1433", DatabaseKind::SqlServer, "127.0.0.1,1433"},
+      {"shop-server\\SQL2019", DatabaseKind::SqlServer, "shop-server\\SQL2019"},
+      {"10.0.0.5,1433", DatabaseKind::SqlServer, "10.0.0.5,1433"},
+      {".shop", DatabaseKind::SqlServer, ".shop"},
+      {"localhost", DatabaseKind::SqlServer, "localhost"},
+      {"sqlite", DatabaseKind::SqlServer, "sqlite"},
+      {"my-sqlite:x", DatabaseKind::SqlServer, "my-sqlite:x"},
+  };
+  for (const auto& c : cases) {
+    const DatabaseTarget target = DatabaseTargetFor(Settings(c.dataSource));
+    EXPECT_EQ(target.kind, c.kind) << c.dataSource;
+    const std::string& location = c.kind == DatabaseKind::Sqlite    ? target.path
+                                  : c.kind == DatabaseKind::OdbcDsn ? target.dsn
+                                                                    : target.server;
+    EXPECT_EQ(location, c.location) << c.dataSource;
+  }
+}
+
+TEST(DatabaseTargetFor, IntegratedSecurityDropsThePassword) {
+  const DatabaseTarget target = DatabaseTargetFor(Settings("(local)", "Shop", true, "recorder"));
+  EXPECT_TRUE(target.integratedSecurity);
+  EXPECT_EQ(target.password, "");
+  EXPECT_EQ(target.database, "Shop");
+}
+
+struct QuotingCase {
+  std::string value;
+  std::string quoted;
+};
+
+TEST(OdbcAttributeValue, BracesOnlyWhereTheValueWouldEndEarlyOrLoseBlanks) {
+  const QuotingCase cases[] = {
+      {"", ""},
+      {"secret", "secret"},
+      {"in side", "in side"},
+      {"a=b", "a=b"},
+      {"O'B\"x", "O'B\"x"},
+      {"a;b", "{a;b}"},
+      {"a}b", "{a}}b}"},
+      {"}", "{}}}"},
+      {"{x", "{{x}"},
+      {" lead", "{ lead}"},
+      {"trail ", "{trail }"},
+      {"x;DRIVER={Evil};", "{x;DRIVER={Evil}};}"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(OdbcAttributeValue(c.value), c.quoted) << c.value;
+}
+
+struct ConnectionStringCase {
+  const char* what;
+  ServerConfig settings;
+  std::string expected;
+};
+
+TEST(OdbcConnectionString, SqlServerThroughFreeTds) {
+  const ConnectionStringCase cases[] = {
+      {"login", Settings(".\\SQLEXPRESS"),
+       "DRIVER={FreeTDS};SERVER=127.0.0.1\\SQLEXPRESS;DATABASE=Shop;UID=recorder;PWD=pw;"
+       "TDS_Version=auto;ClientCharset=UTF-8;"},
+      {"integrated security", Settings("(local)", "Shop", true),
+       "DRIVER={FreeTDS};SERVER=127.0.0.1;DATABASE=Shop;Trusted_Connection=Yes;"
+       "TDS_Version=auto;ClientCharset=UTF-8;"},
+      {"no password, no catalogue", Settings("db1", "", false, "sa", ""),
+       "DRIVER={FreeTDS};SERVER=db1;UID=sa;TDS_Version=auto;ClientCharset=UTF-8;"},
+      {"values that need braces", Settings("db1", "Shop;Old", false, "sa", " p;w}d"),
+       "DRIVER={FreeTDS};SERVER=db1;DATABASE={Shop;Old};UID=sa;PWD={ p;w}}d};"
+       "TDS_Version=auto;ClientCharset=UTF-8;"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OdbcConnectionString(DatabaseTargetFor(c.settings)), c.expected) << c.what;
+  }
+}
+
+TEST(OdbcConnectionString, DataSourceNamesTheDatabaseItself) {
+  const ConnectionStringCase cases[] = {
+      {"login", Settings("odbc:PosTest"), "DSN=PosTest;UID=recorder;PWD=pw;"},
+      {"integrated security", Settings("odbc:PosTest", "Shop", true), "DSN=PosTest;UID=recorder;"},
+      {"everything from odbc.ini", Settings("odbc:Shop {A}", "Shop", true, ""), "DSN={Shop {A}}};"},
+      {"password with a semicolon", Settings("odbc:PosTest", "Shop", false, "u", "a;PWD=b"),
+       "DSN=PosTest;UID=u;PWD={a;PWD=b};"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OdbcConnectionString(DatabaseTargetFor(c.settings)), c.expected) << c.what;
+  }
+}
+
+TEST(OdbcConnectionString, SqliteHasNone) {
+  EXPECT_EQ(OdbcConnectionString(DatabaseTargetFor(Settings("sqlite:calls.db"))), "");
+}
+
+TEST(DialectOf, OnlySqlServerGetsIsNull) {
+  EXPECT_EQ(DialectOf(DatabaseKind::SqlServer), SqlDialect::SqlServer);
+  EXPECT_EQ(DialectOf(DatabaseKind::OdbcDsn), SqlDialect::Standard);
+  EXPECT_EQ(DialectOf(DatabaseKind::Sqlite), SqlDialect::Standard);
+}
+
+}  // namespace
+}  // namespace qelto

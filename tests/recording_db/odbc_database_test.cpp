@@ -1,0 +1,70 @@
+// The ODBC layer where no server is needed: SQL Server through FreeTDS (none runs here, so only
+// the ways of failing are tried) and a data source that does not exist.
+#include "recording/posix/odbc_database.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "recording/posix/open_database.h"
+#include "silent_listener.h"
+
+namespace qelto {
+namespace {
+
+using testing::HasSubstr;
+using testing_support::ClosedPort;
+using testing_support::SilentListener;
+
+ServerConfig SqlServerSettings(const std::string& dataSource) {
+  return ParseServerConfig("any\n" + dataSource + "\nShop\n1\nsa\nsecret\n", "Server_Config.dll");
+}
+
+std::string LocalPort(std::uint16_t port) {
+  return "127.0.0.1," + std::to_string(port);
+}
+
+TEST(FreeTdsDatabase, SpeaksSqlServersDialect) {
+  EXPECT_EQ(OpenDatabaseFor(SqlServerSettings("(local)"), "")->Dialect(), SqlDialect::SqlServer);
+}
+
+TEST(FreeTdsDatabase, RefusedConnectionFailsWithTheDriversMessage) {
+  const auto db = OpenDatabaseFor(SqlServerSettings(LocalPort(ClosedPort())), "");
+  std::string error;
+  EXPECT_FALSE(db->Open(error));
+  EXPECT_FALSE(db->Connected());
+  EXPECT_THAT(error, HasSubstr("[unixODBC][FreeTDS][SQL Server]"));
+  EXPECT_THAT(error, HasSubstr("Unable to connect"));
+  error.clear();
+  EXPECT_FALSE(db->Execute("SELECT 1", error));
+  EXPECT_THAT(error, HasSubstr("not open"));
+}
+
+TEST(FreeTdsDatabase, ServerThatNeverAnswersFailsAtTheLoginTimeOut) {
+  SilentListener hanging;
+  const auto db =
+      OpenDatabaseFor(SqlServerSettings(LocalPort(hanging.port())), "",
+                      DatabaseTimeouts{std::chrono::seconds(1), std::chrono::seconds(1)});
+  std::string error;
+  // Without the login time-out this waits as long as the listener lives.
+  EXPECT_FALSE(db->Open(error));
+  EXPECT_FALSE(db->Connected());
+  EXPECT_THAT(error, HasSubstr("[unixODBC][FreeTDS][SQL Server]"));
+}
+
+TEST(OdbcDatabase, UnknownDataSourceFailsWithTheDriverManagersMessage) {
+  OdbcDatabase db("DSN=NoSuchSource;UID=u;", SqlDialect::Standard);
+  std::string error;
+  EXPECT_FALSE(db.Open(error));
+  EXPECT_FALSE(db.Connected());
+  EXPECT_THAT(error, HasSubstr("[unixODBC][Driver Manager]Data source name not found"));
+}
+
+TEST(OdbcDatabase, UnknownDriverFailsWithTheDriverManagersMessage) {
+  OdbcDatabase db("DRIVER={No Such Driver};SERVER=x;", SqlDialect::SqlServer);
+  std::string error;
+  EXPECT_FALSE(db.Open(error));
+  EXPECT_THAT(error, HasSubstr("[unixODBC][Driver Manager]"));
+}
+
+}  // namespace
+}  // namespace qelto

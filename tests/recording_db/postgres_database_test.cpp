@@ -1,0 +1,141 @@
+// PostgreSQL through unixODBC and the psqlODBC driver, by the data sources of the odbc.ini that
+// the build writes beside this test (ODBCINI). tools/test-postgres starts the server; these tests
+// fail when it cannot be reached, unless QELTO_SKIP_POSTGRES=1 says to skip them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "odbc_rows.h"
+#include "recording/call_statement.h"
+#include "recording/posix/open_database.h"
+
+namespace qelto {
+namespace {
+
+using testing::HasSubstr;
+using testing::Not;
+using testing_support::OdbcRows;
+using testing_support::Rows;
+
+constexpr const char* kTestDsn = "DSN=PosTest;UID=recorder;PWD=pw;";
+
+ServerConfig DsnSettings(const std::string& dsn, const std::string& password = "pw") {
+  return ParseServerConfig("any\nodbc:" + dsn + "\nshop\n1\nrecorder\n" + password + "\n",
+                           "Server_Config.dll");
+}
+
+bool SkipPostgres() {
+  const char* skip = std::getenv("QELTO_SKIP_POSTGRES");
+  return skip != nullptr && std::string(skip) == "1";
+}
+
+std::string Insert(const std::string& line, const std::string& number,
+                   const std::string& branch = "") {
+  const std::string column = branch.empty() ? "" : ", BranchCode";
+  const std::string value = branch.empty() ? "" : ", '" + branch + "'";
+  return BuildCallInsertStatement(line, number, SolarDate{"00", "01", "01", "10:00:00"}, column,
+                                  value, SqlDialect::Standard);
+}
+
+class PostgresOdbc : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (SkipPostgres()) GTEST_SKIP() << "QELTO_SKIP_POSTGRES=1";
+    std::string error;
+    ASSERT_TRUE(db->Open(error))
+        << "PostgreSQL is not reachable through the data source PosTest: " << error
+        << "\nStart it with tools/test-postgres (as root), or set QELTO_SKIP_POSTGRES=1 to skip.";
+    ExecuteOk("DROP TABLE IF EXISTS Pos_Calls");
+    ExecuteOk(
+        "CREATE TABLE Pos_Calls (IdNumber integer PRIMARY KEY, LineNumber varchar(10), "
+        "TotalNumber varchar(50), TarYY varchar(2), TarMM varchar(2), TarDD varchar(2), "
+        "Time varchar(8), BranchCode varchar(50))");
+  }
+  void ExecuteOk(const std::string& statement) {
+    std::string error;
+    ASSERT_TRUE(db->Execute(statement, error)) << error;
+  }
+  static Rows Calls() {
+    return OdbcRows(kTestDsn,
+                    "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls "
+                    "ORDER BY IdNumber");
+  }
+
+  std::unique_ptr<Database> db = OpenDatabaseFor(DsnSettings("PosTest"), "");
+};
+
+TEST_F(PostgresOdbc, RowsAreNumberedOneAboveTheHighest) {
+  EXPECT_EQ(db->Dialect(), SqlDialect::Standard);
+  EXPECT_TRUE(db->Connected());
+  ExecuteOk(Insert("3", "123456", "12"));
+  ExecuteOk(Insert("1", "0912", "12"));
+  ExecuteOk(Insert("2", "0"));
+  EXPECT_EQ(
+      Calls(),
+      (Rows{{"1", "3", "123456", "12"}, {"2", "1", "0912", "12"}, {"3", "2", "0", "<NULL>"}}));
+  EXPECT_EQ(
+      OdbcRows(kTestDsn, "SELECT TarYY, TarMM, TarDD, Time FROM Pos_Calls WHERE IdNumber = 1"),
+      (Rows{{"00", "01", "01", "10:00:00"}}));
+}
+
+TEST_F(PostgresOdbc, QuotedValuesAreStoredExactly) {
+  const std::string nasty = "'); DROP TABLE Pos_Calls; --";
+  ExecuteOk(BuildCallInsertStatement("1", nasty, SolarDate{"00", "01", "01", "10:00:00"},
+                                     ", BranchCode", ", 'O''B'", SqlDialect::Standard));
+  EXPECT_EQ(Calls(), (Rows{{"1", "1", nasty, "O'B"}}));
+}
+
+TEST_F(PostgresOdbc, ValueTooLongFailsWithTheServersMessage) {
+  ExecuteOk("ALTER TABLE Pos_Calls ALTER COLUMN TotalNumber TYPE varchar(4)");
+  std::string error;
+  EXPECT_FALSE(db->Execute(Insert("1", "123456"), error));
+  EXPECT_THAT(error, HasSubstr("value too long for type character varying(4)"));
+  EXPECT_THAT(error, Not(HasSubstr("\n")));
+  // The failed statement leaves no transaction behind: the next one is written.
+  EXPECT_TRUE(db->Connected());
+  ExecuteOk(Insert("1", "1234"));
+  EXPECT_EQ(Calls(), (Rows{{"1", "1", "1234", "<NULL>"}}));
+}
+
+TEST_F(PostgresOdbc, LongStatementIsCancelledAtItsTimeOut) {
+  const auto quick =
+      OpenDatabaseFor(DsnSettings("PosTest"), "",
+                      DatabaseTimeouts{std::chrono::seconds(15), std::chrono::seconds(1)});
+  std::string error;
+  ASSERT_TRUE(quick->Open(error)) << error;
+  // Would succeed after 20 s without the time-out.
+  EXPECT_FALSE(quick->Execute("SELECT pg_sleep(20)", error));
+  EXPECT_THAT(error, HasSubstr("statement timeout"));
+}
+
+TEST_F(PostgresOdbc, NothingIsExecutedAfterClose) {
+  db->Close();
+  EXPECT_FALSE(db->Connected());
+  std::string error;
+  EXPECT_FALSE(db->Execute(Insert("1", "5"), error));
+  EXPECT_THAT(error, HasSubstr("not open"));
+  ASSERT_TRUE(db->Open(error)) << error;
+  ExecuteOk(Insert("1", "5"));
+  EXPECT_EQ(Calls().size(), 1u);
+}
+
+TEST_F(PostgresOdbc, WrongPasswordFailsWithTheServersMessage) {
+  const auto wrong = OpenDatabaseFor(DsnSettings("PosTest", "not-the-password"), "");
+  std::string error;
+  EXPECT_FALSE(wrong->Open(error));
+  EXPECT_FALSE(wrong->Connected());
+  EXPECT_THAT(error, HasSubstr("password authentication failed for user \"recorder\""));
+}
+
+TEST_F(PostgresOdbc, ServerThatIsDownFailsWithAMessage) {
+  const auto nowhere = OpenDatabaseFor(DsnSettings("PosNowhere"), "");
+  std::string error;
+  EXPECT_FALSE(nowhere->Open(error));
+  EXPECT_FALSE(nowhere->Connected());
+  EXPECT_THAT(error, HasSubstr("Connection refused"));
+}
+
+}  // namespace
+}  // namespace qelto

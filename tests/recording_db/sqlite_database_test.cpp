@@ -1,0 +1,219 @@
+#include "recording/posix/sqlite_database.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "recording/call_statement.h"
+#include "recording/posix/open_database.h"
+#include "sqlite_rows.h"
+#include "support/temp_dir.h"
+
+namespace qelto {
+namespace {
+
+using testing::HasSubstr;
+using testing_support::Rows;
+using testing_support::SqliteRows;
+using testing_support::TempDir;
+
+std::string Insert(const std::string& line, const std::string& number,
+                   const std::string& branch = "", SqlDialect dialect = SqlDialect::Standard) {
+  const SolarDate stamp{"00", "01", "01", "10:00:00"};
+  const std::string column = branch.empty() ? "" : ", BranchCode";
+  const std::string value = branch.empty() ? "" : ", '" + branch + "'";
+  return BuildCallInsertStatement(line, number, stamp, column, value, dialect);
+}
+
+class SqliteFile : public testing::Test {
+ protected:
+  void OpenOk() {
+    std::string error;
+    ASSERT_TRUE(db.Open(error)) << error;
+    ASSERT_TRUE(db.Connected());
+  }
+  void ExecuteOk(const std::string& statement) {
+    std::string error;
+    ASSERT_TRUE(db.Execute(statement, error)) << error;
+  }
+  Rows Calls() const {
+    return SqliteRows(path,
+                      "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls "
+                      "ORDER BY IdNumber");
+  }
+
+  TempDir dir;
+  std::string path = dir.File("calls.db");
+  SqliteDatabase db{path};
+};
+
+TEST_F(SqliteFile, OpenCreatesTheFileWithTheCallsTable) {
+  OpenOk();
+  EXPECT_EQ(SqliteRows(path, "SELECT name, type, pk FROM pragma_table_info('Pos_Calls')"),
+            (Rows{{"IdNumber", "INTEGER", "1"},
+                  {"LineNumber", "TEXT", "0"},
+                  {"TotalNumber", "TEXT", "0"},
+                  {"TarYY", "TEXT", "0"},
+                  {"TarMM", "TEXT", "0"},
+                  {"TarDD", "TEXT", "0"},
+                  {"Time", "TEXT", "0"},
+                  {"BranchCode", "TEXT", "0"}}));
+  EXPECT_EQ(SqliteRows(path, "PRAGMA journal_mode"), (Rows{{"wal"}}));
+  EXPECT_EQ(db.Dialect(), SqlDialect::Standard);
+}
+
+TEST_F(SqliteFile, RowsAreNumberedOneAboveTheHighest) {
+  OpenOk();
+  ExecuteOk(Insert("3", "123456", "12"));
+  ExecuteOk(Insert("1", "0912", "12"));
+  ExecuteOk(Insert("2", "0"));
+  EXPECT_EQ(
+      Calls(),
+      (Rows{{"1", "3", "123456", "12"}, {"2", "1", "0912", "12"}, {"3", "2", "0", "<NULL>"}}));
+  EXPECT_EQ(SqliteRows(path, "SELECT TarYY, TarMM, TarDD, Time FROM Pos_Calls WHERE IdNumber = 1"),
+            (Rows{{"00", "01", "01", "10:00:00"}}));
+}
+
+TEST_F(SqliteFile, ReopeningKeepsTheRowsAndTheNumbering) {
+  OpenOk();
+  ExecuteOk(Insert("1", "111"));
+  db.Close();
+  EXPECT_FALSE(db.Connected());
+  OpenOk();
+  ExecuteOk(Insert("1", "222"));
+  EXPECT_EQ(Calls(), (Rows{{"1", "1", "111", "<NULL>"}, {"2", "1", "222", "<NULL>"}}));
+}
+
+TEST_F(SqliteFile, QuotedValuesAreStoredExactly) {
+  OpenOk();
+  const std::string nasty = "'); DROP TABLE Pos_Calls; --";
+  ExecuteOk(BuildCallInsertStatement("1", nasty, SolarDate{"00", "01", "01", "10:00:00"},
+                                     ", BranchCode", ", 'O''B'", SqlDialect::Standard));
+  EXPECT_EQ(Calls(), (Rows{{"1", "1", nasty, "O'B"}}));
+}
+
+TEST_F(SqliteFile, FailingStatementReportsSqliteMessageAndKeepsTheConnection) {
+  OpenOk();
+  std::string error;
+  EXPECT_FALSE(db.Execute("INSERT INTO Pos_Cals (IdNumber) VALUES (1)", error));
+  EXPECT_THAT(error, HasSubstr("no such table: Pos_Cals"));
+  error.clear();
+  // SQL Server's ISNULL is a syntax error here: the reason the dialect exists.
+  EXPECT_FALSE(db.Execute(Insert("1", "5", "", SqlDialect::SqlServer), error));
+  EXPECT_THAT(error, HasSubstr("syntax error"));
+  EXPECT_TRUE(db.Connected());
+  ExecuteOk(Insert("1", "5"));
+  EXPECT_EQ(Calls().size(), 1u);
+}
+
+TEST_F(SqliteFile, DuplicateIdIsRefused) {
+  OpenOk();
+  ExecuteOk("INSERT INTO Pos_Calls (IdNumber) VALUES (7)");
+  std::string error;
+  EXPECT_FALSE(db.Execute("INSERT INTO Pos_Calls (IdNumber) VALUES (7)", error));
+  EXPECT_THAT(error, HasSubstr("UNIQUE constraint failed: Pos_Calls.IdNumber"));
+}
+
+TEST_F(SqliteFile, OnlyOneStatementIsRun) {
+  OpenOk();
+  std::string error;
+  EXPECT_FALSE(db.Execute(Insert("1", "5") + "; DROP TABLE Pos_Calls", error));
+  EXPECT_THAT(error, HasSubstr("one statement"));
+  EXPECT_EQ(Calls(), Rows{});
+  ExecuteOk(Insert("1", "5") + ";  -- a comment after the statement is fine");
+  EXPECT_EQ(Calls().size(), 1u);
+}
+
+TEST_F(SqliteFile, NothingIsExecutedWhileClosed) {
+  std::string error;
+  EXPECT_FALSE(db.Execute(Insert("1", "5"), error));
+  EXPECT_THAT(error, HasSubstr("not open"));
+  OpenOk();
+  db.Close();
+  db.Close();
+  error.clear();
+  EXPECT_FALSE(db.Execute(Insert("1", "5"), error));
+  EXPECT_THAT(error, HasSubstr("not open"));
+  EXPECT_EQ(Calls(), Rows{});
+}
+
+TEST_F(SqliteFile, LongStatementIsStoppedAtItsTimeOut) {
+  SqliteDatabase quick(path,
+                       DatabaseTimeouts{std::chrono::seconds(15), std::chrono::milliseconds(50)});
+  std::string error;
+  ASSERT_TRUE(quick.Open(error)) << error;
+  // Would count for ever without the time-out.
+  EXPECT_FALSE(
+      quick.Execute("INSERT INTO Pos_Calls (IdNumber) WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL "
+                    "SELECT x + 1 FROM n) SELECT max(x) FROM n",
+                    error));
+  EXPECT_THAT(error, HasSubstr("interrupted"));
+  EXPECT_THAT(error, HasSubstr("50 ms"));
+  error.clear();
+  EXPECT_TRUE(quick.Execute(Insert("1", "5"), error)) << error;
+}
+
+TEST(SqliteOpen, FailsWithMessageWhereNoFileCanBe) {
+  TempDir dir;
+  { std::ofstream(dir.File("plain")) << "not a folder"; }
+  std::filesystem::create_directory(dir.File("folder"));
+  const std::string paths[] = {dir.File("plain") + "/calls.db", dir.File("missing/calls.db"),
+                               dir.File("folder")};
+  for (const auto& path : paths) {
+    SqliteDatabase db(path);
+    std::string error;
+    EXPECT_FALSE(db.Open(error)) << path;
+    EXPECT_FALSE(db.Connected()) << path;
+    EXPECT_THAT(error, HasSubstr(path)) << path;
+    EXPECT_THAT(error, HasSubstr("unable to open database file")) << path;
+  }
+}
+
+TEST(SqliteOpen, FailsWithMessageOnAFileThatIsNotADatabase) {
+  TempDir dir;
+  { std::ofstream(dir.File("calls.db")) << std::string(4096, 'x'); }
+  SqliteDatabase db(dir.File("calls.db"));
+  std::string error;
+  EXPECT_FALSE(db.Open(error));
+  EXPECT_FALSE(db.Connected());
+  EXPECT_THAT(error, HasSubstr("file is not a database"));
+}
+
+TEST(SqliteOpen, EmptyPathIsRefused) {
+  SqliteDatabase db("");
+  std::string error;
+  EXPECT_FALSE(db.Open(error));
+  EXPECT_FALSE(db.Connected());
+  EXPECT_FALSE(error.empty());
+}
+
+ServerConfig SqliteSettings(const std::string& dataSource) {
+  return ParseServerConfig("any\n" + dataSource + "\n\n0\n\n", "Server_Config.dll");
+}
+
+TEST(OpenDatabaseFor, SqlitePathsAreTakenFromTheSettingsFolder) {
+  TempDir settingsDir;
+  TempDir otherDir;
+  const struct {
+    std::string dataSource;
+    std::string expectedFile;
+  } cases[] = {
+      {"sqlite:calls.db", settingsDir.File("calls.db")},
+      {"sqlite:data/../shop.db", settingsDir.File("shop.db")},
+      {"sqlite:" + otherDir.File("abs.db"), otherDir.File("abs.db")},
+  };
+  std::filesystem::create_directory(settingsDir.File("data"));
+  for (const auto& c : cases) {
+    const auto db = OpenDatabaseFor(SqliteSettings(c.dataSource), settingsDir.path().string());
+    EXPECT_FALSE(db->Connected()) << "connects only on Open()";
+    std::string error;
+    ASSERT_TRUE(db->Open(error)) << error;
+    EXPECT_EQ(db->Dialect(), SqlDialect::Standard);
+    EXPECT_TRUE(std::filesystem::exists(c.expectedFile)) << c.dataSource;
+  }
+}
+
+}  // namespace
+}  // namespace qelto
