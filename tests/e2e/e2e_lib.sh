@@ -1,0 +1,94 @@
+# Shared by the end-to-end scripts: a scratch folder per case, helpers to install and run the
+# real executable, and to wait for what it does. Sourced with case_name, bin_dir and driver_dir set.
+scratch=$(mktemp -d /tmp/qelto-e2e.XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL [$case_name]: $*" >&2; for f in "$scratch"/work/log.txt "$scratch"/*.err; do [ -f "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }; done; exit 1; }
+
+mkdir -p "$scratch/app" "$scratch/work" "$scratch/run"
+chmod 700 "$scratch/run"
+export XDG_RUNTIME_DIR=$scratch/run
+export QELTO_CIDR_SIM_SOCKET=$scratch/run/sim.sock
+unset LD_LIBRARY_PATH WAYLAND_DISPLAY QT_QPA_PLATFORM
+headless=(env -u DISPLAY)  # no display: the offscreen platform
+
+install_app() {  # install_app DRIVER_VARIANT|sim|none
+  cp "$bin_dir/qelto-callerid" "$scratch/app/" || fail "no executable in $bin_dir"
+  printf 'e2e\nsqlite:calls.sqlite\nShop\n0\nrecorder\n' >"$scratch/app/Server_Config.dll"
+  case $1 in
+    none) ;;
+    sim) cp "$bin_dir/libPOS_CIDR.so" "$scratch/app/" || fail "no driver in $bin_dir" ;;
+    *) cp "$driver_dir/$1/libPOS_CIDR.so" "$scratch/app/" || fail "no test driver $1" ;;
+  esac
+}
+
+# wait_until SECONDS COMMAND...: polls every 0.1 s.
+wait_until() {
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.1; done
+}
+log_has() { grep -q -- "$1" "$scratch/work/log.txt" 2>/dev/null; }
+log_count() { local n; n=$(grep -c -- "$1" "$scratch/work/log.txt" 2>/dev/null); echo "${n:-0}"; }
+started_more_than() { [ "$(log_count "Application Started!")" -gt "$1" ]; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# Runs the recorder to completion; the exit code is in $rc and standard error in $scratch/$1.err.
+run_to_end() {
+  local name=$1; shift
+  (cd "$scratch/work" && timeout 20 "$@" "$scratch/app/qelto-callerid" 2>"$scratch/$name.err")
+  rc=$?
+}
+
+start_resident() {  # start_resident NAME [env...]: starts in the background, sets $pid
+  local name=$1; shift
+  local starts_before; starts_before=$(log_count "Application Started!")
+  (cd "$scratch/work" && exec "$@" "$scratch/app/qelto-callerid" 2>"$scratch/$name.err") &
+  pid=$!
+  pids+=("$pid")
+  wait_until 15 started_more_than "$starts_before" || fail "no new 'Application Started!' in the log"
+}
+
+stop_with() {  # stop_with SIGNAL PID: the recorder must end by itself with exit code 0
+  kill -s "$1" "$2"
+  wait_until 15 gone "$2" || fail "still running 15 s after SIG$1"
+  wait "$2"; local code=$?
+  [ $code -eq 0 ] || fail "exit code $code after SIG$1"
+  [ "$(tail -c 20 "$scratch/work/log.txt" | tr -d '\r\n' | sed 's/.* - //')" = "Application Closed" ] \
+    || fail "the log does not end with 'Application Closed'"
+}
+
+expect_refused() {  # expect_refused VARIANT TEXT
+  install_app "$1"
+  run_to_end refused "${headless[@]}"
+  [ $rc -eq 0 ] || fail "exit code $rc, expected 0"
+  grep -q "Error: $2" "$scratch/refused.err" || fail "standard error lacks the box text '$2'"
+  [ ! -e "$scratch/work/log.txt" ] || fail "a refused start wrote log.txt"
+  [ -z "$(ls "$XDG_RUNTIME_DIR")" ] || fail "a refused start left files in the runtime folder"
+}
+
+expect_runs() {  # expect_runs VARIANT
+  install_app "$1"
+  start_resident runs "${headless[@]}"
+  stop_with TERM "$pid"
+}
+
+not_installed="درايور دستگاه نصب نشده است"
+outdated="درايور دستگاه بروز نيست"
+
+start_xvfb() {
+  command -v Xvfb >/dev/null || { echo "Xvfb is not installed"; exit 77; }
+  exec 5< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!")
+  local line; read -r -t 10 line <&5 || fail "Xvfb did not start"
+  xvfb_pid=${line#pid }; pids+=("$xvfb_pid")
+  read -r -t 10 display <&5 || fail "Xvfb gave no display number"
+  export DISPLAY=:$display
+}
+
+box_window() { xdotool search --onlyvisible --name "^Error" 2>/dev/null | head -1; }
+box_shown() { [ -n "$(box_window)" ]; }
+
