@@ -56,7 +56,10 @@ std::string FreeTdsConnectionString(const DatabaseTarget& target) {
   std::string text = "DRIVER={FreeTDS};" + Attribute("SERVER", target.server);
   if (!target.database.empty()) text += Attribute("DATABASE", target.database);
   text += target.integratedSecurity ? "Trusted_Connection=Yes;" : CredentialAttributes(target);
-  text += "TDS_Version=auto;ClientCharset=UTF-8;";
+  // A fixed protocol version: with "auto" FreeTDS retries the login with one version after
+  // another and a server that accepts the connection but never answers holds it for good, past
+  // any login time-out. 7.3 is spoken by SQL Server 2008 and every later release.
+  text += "TDS_Version=7.3;ClientCharset=UTF-8;";
   return text;
 }
 

@@ -39,8 +39,8 @@ std::string OdbcAttributeValue(std::string_view value);
 
 // The string for SQLDriverConnect. A data source gets "DSN=NAME;" with UID and PWD when they
 // are set. A SQL Server gets the FreeTDS driver, the server, the database, and either
-// Trusted_Connection (integrated security: a Kerberos login) or UID and PWD; the protocol version
-// is negotiated and texts travel as UTF-8. Empty for an SQLite target.
+// Trusted_Connection (integrated security: a Kerberos login) or UID and PWD, protocol version 7.3
+// (SQL Server 2008 and later), and texts as UTF-8. Empty for an SQLite target.
 std::string OdbcConnectionString(const DatabaseTarget& target);
 
 // ISNULL is SQL Server's alone; every other database gets the standard COALESCE.

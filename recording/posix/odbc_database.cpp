@@ -4,6 +4,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,14 +36,17 @@ SQLULEN Seconds(std::chrono::milliseconds limit) {
   return static_cast<SQLULEN>(seconds);
 }
 
-// One diagnostic message, on one line: drivers end messages with line breaks or spread them
-// over several lines, and the activity log takes one line per entry.
-std::string OneLine(std::string text) {
-  std::replace_if(
-      text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-  const std::size_t end = text.find_last_not_of(' ');
-  text.erase(end == std::string::npos ? 0 : end + 1);
-  return text;
+// One diagnostic message on one line, as the activity log takes it: drivers end messages with
+// line breaks or spread them over several lines with tabs. Runs of blanks become one space.
+std::string OneLine(std::string_view text) {
+  std::string line;
+  for (char c : text) {
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    if (c == ' ' && (line.empty() || line.back() == ' ')) continue;
+    line += c;
+  }
+  if (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
 }
 
 std::string DiagnosticMessage(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, bool& found) {
@@ -63,14 +67,21 @@ std::string DiagnosticMessage(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT re
       std::string(reinterpret_cast<const char*>(message.data()), static_cast<std::size_t>(length)));
 }
 
-// The messages of all diagnostic records of `handle`, joined by "; ". `call` names the failed
-// function for the rare driver that fails without saying why.
+// The messages of the diagnostic records of `handle`, joined by "; ", each told once (drivers
+// repeat themselves when they retry). `call` names the failed function for the rare driver that
+// fails without saying why.
 std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
-  std::string text;
+  std::vector<std::string> messages;
   bool found = true;
   for (SQLSMALLINT record = 1; found && handle != SQL_NULL_HANDLE; ++record) {
-    const std::string message = DiagnosticMessage(type, handle, record, found);
+    std::string message = DiagnosticMessage(type, handle, record, found);
     if (!found || message.empty()) continue;
+    if (std::find(messages.begin(), messages.end(), message) == messages.end()) {
+      messages.push_back(std::move(message));
+    }
+  }
+  std::string text;
+  for (const auto& message : messages) {
     if (!text.empty()) text += "; ";
     text += message;
   }
@@ -104,9 +115,9 @@ class OdbcDatabase::Connection {
     SetTimeout(SQL_ATTR_LOGIN_TIMEOUT, timeouts.connect);
     SetTimeout(SQL_ATTR_CONNECTION_TIMEOUT, timeouts.statement);
     std::string text = connectionString;  // the API takes a mutable buffer
-    const SQLRETURN result = SQLDriverConnect(
-        dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()),
-        static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN result =
+        SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(result)) {
       error = Diagnostics(SQL_HANDLE_DBC, dbc_.get(), "SQLDriverConnect");
       return false;

@@ -10,7 +10,7 @@ namespace qelto {
 // A database reached through unixODBC: a data source defined in odbc.ini, or a driver named in
 // the connection string (FreeTDS for SQL Server). Statements run with autocommit, each on a
 // statement handle of its own. Failures carry the text of the ODBC diagnostic records, such as
-// "[unixODBC][FreeTDS][SQL Server]Unable to connect to data source".
+// "[FreeTDS][SQL Server]Unable to connect to data source".
 class OdbcDatabase : public Database {
  public:
   // `connectionString` goes to SQLDriverConnect unchanged. `dialect` is that of the server the

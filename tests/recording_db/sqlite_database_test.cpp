@@ -108,14 +108,6 @@ TEST_F(SqliteFile, FailingStatementReportsSqliteMessageAndKeepsTheConnection) {
   EXPECT_EQ(Calls().size(), 1u);
 }
 
-TEST_F(SqliteFile, DuplicateIdIsRefused) {
-  OpenOk();
-  ExecuteOk("INSERT INTO Pos_Calls (IdNumber) VALUES (7)");
-  std::string error;
-  EXPECT_FALSE(db.Execute("INSERT INTO Pos_Calls (IdNumber) VALUES (7)", error));
-  EXPECT_THAT(error, HasSubstr("UNIQUE constraint failed: Pos_Calls.IdNumber"));
-}
-
 TEST_F(SqliteFile, OnlyOneStatementIsRun) {
   OpenOk();
   std::string error;
