@@ -23,7 +23,93 @@ settings_with_branch() {  # the default SQLite settings, with a branch code on l
   printf 'e2e\nsqlite:calls.sqlite\nShop\n0\nrecorder\n\n\n\n\n%s\n' "$1" >"$scratch/app/Server_Config.dll"
 }
 
+# PostgreSQL through unixODBC: the server that tools/test-postgres prepares.
+pg() { PGPASSWORD=pw psql -X -q -tA -h 127.0.0.1 -U recorder -d shop -v ON_ERROR_STOP=1 -c "$1" 2>&1; }
+use_postgres() {  # use_postgres TOTALNUMBER_TYPE [BRANCH]: fresh table, settings and DSN
+  if [ "${QELTO_SKIP_POSTGRES:-0}" = 1 ]; then echo "PostgreSQL tests skipped"; exit 77; fi
+  pg_isready -q -h 127.0.0.1 -p 5432 || fail "PostgreSQL does not answer: run tools/test-postgres as root"
+  pg "DROP TABLE IF EXISTS Pos_Calls" >/dev/null
+  pg "CREATE TABLE Pos_Calls (IdNumber integer PRIMARY KEY, LineNumber varchar(10),
+      TotalNumber $1, TarYY varchar(2), TarMM varchar(2), TarDD varchar(2), Time varchar(8),
+      BranchCode varchar(40))" >/dev/null || fail "cannot create the table"
+  printf '[QeltoE2E]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = 5432\nDatabase = shop\n' \
+    >"$scratch/odbc.ini"
+  export ODBCINI=$scratch/odbc.ini
+  printf 'e2e\nodbc:QeltoE2E\nshop\n1\nrecorder\npw\n\n\n\n%s\n' "${2:-}" >"$scratch/app/Server_Config.dll"
+  rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
+  row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
+  numbers() { pg "SELECT string_agg(TotalNumber, ' ' ORDER BY IdNumber) FROM Pos_Calls"; }
+}
+pg_server() {  # pg_server start|stop: needs root, like the server itself
+  [ "$(id -u)" = 0 ] || { echo "stopping the server needs root"; exit 77; }
+  pg_ctlcluster 15 main "$1" || fail "pg_ctlcluster $1 failed"
+}
+
 case $case_name in
+  pg_records_calls_with_quoted_branch)
+    install_app sim
+    use_postgres "varchar(20)" "'); DROP TABLE Pos_Calls; --"
+    start_recorder rec
+    sim call 2 09121234567
+    sim call 1 ""
+    wait_until 30 has_rows 2 || fail "calls not written within 30 s: $(tail -3 "$scratch/work/log.txt")"
+    [ "$(rows)" = "1|2|09121234567|'); DROP TABLE Pos_Calls; --
+2|1|0|'); DROP TABLE Pos_Calls; --" ] || fail "unexpected rows: $(rows)"
+    stop_with TERM "$pid"
+    ;;
+  pg_kill9_keeps_queued_calls)
+    install_app sim
+    use_postgres "varchar(20)"
+    start_recorder first
+    for n in 101 102 103; do sim call 1 $n; done
+    kill -9 "$pid"; wait "$pid" 2>/dev/null
+    start_recorder second
+    sim call 2 104
+    wait_until 30 has_rows 4 || fail "calls lost after kill -9: $(rows)"
+    [ "$(numbers)" = "101 102 103 104" ] || fail "wrong rows after restart: $(rows)"
+    stop_with TERM "$pid"
+    ;;
+  pg_rejected_column_too_short)
+    install_app sim
+    use_postgres "varchar(4)"
+    start_recorder rec
+    sim call 1 1111
+    wait_until 30 has_rows 1 || fail "first call not written"
+    sim call 1 09121234567
+    sim call 1 2222
+    wait_until 10 has_rows 2 || fail "a refused call blocked the next one"
+    [ "$(numbers)" = "1111 2222" ] || fail "unexpected rows: $(rows)"
+    wait_until 5 test -s "$scratch/work/rejected-calls.txt" || fail "no rejected-calls.txt"
+    grep -q " - 1,09121234567 - .*too long" "$scratch/work/rejected-calls.txt" \
+      || fail "rejected call not recorded: $(cat "$scratch/work/rejected-calls.txt")"
+    [ "$(log_count "Error: ")" -ge 3 ] || fail "the refusals were not logged"
+    stop_with TERM "$pid"
+    ;;
+  pg_outage_40s)
+    install_app sim
+    use_postgres "varchar(20)"
+    trap 'pg_ctlcluster 15 main start >/dev/null 2>&1; cleanup' EXIT
+    start_recorder rec
+    sim call 1 1000
+    wait_until 30 has_rows 1 || fail "first call not written"
+    pg_server stop
+    expected="1000"
+    : >"$scratch/sent"
+    for n in $(seq 1001 1040); do
+      before=$(date +%H:%M:%S); sim call 1 $n; after=$(date +%H:%M:%S)
+      echo "$n $before $after" >>"$scratch/sent"
+      expected="$expected $n"
+      sleep 1
+    done
+    pg_server start
+    wait_until 60 has_rows 41 || fail "calls missing after the outage: $(numbers)"
+    [ "$(numbers)" = "$expected" ] || fail "not every call exactly once and in order: $(numbers)"
+    while read -r n before after; do
+      t=$(pg "SELECT Time FROM Pos_Calls WHERE TotalNumber = '$n'")
+      [ "$t" = "$before" ] || [ "$t" = "$after" ] || fail "call $n stamped $t, sent at $before"
+    done <"$scratch/sent"
+    stop_with TERM "$pid"
+    ;;
   sqlite_records_calls)
     install_app sim
     settings_with_branch "O'B"
