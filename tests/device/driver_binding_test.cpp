@@ -20,7 +20,9 @@ struct Registration {
 };
 Registration lastRegistration;
 
-const void* CIDR_CALL FakeInfo() { return u"POS CID\r\nVER 2.1\r\n"; }
+const void* CIDR_CALL FakeInfo() {
+  return u"POS CID\r\nVER 2.1\r\n";
+}
 std::int32_t CIDR_CALL FakeRegister(CIDR_EventCallback callback, std::int32_t value) {
   lastRegistration.callback = callback;
   lastRegistration.value = value;
@@ -138,9 +140,8 @@ TEST_F(DriverBindingTest, StubCopiesTheTextAndCallsTheHandlerOnTheDriversThread)
 TEST_F(DriverBindingTest, FailureInsideTheHandlerStaysOnOurSide) {
   FakeLoader loader(AllEntries());
   binding.Load(loader);
-  binding.RegisterCallerEvent(5, [](std::int32_t, const std::u16string&) {
-    throw std::runtime_error("handler failed");
-  });
+  binding.RegisterCallerEvent(
+      5, [](std::int32_t, const std::u16string&) { throw std::runtime_error("handler failed"); });
   EXPECT_NO_THROW(DriverBinding::CallerEventStub(1, u"C1"));
 }
 

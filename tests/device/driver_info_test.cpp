@@ -15,7 +15,9 @@ std::string Lines(const std::vector<std::string>& lines, const char* end = "\r\n
   return text;
 }
 
-std::u16string Widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Widen(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
 
 struct InfoExample {
   const char* name;
@@ -92,7 +94,8 @@ TEST(DeviceLines, EmptyLinesBetweenBreaksCount) {
 
 TEST(DeviceLines, NonAsciiCharactersAreNotLetters) {
   // U+0130 (capital I with dot) must not fold into an ASCII letter.
-  std::u16string text = Widen(Lines({"POS CID", "VER 2.1", "x", "y"})) + u"Line 1: CONNECT\u0130D\r\n";
+  std::u16string text =
+      Widen(Lines({"POS CID", "VER 2.1", "x", "y"})) + u"Line 1: CONNECT\u0130D\r\n";
   EXPECT_EQ(ConnectedDeviceCountOf(text.c_str()), 0);
 }
 

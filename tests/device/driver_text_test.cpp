@@ -37,8 +37,8 @@ class GuardedBuffer {
 };
 
 TEST(ReadDriverText, EightBitTextsAreNeverReadPastTheirEnd) {
-  for (const char* text : {"POS CID\r\nVER 1.5\r\n", "CID POS\r\nVER 3.0\r\nLine 1: connected\r\n",
-                           "PO", "XYZ", ""}) {
+  for (const char* text :
+       {"POS CID\r\nVER 1.5\r\n", "CID POS\r\nVER 3.0\r\nLine 1: connected\r\n", "PO", "XYZ", ""}) {
     SCOPED_TRACE(text);
     GuardedBuffer buffer(text, std::strlen(text) + 1);
     DriverVersionOf(buffer.data());
