@@ -5,9 +5,13 @@
 namespace qelto::sim {
 namespace {
 
-CommandOutcome Error(std::string reason) { return CommandOutcome{{"ERROR " + reason}, {}}; }
+CommandOutcome Error(std::string reason) {
+  return CommandOutcome{{"ERROR " + reason}, {}};
+}
 
-CommandOutcome Ok(std::optional<DriverEvent> event) { return CommandOutcome{{"OK"}, event}; }
+CommandOutcome Ok(std::optional<DriverEvent> event) {
+  return CommandOutcome{{"OK"}, event};
+}
 
 // The information text, one reply line per text line, then "OK".
 CommandOutcome InfoReply(const SimulatedDevices& devices) {

@@ -9,7 +9,9 @@
 namespace qelto::sim {
 namespace {
 
-constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // Reads words off the front of a line; what is left after the last word taken is the free text.
 class WordReader {

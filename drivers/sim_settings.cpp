@@ -7,7 +7,9 @@
 namespace qelto::sim {
 namespace {
 
-bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
+bool IsSet(const char* value) {
+  return value != nullptr && *value != '\0';
+}
 
 }  // namespace
 

@@ -3,7 +3,9 @@
 namespace qelto::sim {
 namespace {
 
-constexpr bool IsContinuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
+constexpr bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0U) == 0x80U;
+}
 
 struct LeadByte {
   std::size_t extra;  // continuation bytes that follow

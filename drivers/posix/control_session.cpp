@@ -15,7 +15,9 @@ namespace {
 constexpr std::size_t kMaxLineBytes = 1024;
 constexpr std::size_t kMaxClients = 16;
 
-void ThrowErrno(const char* what) { throw std::system_error(errno, std::generic_category(), what); }
+void ThrowErrno(const char* what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
 
 void Drain(int fd) {
   std::array<char, 64> sink{};
@@ -77,6 +79,7 @@ void ControlSession::Run() {
       Drain(wake_read_.get());
       if (stop_) return;
       handler_.OnWake();
+      if (stop_) return;  // the callback may have withdrawn: serve no further commands
     }
     const std::size_t first_client = socket_ ? 2 : 1;
     // Serve before accepting: the indexes of `polled` match `connections_` until it changes.
@@ -105,7 +108,8 @@ bool ControlSession::ServeClient(Connection& connection) {
     if (last) Answer(connection, *last);
     return false;
   }
-  if (!connection.lines.Append(std::string_view(buffer.data(), static_cast<std::size_t>(received)))) {
+  if (!connection.lines.Append(
+          std::string_view(buffer.data(), static_cast<std::size_t>(received)))) {
     SendWithoutBlocking(connection.fd.get(), "ERROR line too long\n");
     return false;
   }

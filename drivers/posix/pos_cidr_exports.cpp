@@ -43,7 +43,7 @@ QELTO_DRIVER_EXPORT const void* CIDR_CALL CIDR_Info() {
 }
 
 QELTO_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_RegisterEvent(CIDR_EventCallback callback,
-                                                             std::int32_t /*value*/) {
+                                                              std::int32_t /*value*/) {
   try {
     return Driver().RegisterEvent(callback);
   } catch (const std::exception&) {
@@ -52,8 +52,12 @@ QELTO_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_RegisterEvent(CIDR_EventCallback
 }
 
 // Present because the recorder insists on all four names; it never calls them.
-QELTO_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_SaveLine(std::int32_t /*line*/) { return 0; }
-QELTO_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_PlayLine(std::int32_t /*line*/) { return 0; }
+QELTO_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_SaveLine(std::int32_t /*line*/) {
+  return 0;
+}
+QELTO_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_PlayLine(std::int32_t /*line*/) {
+  return 0;
+}
 
 }  // extern "C"
 

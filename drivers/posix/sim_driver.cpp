@@ -12,7 +12,9 @@ namespace qelto::sim {
 SimDriver::SimDriver(int device_count, std::function<std::string()> socket_path)
     : socket_path_(std::move(socket_path)), devices_(device_count) {}
 
-SimDriver::~SimDriver() { Withdraw(); }
+SimDriver::~SimDriver() {
+  Withdraw();
+}
 
 std::int32_t SimDriver::RegisterEvent(CIDR_EventCallback callback) {
   return callback != nullptr ? Install(callback) : Withdraw();
@@ -35,8 +37,8 @@ std::int32_t SimDriver::Install(CIDR_EventCallback callback) {
   if (!session_) {
     std::optional<ListeningSocket> socket = ListeningSocket::Open(socket_path_(), socket_problem_);
     if (socket) socket_problem_.clear();
-    session_ = std::make_unique<ControlSession>(std::move(socket),
-                                                static_cast<SessionHandler&>(*this));
+    session_ =
+        std::make_unique<ControlSession>(std::move(socket), static_cast<SessionHandler&>(*this));
   }
   callback_ = callback;
   pending_.push_back(StartStatusEvent(devices_, socket_problem_));
@@ -65,7 +67,7 @@ std::int32_t SimDriver::Withdraw() {
     }
   }
   // Joining outside the lock: the thread may be inside the callback, which may call Info().
-  (void)stopping.release();
+  stopping.reset();
   finished.clear();
   return 0;
 }
@@ -94,7 +96,9 @@ std::vector<std::string> SimDriver::OnLine(std::string_view line) {
     callback = CallbackForThisThreadLocked();
   }
   // Delivered before the reply is sent: a client that reads "OK" knows the callback has run.
-  if (outcome.event && callback != nullptr) callback(outcome.event->code, outcome.event->text.c_str());
+  if (outcome.event && callback != nullptr) {
+    callback(outcome.event->code, outcome.event->text.c_str());
+  }
   return std::move(outcome.reply);
 }
 

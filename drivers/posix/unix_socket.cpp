@@ -36,7 +36,7 @@ bool Connect(int fd, const sockaddr_un& address) {
 // Makes way for a new socket at `path`: removes a stale socket file, refuses anything else.
 // Returns an empty text when the path is free.
 std::string ClearStaleSocket(const std::string& path, const sockaddr_un& address) {
-  struct stat info{};
+  struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) {
     return errno == ENOENT ? std::string() : ErrnoText(path, errno);
   }
@@ -79,7 +79,7 @@ std::optional<ListeningSocket> ListeningSocket::Open(const std::string& path, st
     return std::nullopt;
   }
   // Nobody can connect before listen(), so narrowing the mode here leaves no window open.
-  struct stat info{};
+  struct stat info {};
   if (::chmod(path.c_str(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd.get(), kBacklog) != 0 ||
       ::stat(path.c_str(), &info) != 0) {
     error = ErrnoText(path, errno);
@@ -91,7 +91,7 @@ std::optional<ListeningSocket> ListeningSocket::Open(const std::string& path, st
 
 void ListeningSocket::Unlink() {
   if (!std::exchange(linked_, false)) return;
-  struct stat info{};
+  struct stat info {};
   if (::stat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_) {
     ::unlink(path_.c_str());
   }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "recorder_reading.h"
 #include "printable.h"
+#include "recorder_reading.h"
 
 namespace qelto::sim {
 namespace {
@@ -51,10 +51,11 @@ INSTANTIATE_TEST_SUITE_P(
         ExecutionCase{"info",
                       {"POS CID Simulator", "VER 2.1", "Ports 2", "Devices", "Line 1: Connected",
                        "Line 2: Disconnected", "OK"},
-                      std::nullopt, 1},
+                      std::nullopt,
+                      1},
         ExecutionCase{"hangup 1", {"ERROR unknown command"}, std::nullopt, 1},
-        ExecutionCase{"call 0 5", {"ERROR LINE must be a number from 1 to 2147483647"},
-                      std::nullopt, 1}));
+        ExecutionCase{
+            "call 0 5", {"ERROR LINE must be a number from 1 to 2147483647"}, std::nullopt, 1}));
 
 TEST(StartStatusEvent, TellsTheDeviceCountAndAnySocketProblem) {
   SimulatedDevices devices(3);

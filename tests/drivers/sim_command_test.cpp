@@ -23,8 +23,7 @@ class ParseValidCommand : public testing::TestWithParam<ValidCase> {};
 
 TEST_P(ParseValidCommand, GivesTheCommand) {
   const ParsedCommand parsed = ParseSimCommand(GetParam().line);
-  ASSERT_TRUE(std::holds_alternative<SimCommand>(parsed))
-      << std::get<CommandError>(parsed).reason;
+  ASSERT_TRUE(std::holds_alternative<SimCommand>(parsed)) << std::get<CommandError>(parsed).reason;
   EXPECT_EQ(std::get<SimCommand>(parsed), GetParam().expected);
 }
 
@@ -83,17 +82,20 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"call", "usage: call LINE [NUMBER]"}, InvalidCase{"call 0 5", kBadLine},
         InvalidCase{"call -1 5", kBadLine}, InvalidCase{"call +1 5", kBadLine},
         InvalidCase{"call 2147483648 5", kBadLine},
-        InvalidCase{"call 99999999999999999999999 5", kBadLine},
-        InvalidCase{"call 1x 5", kBadLine},
+        InvalidCase{"call 99999999999999999999999 5", kBadLine}, InvalidCase{"call 1x 5", kBadLine},
         InvalidCase{"call 1 " + std::string(kMaxNumberBytes + 1, '9'),
                     "NUMBER longer than 64 bytes"},
         // A NUL or line break would cut the text the recorder receives.
-        InvalidCase{std::string("call 1 09\0" "12", 12), "NUMBER contains control characters"},
+        InvalidCase{std::string("call 1 09\0"
+                                "12",
+                                12),
+                    "NUMBER contains control characters"},
         InvalidCase{"call 1 09\t12", "NUMBER contains control characters"},
         InvalidCase{"call 1 \xff", "NUMBER is not valid UTF-8"},
         InvalidCase{"unplug 0", kBadDevice}, InvalidCase{"unplug 9", kBadDevice},
         InvalidCase{"plug x", kBadDevice}, InvalidCase{"plug 1 2", "too many arguments"},
-        InvalidCase{"status " + std::string(kMaxStatusBytes + 1, 'x'), "TEXT longer than 200 bytes"},
+        InvalidCase{"status " + std::string(kMaxStatusBytes + 1, 'x'),
+                    "TEXT longer than 200 bytes"},
         InvalidCase{"status a\x1b[2J", "TEXT contains control characters"},
         InvalidCase{"info 1", "too many arguments"}));
 

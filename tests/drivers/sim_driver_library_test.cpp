@@ -10,6 +10,7 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -106,14 +107,17 @@ Observer observer;
 // The callback as the recorder uses it: a status event makes it ask for the information text.
 // The status text "Swithdraw-me" makes it withdraw itself from inside the callback.
 void CIDR_CALL OnEvent(std::int32_t code, const char16_t* text) {
-  if (observer.withdrawn) ++observer.calls_after_withdrawal;
   SeenEvent event{code, text != nullptr ? text : u"", std::this_thread::get_id(), -1};
   if (code == 0) {
-    event.connected = testing_support::ConnectedDeviceCount(
-        Narrow(static_cast<const char16_t*>(api.info())));
+    event.connected =
+        testing_support::ConnectedDeviceCount(Narrow(static_cast<const char16_t*>(api.info())));
   }
-  if (event.text == u"Swithdraw-me") observer.inner_withdraw_result = api.register_event(nullptr, 0);
+  if (event.text == u"Swithdraw-me") {
+    observer.inner_withdraw_result = api.register_event(nullptr, 0);
+  }
   observer.Record(std::move(event));
+  // Checked last: a callback still running when withdrawal returns is as wrong as a late one.
+  if (observer.withdrawn) ++observer.calls_after_withdrawal;
 }
 
 UniqueFd Connect(const std::string& path) {
@@ -143,6 +147,8 @@ std::string ReadToEnd(int fd) {
 std::optional<std::string> Converse(const std::string& path, const std::string& lines) {
   const UniqueFd fd = Connect(path);
   if (!fd.valid()) return std::nullopt;
+  const timeval patience{std::chrono::seconds(kPatience).count(), 0};
+  ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof(patience));
   if (::send(fd.get(), lines.data(), lines.size(), MSG_NOSIGNAL) < 0) return std::string();
   ::shutdown(fd.get(), SHUT_WR);
   return ReadToEnd(fd.get());
@@ -180,7 +186,7 @@ ToolRun RunTool(std::vector<std::string> arguments) {
 }
 
 bool Exists(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return ::lstat(path.c_str(), &info) == 0;
 }
 
@@ -312,8 +318,7 @@ TEST_F(SimDriverLibrary, ReplacesAStaleSocketButNoOtherFile) {
     address.sun_family = AF_UNIX;
     socket_path_.copy(address.sun_path, sizeof(address.sun_path) - 1);
     const UniqueFd stale(::socket(AF_UNIX, SOCK_STREAM, 0));
-    ASSERT_EQ(::bind(stale.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)),
-              0);
+    ASSERT_EQ(::bind(stale.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
   }
   ASSERT_TRUE(Exists(socket_path_));
   ASSERT_EQ(Register(), 0);

@@ -23,8 +23,9 @@
 #define QELTO_TEST_DRIVER_HEAD "POS CID"
 #endif
 
-#define QELTO_TEST_DRIVER_INFO                                            \
-  QELTO_TEST_DRIVER_HEAD "\r\nVER " QELTO_TEST_DRIVER_VERSION_TEXT "\r\n" \
+#define QELTO_TEST_DRIVER_INFO                                     \
+  QELTO_TEST_DRIVER_HEAD "\r\nVER " QELTO_TEST_DRIVER_VERSION_TEXT \
+                         "\r\n"                                    \
                          "Ports 1\r\nDevices\r\nLine 1: Connected\r\n"
 
 namespace {
@@ -41,18 +42,24 @@ std::atomic<CIDR_EventCallback> registered_callback{nullptr};
 
 extern "C" {
 
-QELTO_TEST_DRIVER_EXPORT const void* CIDR_CALL CIDR_Info() { return kInfo; }
+QELTO_TEST_DRIVER_EXPORT const void* CIDR_CALL CIDR_Info() {
+  return kInfo;
+}
 
 QELTO_TEST_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_RegisterEvent(CIDR_EventCallback callback,
-                                                                  std::int32_t /*value*/) {
+                                                                   std::int32_t /*value*/) {
   registered_callback = callback;
   return 0;
 }
 
-QELTO_TEST_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_SaveLine(std::int32_t /*line*/) { return 0; }
+QELTO_TEST_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_SaveLine(std::int32_t /*line*/) {
+  return 0;
+}
 
 #if !defined(QELTO_TEST_DRIVER_NO_PLAYLINE)
-QELTO_TEST_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_PlayLine(std::int32_t /*line*/) { return 0; }
+QELTO_TEST_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_PlayLine(std::int32_t /*line*/) {
+  return 0;
+}
 #endif
 
 }  // extern "C"

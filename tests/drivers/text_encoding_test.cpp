@@ -28,18 +28,18 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Utf8ToUtf16Table,
     testing::Values(Utf8Case{"", u""}, Utf8Case{"C0912", u"C0912"},
                     Utf8Case{"\xd8\xaa\xd9\x85\xd8\xa7\xd8\xb3", u"\u062a\u0645\u0627\u0633"},
-                    Utf8Case{"\xef\xbc\x90", u"\uff10"},                    // full-width zero
-                    Utf8Case{"\xf0\x9f\x93\x9e", u"\U0001F4DE"},            // surrogate pair
-                    Utf8Case{"\xf4\x8f\xbf\xbf", u"\U0010FFFF"},            // highest code point
-                    Utf8Case{"\xc0\xb0", std::nullopt},                     // overlong '0'
-                    Utf8Case{"\xe0\x80\xb0", std::nullopt},                 // overlong '0'
-                    Utf8Case{"\xed\xa0\x80", std::nullopt},                 // lone surrogate
-                    Utf8Case{"\xf4\x90\x80\x80", std::nullopt},             // above U+10FFFF
-                    Utf8Case{"\xd8", std::nullopt},                         // cut short
-                    Utf8Case{"\xe0\xa0", std::nullopt},                     // cut short
-                    Utf8Case{"\x80", std::nullopt},                         // stray continuation
-                    Utf8Case{"\xd8\x41", std::nullopt},                     // broken continuation
-                    Utf8Case{"\xf8\x88\x80\x80\x80", std::nullopt}));       // five-byte form
+                    Utf8Case{"\xef\xbc\x90", u"\uff10"},               // full-width zero
+                    Utf8Case{"\xf0\x9f\x93\x9e", u"\U0001F4DE"},       // surrogate pair
+                    Utf8Case{"\xf4\x8f\xbf\xbf", u"\U0010FFFF"},       // highest code point
+                    Utf8Case{"\xc0\xb0", std::nullopt},                // overlong '0'
+                    Utf8Case{"\xe0\x80\xb0", std::nullopt},            // overlong '0'
+                    Utf8Case{"\xed\xa0\x80", std::nullopt},            // lone surrogate
+                    Utf8Case{"\xf4\x90\x80\x80", std::nullopt},        // above U+10FFFF
+                    Utf8Case{"\xd8", std::nullopt},                    // cut short
+                    Utf8Case{"\xe0\xa0", std::nullopt},                // cut short
+                    Utf8Case{"\x80", std::nullopt},                    // stray continuation
+                    Utf8Case{"\xd8\x41", std::nullopt},                // broken continuation
+                    Utf8Case{"\xf8\x88\x80\x80\x80", std::nullopt}));  // five-byte form
 
 }  // namespace
 }  // namespace qelto::sim
