@@ -8,7 +8,10 @@ class DriverBinding;
 class DurableFile;
 class FormHost;
 class LogFiles;
+class MessageDialog;
 class SettingsSource;
+class StatusLabels;
+class TrayIcon;
 
 // The outside things the main window object works with, handed in by the program entry (real
 // ones) or by a test (fakes).
@@ -21,6 +24,9 @@ struct FormServices {
   DurableFile& rejected;  // calls the database refused for good
   SettingsSource& settings;
   DatabaseFactory& databases;
+  TrayIcon& tray;
+  StatusLabels& labels;  // LabelDB and LabelUSB
+  MessageDialog& dialog;
 };
 
 }  // namespace qelto

@@ -19,6 +19,8 @@
 #include "recording/posix/posix_durable_file.h"
 #include "recording/posix/settings_file.h"
 #include "ui/posix/posix_log_files.h"
+#include "ui/qt/qt_message_dialog.h"
+#include "ui/qt/qt_tray_icon.h"
 
 namespace {
 
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QString::fromUtf8(qelto::kApplicationTitle));
   QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(qelto::QtTrayIcon::ApplicationIcon());
   qelto::SignalBridge terminationSignals;
   auto startupConnection =
       QObject::connect(&terminationSignals, &qelto::SignalBridge::terminationRequested, &app,
@@ -61,7 +64,10 @@ int main(int argc, char** argv) {
   qelto::SettingsFile settings(qelto::ExecutableDirectory());
   qelto::PlatformDatabaseFactory databases(qelto::ExecutableDirectory());
   qelto::MainWindow window;
-  window.Create({window, driver, clock, logFiles, journal, rejected, settings, databases});
+  qelto::QtTrayIcon tray([&window] { window.ExitChosen(); });
+  qelto::QtMessageDialog dialog;
+  window.Create({window, driver, clock, logFiles, journal, rejected, settings, databases, tray,
+                 window, dialog});
   QObject::disconnect(startupConnection);
   QObject::connect(&terminationSignals, &qelto::SignalBridge::terminationRequested, &window,
                    &qelto::MainWindow::CloseFromOutside);

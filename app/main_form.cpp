@@ -21,6 +21,9 @@ TMAIN_FRM::TMAIN_FRM(const FormServices& services)
       rejected_(services.rejected),
       settings_(services.settings),
       databases_(services.databases),
+      tray_(services.tray),
+      labels_(services.labels),
+      dialog_(services.dialog),
       log_(services.logFiles, services.clock),
       journal_(services.journal) {}
 
@@ -29,23 +32,23 @@ void TMAIN_FRM::FormCreate() {
   log_.Open();
   WriteLog(kApplicationStartedText);
   RecoverJournalledCalls();
-
-  // SEAM (tray icon): the status icons and the tray icon are added here once the tray subsystem
-  // is built.
-  BlinkCount = 0;
+  tray_.Add();
 
   if (!LoadServerConfig()) {
-    host_.ShowMessageForm(kButtonsOk, kSettingsAlertText, kSettingsMessageId);
+    dialog_.ShowMessageForm(kButtonsOk, kSettingsAlertText, kSettingsMessageId);
     FormClose();
     return;
   }
-  LastDeviceTick_ = clock_.Tick();
-  MaxDeviceCount_ = 1;
-  DeviceCount_ = 0;
+  devices_.LastDeviceTick = clock_.Tick();
+  devices_.MaxDeviceCount = 1;
+  devices_.DeviceCount = 0;
+  statusTimer_ =
+      std::make_unique<StatusTimer>(tray_, labels_, dialog_, clock_, devices_, *writer_);
   handlerInstalled_ = true;
-  driver_.RegisterCallerEvent(
-      kRegisterEventValue,
-      [this](std::int32_t code, const std::u16string& text) { OnDeviceEvent(code, text); });
+  driver_.RegisterCallerEvent(kRegisterEventValue,
+                              [this](std::int32_t code, const std::u16string& text) {
+                                OnDeviceEvent(code, text);
+                              });
   host_.EnableTimer(true);
 }
 
@@ -78,7 +81,7 @@ void TMAIN_FRM::FormClose() {
   closing_ = true;
   if (handlerInstalled_) driver_.WithdrawCallerEvent();
   host_.EnableTimer(false);
-  // SEAM (tray icon): the tray icon is removed here.
+  tray_.Remove();
   WriteLog(kApplicationClosedText);
   log_.Close();
   if (database_) database_->Close();  // calls still queued stay in the journal for the next run
@@ -86,11 +89,14 @@ void TMAIN_FRM::FormClose() {
 }
 
 void TMAIN_FRM::Timer1Timer() {
-  // SEAM (status timer): the tray blink, the indicators and the alerts come first here once the
-  // tray and the message dialog are built; the tick then ends with the writer's two steps.
-  if (!writer_) return;
-  writer_->ReconnectDatabase();
-  writer_->WriteQueuedCalls();
+  if (statusTimer_ && !closed_) statusTimer_->Timer1Timer();
+}
+
+void TMAIN_FRM::exit1Click() {
+  if (dialog_.ShowMessageForm(kButtonsYesNo, kExitQuestionText, kSettingsMessageId) ==
+      kResultYes) {
+    FormClose();
+  }
 }
 
 void TMAIN_FRM::OnDeviceEvent(std::int32_t code, std::u16string_view text) {
@@ -131,20 +137,11 @@ void TMAIN_FRM::QueueCall(std::string line) {
 void TMAIN_FRM::OnStatusEvent(std::u16string_view text) {
   WriteLog(Utf16ToAnsi(text));
   const std::int32_t count = ConnectedDeviceCount(driver_);
-  DeviceCount_ = count;
-  LastDeviceTick_ = clock_.Tick();
-  RaiseMaxDeviceCount(count);
+  devices_.DeviceCount = count;
+  devices_.LastDeviceTick = clock_.Tick();
+  devices_.RaiseMaxDeviceCount(count);
 }
 
-void TMAIN_FRM::RaiseMaxDeviceCount(std::int32_t count) {
-  // Two driver threads may report at once; the highest count must win.
-  std::int32_t seen = MaxDeviceCount_.load();
-  while (count > seen && !MaxDeviceCount_.compare_exchange_weak(seen, count)) {
-  }
-}
-
-void TMAIN_FRM::Button1Click() {
-  QueueCall("3,123456");
-}
+void TMAIN_FRM::Button1Click() { QueueCall("3,123456"); }
 
 }  // namespace qelto

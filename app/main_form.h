@@ -13,33 +13,39 @@
 #include "recording/call_queue.h"
 #include "recording/call_writer.h"
 #include "recording/database.h"
+#include "recording/device_counters.h"
 #include "ui/activity_log.h"
+#include "ui/message_dialog.h"
+#include "ui/status_timer.h"
+#include "ui/tray_icon.h"
 
 namespace qelto {
 
 class DriverBinding;
 
 // The main window object: owns the recorder's run-time state and carries the handlers of its
-// start-up, shutdown, driver events and timer. The window itself is never shown; the toolkit's
-// side of it is the `FormHost`.
+// start-up, shutdown, driver events, timer and tray menu. The window itself is never shown; the
+// toolkit's side of it is the `FormHost`.
 //
 // Threads: `OnDeviceEvent` runs on the driver's thread. It touches only `CallQueue` (under its
-// lock), the log (which serialises its lines) and the three device counters (atomic words).
-// Everything else runs on the user-interface thread.
+// lock), the call journal and the log (each serialises its writes) and the device counters
+// (atomic words). Everything else runs on the user-interface thread.
 class TMAIN_FRM {
  public:
   explicit TMAIN_FRM(const FormServices& services);
   TMAIN_FRM(const TMAIN_FRM&) = delete;
   TMAIN_FRM& operator=(const TMAIN_FRM&) = delete;
 
-  // Creation: log opened, calls left in the journal queued again, settings read, driver handler
-  // installed, timer enabled. When the settings cannot be read, the settings alert is shown and
-  // the window closes.
+  // Creation: log opened, calls left in the journal queued again, tray icon added, settings
+  // read, driver handler installed, timer enabled. When the settings cannot be read, the settings
+  // alert is shown and the window closes.
   void FormCreate();
   // Shutdown; runs once, whichever way the recorder is closed.
   void FormClose();
   // One tick of the 500 ms timer.
   void Timer1Timer();
+  // The tray menu's "EXIT": asks, and closes on Yes.
+  void exit1Click();
   // Every driver event, on the driver's thread. A call is in the call journal before this
   // returns.
   void OnDeviceEvent(std::int32_t code, std::u16string_view text);
@@ -51,9 +57,7 @@ class TMAIN_FRM {
   // The database writer; null until the settings were read.
   CallWriter* Writer() { return writer_.get(); }
   LockedCallQueue& Queue() { return CallQueue; }
-  std::int32_t DeviceCount() const { return DeviceCount_.load(); }
-  std::int32_t MaxDeviceCount() const { return MaxDeviceCount_.load(); }
-  std::uint32_t LastDeviceTick() const { return LastDeviceTick_.load(); }
+  const DeviceCounters& Devices() const { return devices_; }
 
  private:
   bool LoadServerConfig();
@@ -62,7 +66,6 @@ class TMAIN_FRM {
   // Stamps the call with the current moment, journals it and queues it.
   void QueueCall(std::string line);
   void OnStatusEvent(std::u16string_view text);
-  void RaiseMaxDeviceCount(std::int32_t count);
 
   FormHost& host_;
   DriverBinding& driver_;
@@ -70,17 +73,18 @@ class TMAIN_FRM {
   DurableFile& rejected_;
   SettingsSource& settings_;
   DatabaseFactory& databases_;
+  TrayIcon& tray_;
+  StatusLabels& labels_;
+  MessageDialog& dialog_;
 
   LockedCallQueue CallQueue;
   ActivityLog log_;  // the log stream
   CallJournal journal_;
+  DeviceCounters devices_;
   std::string BranchCodeText;
   std::unique_ptr<Database> database_;  // in place of the connection and the insert query
   std::unique_ptr<CallWriter> writer_;
-  std::atomic<std::int32_t> BlinkCount{0};
-  std::atomic<std::int32_t> MaxDeviceCount_{0};
-  std::atomic<std::int32_t> DeviceCount_{0};
-  std::atomic<std::uint32_t> LastDeviceTick_{0};
+  std::unique_ptr<StatusTimer> statusTimer_;
 
   // Set first thing at shutdown; driver events arriving from then on are ignored.
   std::atomic<bool> closing_{false};

@@ -3,16 +3,19 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QMessageBox>
-#include <cstdio>
-
-#include "app/qt/startup_box.h"
-#include "app/texts.h"
 
 namespace qelto {
 namespace {
+
 constexpr int kTimerIntervalMs = 500;
+
+void Paint(QLabel* label, bool good, const std::string& text) {
+  label->setText(QString::fromStdString(text));
+  label->setStyleSheet(good ? QStringLiteral("background-color: #00ff00;")
+                            : QStringLiteral("background-color: #ff0000;"));
 }
+
+}  // namespace
 
 MainWindow::MainWindow()
     : LabelDB(new QLabel(QStringLiteral("LabelDB"), this)),
@@ -21,6 +24,8 @@ MainWindow::MainWindow()
   setWindowTitle(QStringLiteral("Caller ID"));
   setWindowFlags(Qt::FramelessWindowHint);
   setFixedSize(174, 179);
+  LabelDB->setObjectName(QStringLiteral("LabelDB"));
+  LabelUSB->setObjectName(QStringLiteral("LabelUSB"));
   LabelDB->setGeometry(8, 8, 158, 20);
   LabelUSB->setGeometry(8, 36, 158, 20);
   Button1->setGeometry(8, 140, 75, 25);
@@ -56,24 +61,12 @@ void MainWindow::RequestQuit() {
                             Qt::QueuedConnection);
 }
 
-// A plain message box stands in for the recorder's own message dialog until that is built; it
-// keeps the rule of one message at a time.
-std::int32_t MainWindow::ShowMessageForm(std::uint16_t buttons, const std::string& text,
-                                         std::int32_t id) {
-  if (messageShowing_) return kResultRefused;
-  std::fprintf(stderr, "qelto-callerid: message %d: %s\n", static_cast<int>(id), text.c_str());
-  std::fflush(stderr);
-  if (IsOffscreen()) return buttons == kButtonsYesNo ? kResultNo : kResultOk;
-  messageShowing_ = true;
-  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kMessageCaptionText),
-                  QString::fromUtf8(text.c_str()),
-                  buttons == kButtonsYesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
-  box.setLayoutDirection(Qt::RightToLeft);
-  const int answer = box.exec();
-  messageShowing_ = false;
-  if (answer == QMessageBox::Yes) return kResultYes;
-  if (answer == QMessageBox::No) return kResultNo;
-  return answer == QMessageBox::Ok ? kResultOk : kResultClosed;
+void MainWindow::SetDatabaseIndicator(bool good, const std::string& text) {
+  Paint(LabelDB, good, text);
+}
+
+void MainWindow::SetDeviceIndicator(bool good, const std::string& text) {
+  Paint(LabelUSB, good, text);
 }
 
 void MainWindow::CloseFromOutside() {
@@ -81,6 +74,10 @@ void MainWindow::CloseFromOutside() {
     if (!modal->close()) break;
   }
   if (form_) form_->FormClose();
+}
+
+void MainWindow::ExitChosen() {
+  if (form_ && !form_->Closed()) form_->exit1Click();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -9,31 +9,36 @@
 #include "app/form_host.h"
 #include "app/form_services.h"
 #include "app/main_form.h"
+#include "ui/tray_icon.h"
 
 namespace qelto {
 
-// The toolkit's side of the main window object: a window that is never shown, the 500 ms timer
-// and the window's components. The decisions are made by `TMAIN_FRM`.
-class MainWindow : public QWidget, public FormHost {
+// The toolkit's side of the main window object: a window that is never shown, the 500 ms timer,
+// and the window's components, the two status indicators among them. The decisions are made by
+// `TMAIN_FRM`.
+class MainWindow : public QWidget, public FormHost, public StatusLabels {
   Q_OBJECT
 
  public:
   MainWindow();
   ~MainWindow() override;
 
-  // Creates the main window object, which runs `FormCreate`. `services.host` is this window.
+  // Creates the main window object, which runs `FormCreate`. `services.host` and
+  // `services.labels` are this window.
   void Create(const FormServices& services);
   TMAIN_FRM& Form() { return *form_; }
 
   void EnableTimer(bool enabled) override;
   void RequestQuit() override;
-  std::int32_t ShowMessageForm(std::uint16_t buttons, const std::string& text,
-                               std::int32_t id) override;
+  void SetDatabaseIndicator(bool good, const std::string& text) override;
+  void SetDeviceIndicator(bool good, const std::string& text) override;
 
  public slots:
   // An orderly shutdown asked for from outside (a termination signal): any open modal window is
   // closed first, then the recorder shuts down as if the operator had confirmed "EXIT".
   void CloseFromOutside();
+  // The tray menu's "EXIT".
+  void ExitChosen();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -44,7 +49,6 @@ class MainWindow : public QWidget, public FormHost {
   QLabel* LabelUSB;
   QPushButton* Button1;
   std::unique_ptr<TMAIN_FRM> form_;
-  bool messageShowing_ = false;
 };
 
 }  // namespace qelto

@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include "app/texts.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include "support/fake_clock.h"
 #include "support/fake_driver.h"
 #include "support/fake_settings.h"
+#include "support/fake_ui.h"
 #include "support/memory_durable_file.h"
 #include "support/memory_log_files.h"
 
@@ -20,8 +23,11 @@ namespace {
 using testing::ElementsAre;
 using testing_support::FakeClock;
 using testing_support::FakeDatabaseFactory;
+using testing_support::FakeDialog;
 using testing_support::FakeDriver;
+using testing_support::FakeLabels;
 using testing_support::FakeSettings;
+using testing_support::FakeTray;
 using testing_support::InfoWithDevices;
 using testing_support::MemoryDurableFile;
 using testing_support::MemoryLogFiles;
@@ -37,11 +43,6 @@ class RecordingHost : public FormHost {
                         : "timer off (log lines " + std::to_string(log_.Messages().size()) + ")");
   }
   void RequestQuit() override { steps.push_back("quit"); }
-  std::int32_t ShowMessageForm(std::uint16_t buttons, const std::string& text,
-                               std::int32_t id) override {
-    steps.push_back("message " + std::to_string(id) + " " + std::to_string(buttons) + " " + text);
-    return kResultOk;
-  }
 
   bool timerEnabled = false;
   std::vector<std::string> steps;
@@ -74,7 +75,11 @@ class MainFormTest : public testing::Test {
   MemoryDurableFile rejected;
   FakeSettings settings;
   FakeDatabaseFactory databases;
-  TMAIN_FRM form{FormServices{host, binding, clock, log, journal, rejected, settings, databases}};
+  FakeTray tray;
+  FakeLabels labels;
+  FakeDialog dialog;
+  TMAIN_FRM form{FormServices{host, binding, clock, log, journal, rejected, settings, databases,
+                              tray, labels, dialog}};
 };
 
 TEST_F(MainFormTest, CreationLogsRegistersTheHandlerAndStartsTheTimer) {
@@ -83,9 +88,9 @@ TEST_F(MainFormTest, CreationLogsRegistersTheHandlerAndStartsTheTimer) {
   EXPECT_EQ(driver.callback(), &DriverBinding::CallerEventStub);
   EXPECT_EQ(driver.value(), 5);
   EXPECT_TRUE(host.timerEnabled);
-  EXPECT_EQ(form.DeviceCount(), 0);
-  EXPECT_EQ(form.MaxDeviceCount(), 1);
-  EXPECT_EQ(form.LastDeviceTick(), 1000u);
+  EXPECT_EQ(form.Devices().DeviceCount.load(), 0);
+  EXPECT_EQ(form.Devices().MaxDeviceCount.load(), 1);
+  EXPECT_EQ(form.Devices().LastDeviceTick.load(), 1000u);
 }
 
 struct CallCase {
@@ -165,14 +170,14 @@ TEST_F(MainFormTest, StatusEventsAreLoggedAndCountDevices) {
   clock.SetTick(5000);
   driver.SetInfo(InfoWithDevices(2, 3));
   driver.Deliver(0, u"SDevice 2 connected");
-  EXPECT_EQ(form.DeviceCount(), 2);
-  EXPECT_EQ(form.MaxDeviceCount(), 2);
-  EXPECT_EQ(form.LastDeviceTick(), 5000u);
+  EXPECT_EQ(form.Devices().DeviceCount.load(), 2);
+  EXPECT_EQ(form.Devices().MaxDeviceCount.load(), 2);
+  EXPECT_EQ(form.Devices().LastDeviceTick.load(), 5000u);
 
   driver.SetInfo(InfoWithDevices(0, 3));
   driver.Deliver(0, u"S\u062e\u0637\u0627");  // non-ASCII status text
-  EXPECT_EQ(form.DeviceCount(), 0);
-  EXPECT_EQ(form.MaxDeviceCount(), 2) << "the highest count is never lowered";
+  EXPECT_EQ(form.Devices().DeviceCount.load(), 0);
+  EXPECT_EQ(form.Devices().MaxDeviceCount.load(), 2) << "the highest count is never lowered";
   EXPECT_THAT(log.Messages(), ElementsAre("Application Started!", "SDevice 2 connected",
                                           "S\xd8\xae\xd8\xb7\xd8\xa7"));
 
@@ -185,10 +190,13 @@ TEST_F(MainFormTest, StatusEventsAreLoggedAndCountDevices) {
 TEST_F(MainFormTest, MissingSettingsShowTheAlertAndClose) {
   settings.missing = true;
   form.FormCreate();
-  EXPECT_THAT(host.steps, ElementsAre("message 9876 4 \u0646\u0642\u0635 \u062f\u0631 "
-                                      "\u062a\u0646\u0638\u064a\u0645\u0627\u062a "
-                                      "\u0628\u0631\u0646\u0627\u0645\u0647",
-                                      "timer off (log lines 2)", "quit"));
+  ASSERT_EQ(dialog.shown.size(), 1u);
+  EXPECT_EQ(dialog.shown[0].id, kSettingsMessageId);
+  EXPECT_EQ(dialog.shown[0].buttons, kButtonsOk);
+  EXPECT_EQ(dialog.shown[0].text, kSettingsAlertText);
+  EXPECT_THAT(host.steps, ElementsAre("timer off (log lines 2)", "quit"));
+  EXPECT_TRUE(tray.added) << "the icon is there while the settings alert is shown";
+  EXPECT_TRUE(tray.removed);
   EXPECT_THAT(log.Messages(),
               ElementsAre("Application Started!",
                           "Cannot open file \"/opt/qelto/Server_Config.dll\". No such file or "
@@ -210,6 +218,7 @@ TEST_F(MainFormTest, TicksDriveTheWriterFromTheSettingsDatabase) {
   form.FormCreate();
   ASSERT_NE(databases.created, nullptr);
   EXPECT_EQ(databases.lastConfig.server, "sqlite:calls.sqlite");
+  driver.Deliver(0, u"SDevice 1 connected");  // counts equal: no device alert ends the tick
   driver.Deliver(3, u"C123456");
   form.Timer1Timer();
   EXPECT_TRUE(databases.created->inserts.empty()) << "no connection in the first 15 s";
@@ -220,10 +229,38 @@ TEST_F(MainFormTest, TicksDriveTheWriterFromTheSettingsDatabase) {
   EXPECT_THAT(databases.created->inserts[0], testing::HasSubstr(", '12' "));
 }
 
+TEST_F(MainFormTest, ExitAnsweredNoChangesNothingAndYesCloses) {
+  form.FormCreate();
+  dialog.answer = kResultNo;
+  form.exit1Click();
+  ASSERT_EQ(dialog.shown.size(), 1u);
+  EXPECT_EQ(dialog.shown[0].id, kSettingsMessageId);
+  EXPECT_EQ(dialog.shown[0].buttons, kButtonsYesNo);
+  EXPECT_EQ(dialog.shown[0].text, kExitQuestionText);
+  EXPECT_FALSE(form.Closed());
+  dialog.answer = kResultClosed;  // the close box
+  form.exit1Click();
+  EXPECT_FALSE(form.Closed());
+  dialog.answer = kResultYes;
+  form.exit1Click();
+  EXPECT_TRUE(form.Closed());
+  EXPECT_EQ(log.Messages().back(), "Application Closed");
+}
+
+TEST_F(MainFormTest, ExitWhileAnotherDialogIsOpenDoesNothing) {
+  form.FormCreate();
+  dialog.answer = kResultYes;
+  dialog.whileOpen = [this] { form.exit1Click(); };  // EXIT chosen while an alert is open
+  dialog.ShowMessageForm(kButtonsOk, kDeviceAlertText, kDeviceAlertId);
+  EXPECT_EQ(dialog.refusals, 1);
+  EXPECT_FALSE(form.Closed());
+}
+
 TEST_F(MainFormTest, ShutdownRunsInOrderAndOnlyOnce) {
   form.FormCreate();
   form.FormClose();
   form.FormClose();
+  EXPECT_TRUE(tray.removed);
   EXPECT_EQ(driver.callback(), nullptr) << "the handler is withdrawn";
   EXPECT_EQ(driver.value(), 0);
   EXPECT_THAT(host.steps, ElementsAre("timer on", "timer off (log lines 1)", "quit"));

@@ -10,6 +10,7 @@ namespace qelto::testing_support {
 // A clock that moves only when told to. The tick may be set near 2^32 to test the wrap.
 class FakeClock : public Clock {
  public:
+  explicit FakeClock(std::uint32_t tick = 0) : tick_(tick) {}
   std::uint32_t Tick() const override { return tick_.load(); }
   LocalDateTime Now() const override { return now_; }
 
