@@ -42,13 +42,11 @@ void TMAIN_FRM::FormCreate() {
   devices_.LastDeviceTick = clock_.Tick();
   devices_.MaxDeviceCount = 1;
   devices_.DeviceCount = 0;
-  statusTimer_ =
-      std::make_unique<StatusTimer>(tray_, labels_, dialog_, clock_, devices_, *writer_);
+  statusTimer_ = std::make_unique<StatusTimer>(tray_, labels_, dialog_, clock_, devices_, *writer_);
   handlerInstalled_ = true;
-  driver_.RegisterCallerEvent(kRegisterEventValue,
-                              [this](std::int32_t code, const std::u16string& text) {
-                                OnDeviceEvent(code, text);
-                              });
+  driver_.RegisterCallerEvent(
+      kRegisterEventValue,
+      [this](std::int32_t code, const std::u16string& text) { OnDeviceEvent(code, text); });
   host_.EnableTimer(true);
 }
 
@@ -93,8 +91,7 @@ void TMAIN_FRM::Timer1Timer() {
 }
 
 void TMAIN_FRM::exit1Click() {
-  if (dialog_.ShowMessageForm(kButtonsYesNo, kExitQuestionText, kSettingsMessageId) ==
-      kResultYes) {
+  if (dialog_.ShowMessageForm(kButtonsYesNo, kExitQuestionText, kSettingsMessageId) == kResultYes) {
     FormClose();
   }
 }
@@ -142,6 +139,8 @@ void TMAIN_FRM::OnStatusEvent(std::u16string_view text) {
   devices_.RaiseMaxDeviceCount(count);
 }
 
-void TMAIN_FRM::Button1Click() { QueueCall("3,123456"); }
+void TMAIN_FRM::Button1Click() {
+  QueueCall("3,123456");
+}
 
 }  // namespace qelto
