@@ -30,9 +30,16 @@ MainWindow::MainWindow()
   LabelUSB->setGeometry(8, 36, 158, 20);
   Button1->setGeometry(8, 140, 75, 25);
   Timer1.setInterval(kTimerIntervalMs);
-  connect(&Timer1, &QTimer::timeout, this, [this] {
-    if (form_) form_->Timer1Timer();
-  });
+  // Queued: a tick that opens an alert waits inside the dialog's event loop, and Qt does not
+  // deliver a timer's event again while its handler still runs. Run from a queued call instead,
+  // the timer's own handler has returned, so it fires on and the next ticks run nested inside
+  // the open alert, which is how an alert is withdrawn when its cause has gone.
+  connect(
+      &Timer1, &QTimer::timeout, this,
+      [this] {
+        if (form_) form_->Timer1Timer();
+      },
+      Qt::QueuedConnection);
   connect(Button1, &QPushButton::clicked, this, [this] {
     if (form_) form_->Button1Click();
   });

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# End-to-end checks of what the operator sees, on a virtual display with a tray host: the tray
+# icon and its blinking, the device and database alerts, the menu and the exit question.
+# Screenshots of each go to BIN_DIR/../screenshots for a person to look at.
+# Usage: tray_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR
+set -u
+case_name=$1 bin_dir=$2 driver_dir=$3
+
+source "$(dirname "$0")/e2e_lib.sh"
+command -v trayer >/dev/null || { echo "trayer is not installed"; exit 77; }
+command -v import >/dev/null || { echo "ImageMagick is not installed"; exit 77; }
+shots=$(cd "$bin_dir/.." && pwd)/screenshots
+mkdir -p "$shots"
+
+sim() { "$bin_dir/qelto-cidr-sim" "$@" >/dev/null || fail "qelto-cidr-sim $* failed"; }
+sim_listening() { "$bin_dir/qelto-cidr-sim" info >/dev/null 2>&1; }
+shot() { import -window root "$shots/$1.png" || fail "no screenshot $1"; }
+
+start_tray_host() {
+  start_xvfb
+  trayer --edge top --align right --widthtype pixel --width 160 --height 32 >/dev/null 2>&1 &
+  pids+=($!)
+  wait_until 10 xdotool search --class trayer >/dev/null || fail "trayer did not start"
+}
+
+# The tray icon's window, embedded in the tray host; its geometry lands in X, Y, WIDTH, HEIGHT.
+icon_window() { xdotool search --classname qelto-callerid 2>/dev/null | while read -r w; do
+  [ "$(xwininfo -id "$w" | awk '/Width:/ {print $2}')" -lt 64 ] && { echo "$w"; break; }; done; }
+icon_shown() { [ -n "$(icon_window)" ]; }
+locate_icon() {
+  wait_until 15 icon_shown || fail "no tray icon"
+  eval "$(xdotool getwindowgeometry --shell "$(icon_window)")"
+}
+# Distinct pictures the icon showed over two seconds: the blink alternates two of them.
+icon_pictures() {
+  for i in 1 2 3 4 5 6 7 8; do
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$scratch/icon$i.png"
+    sleep 0.25
+  done
+  md5sum "$scratch"/icon*.png | awk '{print $1}' | sort -u | wc -l
+}
+
+dialog_window() { xdotool search --onlyvisible --name "پيغام" 2>/dev/null | head -1; }
+dialog_open() { [ -n "$(dialog_window)" ]; }
+dialog_closed() { [ -z "$(dialog_window)" ]; }
+menu_window() { xdotool search --onlyvisible --classname qelto-callerid 2>/dev/null | while read -r w; do
+  [ "$w" != "$(icon_window)" ] && [ "$(xdotool getwindowname "$w")" != "پيغام" ] && { echo "$w"; break; }; done; }
+menu_open() { [ -n "$(menu_window)" ]; }
+
+choose_exit() {  # right click on the icon, then "EXIT" in the menu
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
+  wait_until 5 menu_open || fail "the right click opened no menu"
+  shot "${1:-}menu"
+  eval "$(xdotool getwindowgeometry --shell "$(menu_window)" | sed 's/^/MENU_/')"
+  xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT / 2)) click 1
+  wait_until 5 dialog_open || fail "EXIT asked no question"
+}
+
+case $case_name in
+  tray_device_alert_and_exit)
+    start_tray_host
+    install_app sim
+    start_resident rec
+    wait_until 10 sim_listening || fail "the simulated driver does not listen"
+    locate_icon
+    [ "$(icon_pictures)" -ge 2 ] || fail "the tray icon does not blink"
+    shot tray
+    import -window root -crop 160x32+864+0 +repage "$scratch/tray.png" && convert "$scratch/tray.png" -scale 300% "$shots/tray-zoomed.png"
+
+    sim unplug
+    wait_until 25 dialog_open || fail "no device alert within 25 s of unplugging"
+    grep -q "message 2345: مشکل در اتصال دستگاه کالرآيدي" "$scratch/rec.err" || fail "not the device alert"
+    shot alert-device
+    sim plug
+    wait_until 3 dialog_closed || fail "the device alert stayed after the device came back"
+
+    choose_exit
+    grep -q "message 9876: ايا مايل به خروج از برنامه هستيد؟" "$scratch/rec.err" || fail "not the exit question"
+    shot exit-question
+    xdotool key Escape  # No
+    wait_until 3 dialog_closed || fail "Escape did not answer No"
+    sleep 1
+    kill -0 "$pid" || fail "No ended the program"
+
+    choose_exit again-
+    xdotool key Return  # Yes, the focused button
+    wait_until 10 gone "$pid" || fail "Yes did not end the program"
+    wait "$pid"; code=$?
+    [ $code -eq 0 ] || fail "exit code $code"
+    [ "$(tail -1 "$scratch/work/log.txt" | tr -d '\r' | sed 's/^.\{22\}//')" = "Application Closed" ] \
+      || fail "the log does not end with 'Application Closed'"
+    ! icon_shown || fail "the tray icon stayed after the end"
+    ;;
+  tray_database_alert)
+    start_tray_host
+    install_app sim
+    # A data source that does not exist: every connection attempt fails at once.
+    printf 'e2e\nodbc:NoSuchDataSource\nShop\n0\nrecorder\n' >"$scratch/app/Server_Config.dll"
+    start_resident rec
+    locate_icon
+    # Attempts at 15, 30 and 45 s; the alert opens on the tick after the third.
+    wait_until 60 dialog_open || fail "no database alert within 60 s"
+    grep -q "message 1234: خطا در ارتباط با بانک اطلاعاتي" "$scratch/rec.err" || fail "not the database alert"
+    [ "$(log_count "Data source name not found")" -ge 3 ] || fail "the failed attempts were not logged"
+    shot alert-database
+    xdotool key Return  # OK
+    wait_until 3 dialog_closed || fail "OK did not close the database alert"
+    stop_with TERM "$pid"
+    ;;
+  *) echo "unknown case $case_name" >&2; exit 2 ;;
+esac
+echo "PASS [$case_name]"
