@@ -24,4 +24,9 @@ CommandOutcome ExecuteCommand(const SimCommand& command, SimulatedDevices& devic
 // Parses and executes one line of the control protocol (without its line break).
 CommandOutcome ExecuteCommandLine(std::string_view line, SimulatedDevices& devices);
 
+// The same for a driver whose devices are not all simulated: plug and unplug address the
+// simulated ones (`simulated` is null when there are none), and info answers `info_text`.
+CommandOutcome ExecuteCommandLine(std::string_view line, SimulatedDevices* simulated,
+                                  std::string_view info_text);
+
 }  // namespace qelto::sim

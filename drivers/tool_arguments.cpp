@@ -43,6 +43,8 @@ std::string ToolUsage() {
          "$XDG_RUNTIME_DIR/qelto-cidr-sim.sock, else /tmp/qelto-cidr-sim-<uid>.sock.\n"
          "The number of simulated devices (1..8, default 1) is read by the driver from\n"
          "QELTO_CIDR_SIM_DEVICES in the recorder's environment when it starts.\n"
+         "With a POS_CIDR.conf, info lists its modems too, and DEVICE counts only its\n"
+         "sim devices, in the file's order.\n"
          "Exit status: 0 on OK, 1 on ERROR or when no simulator listens, 2 on usage errors.\n";
 }
 

@@ -1,17 +1,23 @@
-// The four entry points of libPOS_CIDR.so, the simulated caller-ID driver. Everything else in
-// the library is hidden, so these are its whole interface.
+// The four entry points of libPOS_CIDR.so, our caller-ID driver. Everything else in the library
+// is hidden, so these are its whole interface.
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <exception>
+#include <string>
 #include <type_traits>
 
 #include "device/driver_abi.h"
-#include "drivers/posix/sim_driver.h"
+#include "drivers/driver_config.h"
+#include "drivers/posix/cidr_driver.h"
+#include "drivers/posix/driver_setup.h"
 #include "drivers/sim_settings.h"
 
 #define QELTO_DRIVER_EXPORT __attribute__((visibility("default")))
+
+extern "C" QELTO_DRIVER_EXPORT const void* CIDR_CALL CIDR_Info();
 
 namespace {
 
@@ -20,13 +26,34 @@ std::string SocketPathFromEnvironment() {
                                        std::getenv("XDG_RUNTIME_DIR"), ::getuid());
 }
 
-// The one driver of the process, made at the first call. Its destructor at process exit (or at
-// unloading) withdraws the callback and joins the thread, so no thread outlives the code.
-qelto::sim::SimDriver& Driver() {
-  static qelto::sim::SimDriver driver(
+// The folder this library was loaded from, or empty when the loader does not say.
+std::string LibraryDirectory() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<const void*>(&CIDR_Info), &info) == 0 ||
+      info.dli_fname == nullptr) {
+    return {};
+  }
+  const std::string path = info.dli_fname;
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+qelto::sim::DriverSetup LoadSetup() {
+  return qelto::sim::LoadDriverSetup(
+      qelto::sim::ConfigFileCandidates(LibraryDirectory()),
       qelto::sim::ParseDeviceCount(std::getenv(qelto::sim::kDevicesVariable))
-          .value_or(qelto::sim::kDefaultDeviceCount),
-      SocketPathFromEnvironment);
+          .value_or(qelto::sim::kDefaultDeviceCount));
+}
+
+// The one driver of the process, made at the first call from the configuration file found
+// then. Its destructor at process exit (or at unloading) withdraws the callback and joins the
+// threads, so no thread outlives the code.
+qelto::sim::CidrDriver& Driver() {
+  static qelto::sim::CidrDriver driver = [] {
+    qelto::sim::DriverSetup setup = LoadSetup();
+    return qelto::sim::CidrDriver(std::move(setup.roster), SocketPathFromEnvironment,
+                                  std::move(setup.raw_log));
+  }();
   return driver;
 }
 

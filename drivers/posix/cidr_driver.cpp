@@ -1,37 +1,38 @@
-#include "drivers/posix/sim_driver.h"
+#include "drivers/posix/cidr_driver.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "drivers/command_executor.h"
-#include "drivers/info_text.h"
 #include "drivers/text_encoding.h"
 
 namespace qelto::sim {
 
-SimDriver::SimDriver(int device_count, std::function<std::string()> socket_path)
-    : socket_path_(std::move(socket_path)), devices_(device_count) {}
+CidrDriver::CidrDriver(DeviceRoster roster, std::function<std::string()> socket_path,
+                       std::string raw_log_path)
+    : socket_path_(std::move(socket_path)),
+      raw_log_path_(std::move(raw_log_path)),
+      roster_(std::move(roster)) {}
 
-SimDriver::~SimDriver() {
+CidrDriver::~CidrDriver() {
   Withdraw();
 }
 
-std::int32_t SimDriver::RegisterEvent(CIDR_EventCallback callback) {
+std::int32_t CidrDriver::RegisterEvent(CIDR_EventCallback callback) {
   return callback != nullptr ? Install(callback) : Withdraw();
 }
 
-const char16_t* SimDriver::Info() {
+const char16_t* CidrDriver::Info() {
   thread_local std::u16string buffer;
-  SimulatedDevices devices(1);
+  std::string text;
   {
     std::lock_guard lock(mutex_);
-    devices = devices_;
+    text = roster_.InfoText();
   }
-  buffer = WidenAscii(BuildInfoText(devices));
+  buffer = WidenAscii(text);
   return buffer.c_str();
 }
 
-std::int32_t SimDriver::Install(CIDR_EventCallback callback) {
+std::int32_t CidrDriver::Install(CIDR_EventCallback callback) {
   SessionList finished;  // destroyed (joined) after the lock is released
   std::lock_guard lock(mutex_);
   if (!session_) {
@@ -41,20 +42,39 @@ std::int32_t SimDriver::Install(CIDR_EventCallback callback) {
         std::make_unique<ControlSession>(std::move(socket), static_cast<SessionHandler&>(*this));
   }
   callback_ = callback;
-  pending_.push_back(StartStatusEvent(devices_, socket_problem_));
+  if (!raw_log_path_.empty() && !std::exchange(raw_log_tried_, true)) {
+    std::string problem;
+    raw_log_ = RawLogFile::Open(raw_log_path_, problem);
+    if (!raw_log_) roster_.AddProblem("no raw data file: " + problem);
+  }
+  pending_.push_back(roster_.StartEvent(socket_problem_));
   session_->Wake();
+  if (workers_.empty()) StartModemsLocked();
   if (!OnDriverThreadLocked()) finished.swap(retired_);
   return socket_problem_.empty() ? 0 : -1;
 }
 
-std::int32_t SimDriver::Withdraw() {
+// Each modem's thread blocks on the lock for its first report until Install has returned.
+void CidrDriver::StartModemsLocked() {
+  const std::vector<DeviceConfig>& modems = roster_.modems();
+  for (std::size_t modem = 0; modem < modems.size(); ++modem) {
+    workers_.push_back(std::make_unique<ModemWorker>(
+        generation_, modem, modems[modem], raw_log_.get(), static_cast<ModemSink&>(*this)));
+  }
+}
+
+std::int32_t CidrDriver::Withdraw() {
   std::unique_ptr<ControlSession> stopping;
   SessionList finished;
+  WorkerList workers;
   {
     std::lock_guard lock(mutex_);
     const bool on_driver_thread = OnDriverThreadLocked();
     callback_ = nullptr;
     pending_.clear();
+    ++generation_;
+    roster_.DisconnectModems();
+    workers.swap(workers_);
     stopping = std::move(session_);
     if (stopping) {
       stopping->RequestStop();
@@ -66,13 +86,15 @@ std::int32_t SimDriver::Withdraw() {
       finished.swap(retired_);
     }
   }
-  // Joining outside the lock: the thread may be inside the callback, which may call Info().
+  // Joining outside the lock: the thread may be inside the callback, which may call Info(), and
+  // a modem's thread may be waiting for the lock to report.
+  workers.clear();
   stopping.reset();
   finished.clear();
   return 0;
 }
 
-void SimDriver::OnWake() {
+void CidrDriver::OnWake() {
   for (;;) {
     DriverEvent event;
     CIDR_EventCallback callback = nullptr;
@@ -87,12 +109,12 @@ void SimDriver::OnWake() {
   }
 }
 
-std::vector<std::string> SimDriver::OnLine(std::string_view line) {
+std::vector<std::string> CidrDriver::OnLine(std::string_view line) {
   CommandOutcome outcome;
   CIDR_EventCallback callback = nullptr;
   {
     std::lock_guard lock(mutex_);
-    outcome = ExecuteCommandLine(line, devices_);
+    outcome = roster_.Execute(line);
     callback = CallbackForThisThreadLocked();
   }
   // Delivered before the reply is sent: a client that reads "OK" knows the callback has run.
@@ -102,11 +124,21 @@ std::vector<std::string> SimDriver::OnLine(std::string_view line) {
   return std::move(outcome.reply);
 }
 
-CIDR_EventCallback SimDriver::CallbackForThisThreadLocked() const {
+void CidrDriver::OnModemReport(std::uint64_t generation, std::size_t modem, bool connected,
+                               std::vector<DriverEvent> events) {
+  std::lock_guard lock(mutex_);
+  if (generation != generation_) return;
+  roster_.SetModemConnected(modem, connected);
+  if (!session_ || callback_ == nullptr || events.empty()) return;
+  for (DriverEvent& event : events) pending_.push_back(std::move(event));
+  session_->Wake();
+}
+
+CIDR_EventCallback CidrDriver::CallbackForThisThreadLocked() const {
   return session_ && session_->IsSessionThread() ? callback_ : nullptr;
 }
 
-bool SimDriver::OnDriverThreadLocked() const {
+bool CidrDriver::OnDriverThreadLocked() const {
   if (session_ && session_->IsSessionThread()) return true;
   return std::any_of(retired_.begin(), retired_.end(),
                      [](const auto& session) { return session->IsSessionThread(); });

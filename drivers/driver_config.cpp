@@ -1,0 +1,255 @@
+#include "drivers/driver_config.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <optional>
+#include <utility>
+
+#include "drivers/sim_command.h"
+
+namespace qelto::sim {
+namespace {
+
+constexpr std::array<std::int64_t, 11> kSpeeds = {1200,  2400,   4800,   9600,   19200, 38400,
+                                                  57600, 115200, 230400, 460800, 921600};
+constexpr std::int64_t kMinRingTimeout = 2;
+constexpr std::int64_t kMaxRingTimeout = 60;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+std::optional<std::int64_t> ParseNumber(std::string_view text, std::int64_t minimum,
+                                        std::int64_t maximum) {
+  if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;  // no sign
+  std::int64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < minimum || value > maximum) return std::nullopt;
+  return value;
+}
+
+std::string At(int line) {
+  return "line " + std::to_string(line) + ": ";
+}
+
+// One [device] section while it is being read.
+struct PendingDevice {
+  int first_line = 0;
+  DeviceConfig config;
+  std::vector<std::string> keys;  // keys given, each once, except the repeatable ones
+  std::vector<std::string> modem_keys;
+  bool has_problem = false;
+  bool init_given = false;
+  bool caller_id_given = false;
+};
+
+class ConfigReader {
+ public:
+  DriverConfig Read(std::string_view text) {
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    int number = 0;
+    while (!text.empty()) {
+      const std::size_t end = std::min(text.find('\n'), text.size());
+      std::string_view line = text.substr(0, end);
+      text.remove_prefix(std::min(end + 1, text.size()));
+      if (line.ends_with('\r')) line.remove_suffix(1);
+      ReadLine(++number, Trim(line));
+    }
+    FinishDevice();
+    return std::move(result_);
+  }
+
+ private:
+  void ReadLine(int number, std::string_view line) {
+    if (line.empty() || line.front() == '#' || line.front() == ';') return;
+    if (line.front() == '[') return StartSection(number, line);
+    if (skipping_section_) return;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return Problem(number, "expected KEY = VALUE");
+    const std::string_view key = Trim(line.substr(0, equals));
+    const std::string_view value = Trim(line.substr(equals + 1));
+    if (!device_) return SetGlobal(number, key, value);
+    SetDeviceKey(number, key, value);
+  }
+
+  void StartSection(int number, std::string_view line) {
+    FinishDevice();
+    skipping_section_ = line != "[device]";
+    if (skipping_section_) return Problem(number, "unknown section " + std::string(line));
+    device_ = PendingDevice{};
+    device_->first_line = number;
+  }
+
+  void SetGlobal(int number, std::string_view key, std::string_view value) {
+    if (key == "raw_log") {
+      if (raw_log_given_) return Problem(number, "raw_log given twice");
+      raw_log_given_ = true;
+      result_.raw_log = std::string(value);
+      return;
+    }
+    if (IsDeviceKey(key)) return Problem(number, std::string(key) + " outside a [device] section");
+    Problem(number, "unknown key \"" + std::string(key) + "\"");
+  }
+
+  static bool IsDeviceKey(std::string_view key) {
+    return key == "kind" || key == "line" || IsModemKey(key);
+  }
+
+  static bool IsModemKey(std::string_view key) {
+    return key == "port" || key == "speed" || key == "flow" || key == "init" ||
+           key == "caller_id" || key == "ring_timeout";
+  }
+
+  void SetDeviceKey(int number, std::string_view key, std::string_view value) {
+    if (!IsDeviceKey(key)) return DeviceProblem(number, "unknown key \"" + std::string(key) + "\"");
+    const bool repeatable = key == "init" || key == "caller_id";
+    std::vector<std::string>& keys = device_->keys;
+    if (!repeatable && std::find(keys.begin(), keys.end(), key) != keys.end()) {
+      return DeviceProblem(number, std::string(key) + " given twice");
+    }
+    keys.emplace_back(key);
+    if (IsModemKey(key)) device_->modem_keys.emplace_back(key);
+    if (value.empty()) return DeviceProblem(number, std::string(key) + " has no value");
+    SetValue(number, key, value);
+  }
+
+  void SetValue(int number, std::string_view key, std::string_view value) {
+    DeviceConfig& config = device_->config;
+    if (key == "kind") return SetKind(number, value);
+    if (key == "line") {
+      const auto line = ParseNumber(value, 1, 2147483647);
+      if (!line) return DeviceProblem(number, "line must be a number from 1 to 2147483647");
+      config.line = static_cast<std::int32_t>(*line);
+    } else if (key == "port") {
+      config.modem.port = std::string(value);
+    } else if (key == "speed") {
+      const auto speed = ParseNumber(value, 0, 4000000);
+      if (!speed || !IsSupportedSpeed(*speed)) return DeviceProblem(number, SpeedProblem());
+      config.modem.speed = static_cast<int>(*speed);
+    } else if (key == "flow") {
+      if (value != "none" && value != "rtscts") {
+        return DeviceProblem(number, "flow must be none or rtscts");
+      }
+      config.modem.rts_cts = value == "rtscts";
+    } else if (key == "ring_timeout") {
+      const auto seconds = ParseNumber(value, kMinRingTimeout, kMaxRingTimeout);
+      if (!seconds) return DeviceProblem(number, "ring_timeout must be 2 to 60 seconds");
+      config.modem.ring_timeout = std::chrono::seconds(*seconds);
+    } else {
+      AddCommand(number, key, value);
+    }
+  }
+
+  void SetKind(int number, std::string_view value) {
+    if (value != "modem" && value != "sim")
+      return DeviceProblem(number, "kind must be modem or sim");
+    device_->config.kind = value == "modem" ? DeviceKind::kModem : DeviceKind::kSim;
+  }
+
+  // The first init or caller_id line replaces the defaults; later ones add to the list.
+  void AddCommand(int number, std::string_view key, std::string_view value) {
+    if (value.find_first_of("\r\n") != std::string_view::npos || value.size() > 60) {
+      return DeviceProblem(number, std::string(key) + " must be one command of at most 60 bytes");
+    }
+    const bool is_init = key == "init";
+    bool& given = is_init ? device_->init_given : device_->caller_id_given;
+    std::vector<std::string>& list =
+        is_init ? device_->config.modem.init : device_->config.modem.caller_id;
+    if (!std::exchange(given, true)) list.clear();
+    list.emplace_back(value);
+  }
+
+  static std::string SpeedProblem() {
+    std::string text = "speed must be one of";
+    for (const std::int64_t speed : kSpeeds) text += " " + std::to_string(speed);
+    return text;
+  }
+
+  void FinishDevice() {
+    if (!device_) return;
+    PendingDevice device = std::move(*device_);
+    device_.reset();
+    CheckComplete(device);
+    if (device.has_problem) {
+      Problem(device.first_line, "[device] left out");
+      return;
+    }
+    result_.devices.push_back(std::move(device.config));
+  }
+
+  void CheckComplete(PendingDevice& device) {
+    const auto given = [&](std::string_view key) {
+      return std::find(device.keys.begin(), device.keys.end(), key) != device.keys.end();
+    };
+    const auto problem = [&](std::string text) {
+      Problem(device.first_line, std::move(text));
+      device.has_problem = true;
+    };
+    const DeviceConfig& config = device.config;
+    if (!given("kind")) problem("[device] without kind");
+    if (!given("line")) problem("[device] without line");
+    if (config.kind == DeviceKind::kModem && !given("port")) problem("modem without port");
+    if (config.kind == DeviceKind::kSim && !device.modem_keys.empty()) {
+      problem(device.modem_keys.front() + " is for modems only");
+    }
+    if (device.has_problem) return;
+    for (const DeviceConfig& other : result_.devices) {
+      if (other.line == config.line) problem("line " + std::to_string(config.line) + " taken");
+      if (config.kind == DeviceKind::kModem && other.kind == DeviceKind::kModem &&
+          other.modem.port == config.modem.port) {
+        problem("port " + config.modem.port + " taken");
+      }
+    }
+    if (result_.devices.size() >= static_cast<std::size_t>(kMaxDevices)) {
+      problem("more than " + std::to_string(kMaxDevices) + " devices");
+    }
+  }
+
+  void Problem(int number, std::string text) { result_.errors.push_back(At(number) + text); }
+
+  void DeviceProblem(int number, std::string text) {
+    Problem(number, std::move(text));
+    device_->has_problem = true;
+  }
+
+  DriverConfig result_;
+  std::optional<PendingDevice> device_;
+  bool skipping_section_ = false;
+  bool raw_log_given_ = false;
+};
+
+}  // namespace
+
+bool IsSupportedSpeed(std::int64_t speed) {
+  return std::find(kSpeeds.begin(), kSpeeds.end(), speed) != kSpeeds.end();
+}
+
+DriverConfig ParseDriverConfig(std::string_view text) {
+  return ConfigReader().Read(text);
+}
+
+std::vector<std::string> ConfigFileCandidates(std::string_view library_dir) {
+  std::vector<std::string> candidates;
+  if (!library_dir.empty()) {
+    std::string beside(library_dir);
+    if (!beside.ends_with('/')) beside += '/';
+    candidates.push_back(beside + kConfigFileName);
+  }
+  candidates.emplace_back(kSystemConfigPath);
+  return candidates;
+}
+
+std::string PathBesideConfig(std::string_view config_path, std::string_view path) {
+  if (path.empty() || path.front() == '/') return std::string(path);
+  const std::size_t slash = config_path.rfind('/');
+  if (slash == std::string_view::npos) return std::string(path);
+  return std::string(config_path.substr(0, slash + 1)) + std::string(path);
+}
+
+}  // namespace qelto::sim
