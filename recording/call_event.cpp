@@ -14,8 +14,7 @@ std::string MakeQueueLine(std::int32_t line, std::u16string_view text) {
   for (std::size_t i = 1; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
     number.push_back(static_cast<char>(text[i]));
   }
-  // Not `number = "0"`: GCC 12 warns falsely there at -O2 (-Wrestrict, its bug 105651).
-  if (number.empty()) number.push_back('0');
+  if (number.empty()) number = "0";
   return std::to_string(line) + "," + number;
 }
 
