@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -33,7 +34,8 @@ void FakeEntry() {}
 
 class FakeLibrary : public DriverLibrary {
  public:
-  explicit FakeLibrary(std::map<std::string, void*> symbols, int* destroyed)
+  // `destroyed` is shared: the binding may outlive the loader that made the library.
+  explicit FakeLibrary(std::map<std::string, void*> symbols, std::shared_ptr<int> destroyed)
       : symbols_(std::move(symbols)), destroyed_(destroyed) {}
   ~FakeLibrary() override { ++*destroyed_; }
   void* Symbol(const char* name) const override {
@@ -43,7 +45,7 @@ class FakeLibrary : public DriverLibrary {
 
  private:
   std::map<std::string, void*> symbols_;
-  int* destroyed_;
+  std::shared_ptr<int> destroyed_;
 };
 
 class FakeLoader : public LibraryLoader {
@@ -52,9 +54,9 @@ class FakeLoader : public LibraryLoader {
       : symbols_(std::move(symbols)), present_(present) {}
   std::unique_ptr<DriverLibrary> Load() override {
     if (!present_) return nullptr;
-    return std::make_unique<FakeLibrary>(symbols_, &destroyed);
+    return std::make_unique<FakeLibrary>(symbols_, destroyed);
   }
-  int destroyed = 0;
+  std::shared_ptr<int> destroyed = std::make_shared<int>(0);
 
  private:
   std::map<std::string, void*> symbols_;
@@ -89,7 +91,7 @@ TEST_F(DriverBindingTest, ReadyOnlyWithAllFourEntryPoints) {
   partial.Load(missing);
   EXPECT_FALSE(partial.DriverReady());
   EXPECT_EQ(partial.Info(), nullptr);
-  EXPECT_EQ(missing.destroyed, 0) << "the library stays loaded";
+  EXPECT_EQ(*missing.destroyed, 0) << "the library stays loaded";
 
   FakeLoader absent({}, false);
   DriverBinding none;
