@@ -80,13 +80,23 @@ expect_runs() {  # expect_runs VARIANT
 not_installed="درايور دستگاه نصب نشده است"
 outdated="درايور دستگاه بروز نيست"
 
+# A virtual display of our own. Two tests starting one at the same moment can both pick the same
+# free display number, and one of the two servers then gives up: start again in that case.
 start_xvfb() {
   command -v Xvfb >/dev/null || { echo "Xvfb is not installed"; exit 77; }
-  exec 5< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!")
-  local line; read -r -t 10 line <&5 || fail "Xvfb did not start"
-  xvfb_pid=${line#pid }; pids+=("$xvfb_pid")
-  read -r -t 10 display <&5 || fail "Xvfb gave no display number"
-  export DISPLAY=:$display
+  local attempt line
+  for attempt in 1 2 3 4 5; do
+    exec 5< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!")
+    read -r -t 10 line <&5 || fail "Xvfb did not start"
+    xvfb_pid=${line#pid }; pids+=("$xvfb_pid")
+    if read -r -t 10 display <&5 && [ -n "$display" ]; then
+      export DISPLAY=:$display
+      return 0
+    fi
+    kill "$xvfb_pid" 2>/dev/null
+    sleep "0.$((RANDOM % 9 + 1))"
+  done
+  fail "Xvfb gave no display number in $attempt attempts"
 }
 
 box_window() { xdotool search --onlyvisible --name "^Error" 2>/dev/null | head -1; }
