@@ -148,7 +148,14 @@ bool CallJournal::Record(QueuedCall& call) {
 bool CallJournal::Strike(std::uint64_t id) {
   if (id == 0) return true;
   std::lock_guard guard(lock_);
-  return store_.Append(FormatStrikeRecord(id));
+  // Not flushed one by one: a flush per written row would halve the rate at which calls reach
+  // the database after an outage, and a lost mark costs a duplicate row, not a call.
+  return store_.AppendUnsynced(FormatStrikeRecord(id));
+}
+
+bool CallJournal::Flush() {
+  std::lock_guard guard(lock_);
+  return store_.Sync();
 }
 
 }  // namespace qelto

@@ -23,7 +23,9 @@ inline constexpr const char* kCallJournalFileName = "calls-journal.txt";
 // record and no W record. At start the file is read, the pending calls are queued again in their
 // order, and the file is rewritten with their C records alone. A line that is not a whole record
 // (a write torn by a crash) is skipped. A crash between a row's INSERT and its W record writes
-// that one call twice after the restart; a call is never lost.
+// that one call twice after the restart; a power cut can do so for the calls of the last drain,
+// whose W records reach the disk together. A call is never lost: its C record is on the disk
+// before the driver's event returns.
 class CallJournal {
  public:
   explicit CallJournal(DurableFile& store);
@@ -38,8 +40,12 @@ class CallJournal {
   // Gives `call` its id and records it durably. False when the record could not be written;
   // the call then lives in memory only.
   bool Record(QueuedCall& call);
-  // Marks the call as done. False when the record could not be written.
+  // Marks the call as done. The mark survives the recorder being killed at once; it reaches the
+  // disk with the next `Flush`, so a power cut before that can write those calls twice, never
+  // lose them. False when the record could not be written.
   bool Strike(std::uint64_t id);
+  // Flushes the marks written since the last flush to the disk.
+  bool Flush();
 
  private:
   DurableFile& store_;

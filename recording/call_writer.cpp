@@ -58,6 +58,11 @@ void CallWriter::ReconnectDatabase() {
 }
 
 void CallWriter::WriteQueuedCalls() {
+  DrainCalls();
+  if (!journal_.Flush()) log_.WriteLog("Error: Call journal: cannot flush the written calls");
+}
+
+void CallWriter::DrainCalls() {
   while (DbConnected_) {
     std::optional<QueuedCall> call = queue_.TakeFirst();
     if (!call) return;

@@ -49,6 +49,7 @@ class CallWriter {
 
  private:
   enum class Outcome { kWritten, kRetryLater, kConnectionLost };
+  void DrainCalls();
   Outcome Write(QueuedCall& call);
   bool ConnectionAnswers();
   void SetAside(const QueuedCall& call, const std::string& error);

@@ -14,6 +14,11 @@ class DurableFile {
   // Appends `record` at the end and makes it durable (on disk, not only in a cache) before
   // returning. False when it could not be written whole.
   virtual bool Append(std::string_view record) = 0;
+  // Appends `record` at the end, handed to the operating system at once (so it survives the
+  // process being killed) but not yet flushed to the disk. False when it could not be written.
+  virtual bool AppendUnsynced(std::string_view record) = 0;
+  // Flushes what was appended to the disk. False on failure.
+  virtual bool Sync() = 0;
   // The whole content; empty when there is no journal yet; nullopt when it exists but cannot be
   // read.
   virtual std::optional<std::string> ReadAll() = 0;

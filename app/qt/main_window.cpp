@@ -30,6 +30,8 @@ MainWindow::MainWindow()
   LabelUSB->setGeometry(8, 36, 158, 20);
   Button1->setGeometry(8, 140, 75, 25);
   Timer1.setInterval(kTimerIntervalMs);
+  // A coarse timer may fire up to 5% late; the writer's latency is measured in ticks.
+  Timer1.setTimerType(Qt::PreciseTimer);
   // Queued: a tick that opens an alert waits inside the dialog's event loop, and Qt does not
   // deliver a timer's event again while its handler still runs. Run from a queued call instead,
   // the timer's own handler has returned, so it fires on and the next ticks run nested inside

@@ -45,14 +45,25 @@ void PosixDurableFile::CloseFile() {
   fd_ = -1;
 }
 
+bool PosixDurableFile::OpenForAppend() {
+  if (fd_ < 0) fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kJournalMode);
+  return fd_ >= 0;
+}
+
 bool PosixDurableFile::Append(std::string_view record) {
   std::lock_guard guard(lock_);
-  if (fd_ < 0) {
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kJournalMode);
-    if (fd_ < 0) return false;
-  }
   // A record cut short by a full disk lacks its LF and is skipped when the journal is read.
-  return WriteAll(fd_, record) && ::fdatasync(fd_) == 0;
+  return OpenForAppend() && WriteAll(fd_, record) && ::fdatasync(fd_) == 0;
+}
+
+bool PosixDurableFile::AppendUnsynced(std::string_view record) {
+  std::lock_guard guard(lock_);
+  return OpenForAppend() && WriteAll(fd_, record);
+}
+
+bool PosixDurableFile::Sync() {
+  std::lock_guard guard(lock_);
+  return fd_ < 0 || ::fdatasync(fd_) == 0;
 }
 
 std::optional<std::string> PosixDurableFile::ReadAll() {

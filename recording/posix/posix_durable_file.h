@@ -17,11 +17,14 @@ class PosixDurableFile : public DurableFile {
   PosixDurableFile& operator=(const PosixDurableFile&) = delete;
 
   bool Append(std::string_view record) override;
+  bool AppendUnsynced(std::string_view record) override;
+  bool Sync() override;
   std::optional<std::string> ReadAll() override;
   bool Replace(std::string_view content) override;
 
  private:
   void CloseFile();
+  bool OpenForAppend();  // with lock_ held
 
   const std::string path_;
   std::mutex lock_;

@@ -87,6 +87,17 @@ TEST_F(CallWriterTest, WritesEveryQueuedCallInOrderStampedWithItsArrival) {
   EXPECT_TRUE(CallJournal(journalFile).Recover().pending.empty()) << "written calls are struck";
 }
 
+TEST_F(CallWriterTest, WrittenCallsAreMarkedAtOnceAndFlushedOncePerDrain) {
+  ConnectNow();
+  const int syncsBefore = journalFile.syncs;
+  for (const char* line : {"1,1", "1,2", "1,3"}) Arrive(line);
+  Tick();
+  EXPECT_EQ(journalFile.Content().substr(journalFile.Content().size() - 12), "W 1\nW 2\nW 3\n")
+      << "every mark is written as its row is";
+  EXPECT_EQ(journalFile.unsynced, 0);
+  EXPECT_EQ(journalFile.syncs, syncsBefore + 1) << "one flush for the three rows";
+}
+
 TEST_F(CallWriterTest, BranchCodeAndDialectReachTheStatement) {
   CallWriter branchWriter{
       database, queue, journal, rejected, log, clock, {", BranchCode", ", 'O''B'"}};

@@ -27,6 +27,16 @@ TEST(PosixDurableFile, AppendsReadsAndReplaces) {
   EXPECT_EQ(store.ReadAll(), std::optional<std::string>("two\nthree\n"));
 }
 
+TEST(PosixDurableFile, UnsyncedAppendsAreInTheFileAtOnce) {
+  TempDir dir;
+  PosixDurableFile store(dir.File(kCallJournalFileName));
+  ASSERT_TRUE(store.AppendUnsynced("W 1\n"));
+  EXPECT_EQ(PosixDurableFile(dir.File(kCallJournalFileName)).ReadAll(),
+            std::optional<std::string>("W 1\n"))
+      << "another reader, as the next run after a kill, sees it before any flush";
+  EXPECT_TRUE(store.Sync());
+}
+
 TEST(PosixDurableFile, UnwritableFolderFailsWithoutHarm) {
   PosixDurableFile store("/nonexistent-folder/calls-journal.txt");
   EXPECT_FALSE(store.Append("x\n"));

@@ -17,6 +17,20 @@ class MemoryDurableFile : public DurableFile {
     content.append(record);
     return true;
   }
+  bool AppendUnsynced(std::string_view record) override {
+    std::lock_guard guard(lock_);
+    if (failWrites) return false;
+    content.append(record);
+    ++unsynced;
+    return true;
+  }
+  bool Sync() override {
+    std::lock_guard guard(lock_);
+    if (failWrites) return false;
+    unsynced = 0;
+    ++syncs;
+    return true;
+  }
   std::optional<std::string> ReadAll() override {
     std::lock_guard guard(lock_);
     if (failReads) return std::nullopt;
@@ -38,6 +52,8 @@ class MemoryDurableFile : public DurableFile {
   bool failWrites = false;
   bool failReads = false;
   int replacements = 0;
+  int unsynced = 0;  // records appended since the last Sync
+  int syncs = 0;
 
  private:
   std::mutex lock_;
