@@ -13,9 +13,12 @@ std::uint32_t SystemClock::Tick() const {
 }
 
 LocalDateTime SystemClock::Now() const {
-  const time_t now = time(nullptr);
+  // Not time(): it reads the kernel's coarse clock, which can still show the previous second for
+  // a few milliseconds after every other clock of the machine has moved on.
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
   tm local{};
-  localtime_r(&now, &local);
+  localtime_r(&now.tv_sec, &local);
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
           local.tm_hour,        local.tm_min,     local.tm_sec};
 }
