@@ -16,11 +16,18 @@ sim() { "$bin_dir/qelto-cidr-sim" "$@" >/dev/null || fail "qelto-cidr-sim $* fai
 sim_listening() { "$bin_dir/qelto-cidr-sim" info >/dev/null 2>&1; }
 shot() { import -window root "$shots/$1.png" || fail "no screenshot $1"; }
 
+trayer_up() { xdotool search --class trayer >/dev/null 2>&1; }
 start_tray_host() {
   start_xvfb
-  trayer --edge top --align right --widthtype pixel --width 160 --height 32 >/dev/null 2>&1 &
-  pids+=($!)
-  wait_until 10 xdotool search --class trayer >/dev/null || fail "trayer did not start"
+  local attempt
+  for attempt in 1 2 3; do
+    trayer --edge top --align right --widthtype pixel --width 160 --height 32 \
+      >>"$scratch/trayer.err" 2>&1 &
+    pids+=($!)
+    wait_until 10 trayer_up && return 0
+    kill "${pids[-1]}" 2>/dev/null
+  done
+  fail "trayer did not start: $(tail -3 "$scratch/trayer.err")"
 }
 
 # The tray icon's window, embedded in the tray host; its geometry lands in X, Y, WIDTH, HEIGHT.
