@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/call_lines.h"
-#include "bench/strike_batching_file.h"
+#include "bench/sync_per_record_file.h"
 #include "recording/call_journal.h"
 #include "recording/call_queue.h"
 #include "recording/call_writer.h"
@@ -56,7 +56,7 @@ std::vector<std::string> Statements(const BenchEnv& env, const BenchTarget& targ
 }
 
 std::unique_ptr<DurableFile> JournalFile(const std::string& path, JournalMode mode) {
-  if (mode == JournalMode::kSyncedPerDrain) return std::make_unique<StrikeBatchingFile>(path);
+  if (mode == JournalMode::kSyncedPerRecord) return std::make_unique<SyncPerRecordFile>(path);
   return std::make_unique<PosixDurableFile>(path);
 }
 
@@ -86,11 +86,9 @@ DrainFigures RunWriterDrain(BenchEnv& env, const BenchTarget& target, BareConnec
   writer.ReconnectDatabase();
   if (!writer.DbConnected()) throw std::runtime_error("the writer cannot connect; see its log");
 
-  auto* batching = dynamic_cast<StrikeBatchingFile*>(journalFile.get());
+  // Timed with the journal flush WriteQueuedCalls makes at the end of its drain.
   const auto start = Clock::now();
-  if (batching) batching->BeginBatch();
   writer.WriteQueuedCalls();
-  if (batching && !batching->EndBatch()) throw std::runtime_error("cannot sync the journal");
   const double seconds = SecondsSince(start);
   database->Close();
 

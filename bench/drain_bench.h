@@ -19,9 +19,10 @@ struct DrainFigures {
 
 // How the call journal takes part in a writer drain.
 enum class JournalMode {
-  kSyncedPerRecord,  // as the recorder runs: PosixDurableFile, one fdatasync per record
+  kAsBuilt,          // as the recorder runs: PosixDurableFile, strike records written per row and
+                     // synced once, at the end of the drain
+  kSyncedPerRecord,  // as it was before: one fdatasync per strike record
   kNoStrikes,        // calls queued unjournalled: the writer makes no strike records
-  kSyncedPerDrain,   // strike records written as they come and synced once, after the drain
 };
 
 // `calls` calls, journalled as `mode` says, are queued first; the writer then connects and drains

@@ -89,7 +89,7 @@ class TargetRun {
     FreshTable(*bare_, target_, target_.createUnindexedTable);
     Fill(*bare_, target_, plan_.fillRows);
     figures.unindexed =
-        RunWriterDrain(env_, target_, *bare_, plan_.unindexedCalls, JournalMode::kSyncedPerRecord);
+        RunWriterDrain(env_, target_, *bare_, plan_.unindexedCalls, JournalMode::kAsBuilt);
     return figures;
   }
 
@@ -101,10 +101,10 @@ class TargetRun {
   SizeFigures Measure(const std::string& table, bool freshTable) {
     const int calls = plan_.calls;
     const std::vector<Variant> variants = {
-        {&SizeFigures::writer, [&] { return Writer(calls, JournalMode::kSyncedPerRecord); }},
+        {&SizeFigures::writer, [&] { return Writer(calls, JournalMode::kAsBuilt); }},
+        {&SizeFigures::writerSyncedPerRecord,
+         [&] { return Writer(calls, JournalMode::kSyncedPerRecord); }},
         {&SizeFigures::writerNoStrikes, [&] { return Writer(calls, JournalMode::kNoStrikes); }},
-        {&SizeFigures::writerSyncedPerDrain,
-         [&] { return Writer(calls, JournalMode::kSyncedPerDrain); }},
         {&SizeFigures::layer, [&] { return RunLayerLoop(env_, target_, *bare_, calls); }},
         {&SizeFigures::bare, [&] { return RunBareLoop(env_, target_, *bare_, calls); }},
         {&SizeFigures::bareUnsynced, [&] { return RunBareLoop(env_, target_, *unsynced_, calls); }},

@@ -33,12 +33,12 @@ struct RepeatedFigures {
 // Figures at one table size: the writer as the recorder runs it, two variants of its journal, the
 // recorder's database layer alone, and the bare C API loop.
 struct SizeFigures {
-  RepeatedFigures writer;                // journal synced per record: the recorder as it is
-  RepeatedFigures writerNoStrikes;       // no strike records
-  RepeatedFigures writerSyncedPerDrain;  // strike records synced once per drain
-  RepeatedFigures layer;                 // Database::Execute in a loop
-  RepeatedFigures bare;                  // the database's own C API
-  RepeatedFigures bareUnsynced;          // the same, commits not waiting for the disk
+  RepeatedFigures writer;                 // the recorder as it is: strikes synced once per drain
+  RepeatedFigures writerSyncedPerRecord;  // as before: one fdatasync per strike record
+  RepeatedFigures writerNoStrikes;        // no strike records
+  RepeatedFigures layer;                  // Database::Execute in a loop
+  RepeatedFigures bare;                   // the database's own C API
+  RepeatedFigures bareUnsynced;           // the same, commits not waiting for the disk
 };
 
 struct TargetFigures {
