@@ -11,7 +11,7 @@
 #include "app/qt/signal_bridge.h"
 #include "app/qt/startup_box.h"
 #include "app/startup.h"
-#include "app/texts.h"
+#include "common/texts.h"
 #include "device/driver_binding.h"
 #include "device/posix/dl_library_loader.h"
 #include "recording/call_journal.h"

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/texts.h"
+#include "common/texts.h"
 #include "device/driver_abi.h"
 #include "device/driver_binding.h"
 #include "device/driver_info.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/clock.h"
 #include "app/form_host.h"
 #include "app/form_services.h"
+#include "common/clock.h"
 #include "recording/call_journal.h"
 #include "recording/call_queue.h"
 #include "recording/call_writer.h"

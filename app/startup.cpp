@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
 #include "app/instance_guard.h"
-#include "app/texts.h"
+#include "common/texts.h"
 #include "device/driver_binding.h"
 #include "device/driver_info.h"
 

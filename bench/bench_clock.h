@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/clock.h"
 #include "app/posix/system_clock.h"
+#include "common/clock.h"
 
 namespace qelto::bench {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/clock.h"
+#include "common/clock.h"
 #include "recording/call_journal.h"
 #include "recording/call_queue.h"
 #include "recording/database.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/clock.h"
+#include "common/clock.h"
 #include "ui/log_files.h"
 
 namespace qelto {

@@ -1,6 +1,6 @@
 #include "ui/status_timer.h"
 
-#include "app/texts.h"
+#include "common/texts.h"
 
 namespace qelto {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/clock.h"
+#include "common/clock.h"
 #include "recording/call_writer.h"
 #include "recording/device_counters.h"
 #include "ui/message_dialog.h"

@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/texts.h"
+#include "common/texts.h"
 
 namespace qelto {
 

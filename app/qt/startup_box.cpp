@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/texts.h"
+#include "common/texts.h"
 
 namespace qelto {
 namespace {

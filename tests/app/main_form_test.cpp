@@ -1,6 +1,6 @@
 #include "app/main_form.h"
 
-#include "app/texts.h"
+#include "common/texts.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/instance_guard.h"
-#include "app/texts.h"
+#include "common/texts.h"
 #include "device/driver_binding.h"
 #include "support/fake_driver.h"
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/clock.h"
+#include "common/clock.h"
 
 namespace qelto::testing_support {
 

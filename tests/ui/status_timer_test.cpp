@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/texts.h"
+#include "common/texts.h"
 #include "support/fake_clock.h"
 #include "support/fake_database.h"
 #include "support/fake_ui.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/texts.h"
+#include "common/texts.h"
 #include "open_dialog.h"
 #include "ui/qt/qt_message_dialog.h"
 

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/texts.h"
+#include "common/texts.h"
 #include "open_dialog.h"
 
 namespace qelto {

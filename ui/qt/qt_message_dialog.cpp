@@ -4,7 +4,7 @@
 #include <QString>
 #include <cstdio>
 
-#include "app/texts.h"
+#include "common/texts.h"
 
 namespace qelto {
 namespace {
