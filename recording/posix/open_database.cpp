@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "recording/database_target.h"
-#include "recording/posix/odbc_database.h"
-#include "recording/posix/sqlite_database.h"
+#include "recording/odbc/odbc_database.h"
+#include "recording/sqlite/sqlite_database.h"
 
 namespace qelto {
 namespace {

@@ -1,6 +1,6 @@
 // The ODBC layer where no server is needed: SQL Server through FreeTDS (none runs here, so only
 // the ways of failing are tried) and a data source that does not exist.
-#include "recording/posix/odbc_database.h"
+#include "recording/odbc/odbc_database.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "recording/posix/odbc_database.h"
+#include "recording/odbc/odbc_database.h"
 
 #include <sql.h>
 #include <sqlext.h>

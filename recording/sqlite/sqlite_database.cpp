@@ -1,4 +1,4 @@
-#include "recording/posix/sqlite_database.h"
+#include "recording/sqlite/sqlite_database.h"
 
 #include <sqlite3.h>
 
