@@ -52,14 +52,41 @@ std::string DsnConnectionString(const DatabaseTarget& target) {
   return Attribute("DSN", target.dsn) + CredentialAttributes(target);
 }
 
-std::string FreeTdsConnectionString(const DatabaseTarget& target) {
-  std::string text = "DRIVER={FreeTDS};" + Attribute("SERVER", target.server);
+// The number NN of "ODBC Driver NN for SQL Server", or nullopt for any other name.
+std::optional<int> MicrosoftDriverVersion(std::string_view name) {
+  constexpr std::string_view kHead = "ODBC Driver ";
+  constexpr std::string_view kTail = " for SQL Server";
+  if (name.size() <= kHead.size() + kTail.size() || name.substr(0, kHead.size()) != kHead ||
+      name.substr(name.size() - kTail.size()) != kTail) {
+    return std::nullopt;
+  }
+  const std::string_view digits =
+      name.substr(kHead.size(), name.size() - kHead.size() - kTail.size());
+  if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c)) != 0;
+      })) {
+    return std::nullopt;
+  }
+  return std::stoi(std::string(digits));
+}
+
+std::string SqlServerConnectionString(const DatabaseTarget& target, std::string_view driver) {
+  const bool freeTds = driver == kFreeTdsDriverName;
+  std::string text =
+      "DRIVER={" + std::string(driver) + "};" +
+      Attribute("SERVER", freeTds ? FreeTdsServerName(target.server) : target.server);
   if (!target.database.empty()) text += Attribute("DATABASE", target.database);
   text += target.integratedSecurity ? "Trusted_Connection=Yes;" : CredentialAttributes(target);
-  // A fixed protocol version: with "auto" FreeTDS retries the login with one version after
-  // another and a server that accepts the connection but never answers holds it for good, past
-  // any login time-out. 7.3 is spoken by SQL Server 2008 and every later release.
-  text += "TDS_Version=7.3;ClientCharset=UTF-8;";
+  if (freeTds) {
+    // A fixed protocol version: with "auto" FreeTDS retries the login with one version after
+    // another and a server that accepts the connection but never answers holds it for good, past
+    // any login time-out. 7.3 is spoken by SQL Server 2008 and every later release.
+    text += "TDS_Version=7.3;ClientCharset=UTF-8;";
+  } else if (MicrosoftDriverVersion(driver)) {
+    // Driver 18 and later insist on an encrypted link with a certificate from an authority by
+    // default; the shop's server has neither, and the old provider asked for neither.
+    text += "Encrypt=No;TrustServerCertificate=Yes;";
+  }
   return text;
 }
 
@@ -81,7 +108,7 @@ DatabaseTarget DatabaseTargetFor(const ServerConfig& config) {
     return target;
   }
   target.kind = DatabaseKind::SqlServer;
-  target.server = FreeTdsServerName(config.server);
+  target.server = config.server;
   target.database = config.database;
   return target;
 }
@@ -105,16 +132,29 @@ std::string OdbcAttributeValue(std::string_view value) {
   return quoted;
 }
 
-std::string OdbcConnectionString(const DatabaseTarget& target) {
+std::string OdbcConnectionString(const DatabaseTarget& target, std::string_view sqlServerDriver) {
   switch (target.kind) {
     case DatabaseKind::Sqlite:
       return std::string();
     case DatabaseKind::OdbcDsn:
       return DsnConnectionString(target);
     case DatabaseKind::SqlServer:
-      return FreeTdsConnectionString(target);
+      return SqlServerConnectionString(target, sqlServerDriver);
   }
   return std::string();
+}
+
+std::string PreferredSqlServerDriver(const std::vector<std::string>& installedDrivers) {
+  std::string best(kWindowsSqlServerDriverName);
+  int bestVersion = -1;
+  for (const std::string& name : installedDrivers) {
+    const std::optional<int> version = MicrosoftDriverVersion(name);
+    if (version && *version > bestVersion) {
+      best = name;
+      bestVersion = *version;
+    }
+  }
+  return best;
 }
 
 SqlDialect DialectOf(DatabaseKind kind) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace qelto {
 namespace {
@@ -49,9 +50,10 @@ TEST(DatabaseTargetFor, DataSourceChoosesTheBackend) {
   for (const auto& c : cases) {
     const DatabaseTarget target = DatabaseTargetFor(Settings(c.dataSource));
     EXPECT_EQ(target.kind, c.kind) << c.dataSource;
-    const std::string& location = c.kind == DatabaseKind::Sqlite    ? target.path
-                                  : c.kind == DatabaseKind::OdbcDsn ? target.dsn
-                                                                    : target.server;
+    const std::string& location = c.kind == DatabaseKind::Sqlite ? target.path
+                                  : c.kind == DatabaseKind::OdbcDsn
+                                      ? target.dsn
+                                      : FreeTdsServerName(target.server);
     EXPECT_EQ(location, c.location) << c.dataSource;
   }
 }
@@ -101,6 +103,50 @@ TEST(OdbcConnectionString, SqlServerThroughFreeTds) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(OdbcConnectionString(DatabaseTargetFor(c.settings)), c.expected) << c.what;
+  }
+}
+
+TEST(OdbcConnectionString, SqlServerThroughMicrosoftsDrivers) {
+  struct Case {
+    const char* what;
+    ServerConfig settings;
+    const char* driver;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"the driver every Windows has, integrated security", Settings("(local)", "Shop", true),
+       "SQL Server", "DRIVER={SQL Server};SERVER=(local);DATABASE=Shop;Trusted_Connection=Yes;"},
+      {"a named instance, as written", Settings(".\\SQLEXPRESS"), "SQL Server",
+       "DRIVER={SQL Server};SERVER=.\\SQLEXPRESS;DATABASE=Shop;UID=recorder;PWD=pw;"},
+      {"a newer driver trusts the server's own certificate", Settings("shop-pc,1433"),
+       "ODBC Driver 18 for SQL Server",
+       "DRIVER={ODBC Driver 18 for SQL Server};SERVER=shop-pc,1433;DATABASE=Shop;UID=recorder;"
+       "PWD=pw;Encrypt=No;TrustServerCertificate=Yes;"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OdbcConnectionString(DatabaseTargetFor(c.settings), c.driver), c.expected) << c.what;
+  }
+}
+
+TEST(PreferredSqlServerDriver, NewestMicrosoftDriverElseTheOneEveryWindowsHas) {
+  struct Case {
+    std::vector<std::string> installed;
+    std::string chosen;
+  };
+  const Case cases[] = {
+      {{}, "SQL Server"},
+      {{"SQL Server", "Microsoft Access Driver (*.mdb)"}, "SQL Server"},
+      {{"SQL Server", "ODBC Driver 17 for SQL Server"}, "ODBC Driver 17 for SQL Server"},
+      {{"ODBC Driver 18 for SQL Server", "SQL Server", "ODBC Driver 9 for SQL Server",
+        "ODBC Driver 17 for SQL Server"},
+       "ODBC Driver 18 for SQL Server"},
+      {{"ODBC Driver  for SQL Server", "ODBC Driver x8 for SQL Server",
+        "ODBC Driver 18 for SQL Server Preview", "SQL Server Native Client 11.0"},
+       "SQL Server"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PreferredSqlServerDriver(c.installed), c.chosen)
+        << ::testing::PrintToString(c.installed);
   }
 }
 
