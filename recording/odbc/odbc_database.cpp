@@ -1,12 +1,11 @@
 #include "recording/odbc/odbc_database.h"
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <algorithm>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "recording/odbc/odbc_text_calls.h"
 
 namespace qelto {
 namespace {
@@ -50,21 +49,9 @@ std::string OneLine(std::string_view text) {
 }
 
 std::string DiagnosticMessage(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, bool& found) {
-  SQLCHAR state[6] = {};
-  SQLINTEGER nativeError = 0;
-  std::vector<SQLCHAR> message(512);
-  SQLSMALLINT length = 0;
-  for (;;) {
-    const SQLRETURN result =
-        SQLGetDiagRec(type, handle, record, state, &nativeError, message.data(),
-                      static_cast<SQLSMALLINT>(message.size()), &length);
-    found = SQL_SUCCEEDED(result);
-    if (!found) return std::string();
-    if (static_cast<std::size_t>(length) < message.size()) break;
-    message.resize(static_cast<std::size_t>(length) + 1);  // truncated: ask again with room
-  }
-  return OneLine(
-      std::string(reinterpret_cast<const char*>(message.data()), static_cast<std::size_t>(length)));
+  std::string message;
+  found = SQL_SUCCEEDED(odbc::DiagnosticText(type, handle, record, message));
+  return found ? OneLine(message) : std::string();
 }
 
 // The messages of the diagnostic records of `handle`, joined by "; ", each told once (drivers
@@ -114,10 +101,7 @@ class OdbcDatabase::Connection {
     }
     SetTimeout(SQL_ATTR_LOGIN_TIMEOUT, timeouts.connect);
     SetTimeout(SQL_ATTR_CONNECTION_TIMEOUT, timeouts.statement);
-    std::string text = connectionString;  // the API takes a mutable buffer
-    const SQLRETURN result =
-        SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
-                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN result = odbc::DriverConnect(dbc_.get(), connectionString);
     if (!SQL_SUCCEEDED(result)) {
       error = Diagnostics(SQL_HANDLE_DBC, dbc_.get(), "SQLDriverConnect");
       return false;
@@ -143,9 +127,7 @@ class OdbcDatabase::Connection {
     }
     SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(Seconds(limit)),
                    0);
-    std::string text = statement;  // the API takes a mutable buffer
-    SQLRETURN result = SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(text.data()),
-                                     static_cast<SQLINTEGER>(text.size()));
+    SQLRETURN result = odbc::ExecDirect(stmt.get(), statement);
     // A batch reports the failure of a later part only when its result is reached.
     while (SQL_SUCCEEDED(result)) result = SQLMoreResults(stmt.get());
     if (!Succeeded(result)) {

@@ -1,0 +1,67 @@
+#include "recording/odbc/odbc_text_calls.h"
+
+#include <vector>
+
+#if defined(_WIN32)
+#include "common/win32/wide_text.h"
+#endif
+
+namespace qelto::odbc {
+namespace {
+
+#if defined(_WIN32)
+using Char = SQLWCHAR;
+using Text = std::wstring;
+Text ToOdbc(const std::string& text) {
+  return WideFromUtf8(text);
+}
+std::string FromOdbc(const Char* text, std::size_t length) {
+  return Utf8FromWide(std::wstring_view(reinterpret_cast<const wchar_t*>(text), length));
+}
+#define QELTO_ODBC_TEXT_CALL(name) name##W
+#else
+using Char = SQLCHAR;
+using Text = std::string;
+Text ToOdbc(const std::string& text) {
+  return text;
+}
+std::string FromOdbc(const Char* text, std::size_t length) {
+  return std::string(reinterpret_cast<const char*>(text), length);
+}
+#define QELTO_ODBC_TEXT_CALL(name) name
+#endif
+
+}  // namespace
+
+SQLRETURN DriverConnect(SQLHDBC dbc, const std::string& connectionString) {
+  Text text = ToOdbc(connectionString);  // the API takes a mutable buffer
+  return QELTO_ODBC_TEXT_CALL(SQLDriverConnect)(dbc, nullptr, reinterpret_cast<Char*>(text.data()),
+                                                SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+}
+
+SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& statement) {
+  Text text = ToOdbc(statement);
+  return QELTO_ODBC_TEXT_CALL(SQLExecDirect)(stmt, reinterpret_cast<Char*>(text.data()),
+                                             static_cast<SQLINTEGER>(text.size()));
+}
+
+SQLRETURN DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
+                         std::string& message) {
+  Char state[6] = {};
+  SQLINTEGER nativeError = 0;
+  std::vector<Char> buffer(512);
+  SQLSMALLINT length = 0;
+  for (;;) {
+    const SQLRETURN result = QELTO_ODBC_TEXT_CALL(SQLGetDiagRec)(
+        type, handle, record, state, &nativeError, buffer.data(),
+        static_cast<SQLSMALLINT>(buffer.size()), &length);
+    if (!SQL_SUCCEEDED(result)) return result;
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      message = FromOdbc(buffer.data(), static_cast<std::size_t>(length));
+      return result;
+    }
+    buffer.resize(static_cast<std::size_t>(length) + 1);  // truncated: ask again with room
+  }
+}
+
+}  // namespace qelto::odbc

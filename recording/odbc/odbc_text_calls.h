@@ -1,0 +1,28 @@
+#pragma once
+
+// The ODBC headers, and the ODBC calls that carry text, in the form that keeps every character
+// on each platform. The recorder's texts are UTF-8. unixODBC passes the narrow calls' bytes
+// through to drivers told to read UTF-8; Windows' driver manager would convert narrow texts
+// through the ANSI code page and lose the Persian letters it lacks, so there the wide calls carry
+// UTF-16.
+
+#if defined(_WIN32)
+#include <windows.h>  // the types sql.h is written in
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+
+namespace qelto::odbc {
+
+// SQLDriverConnect without a window and without prompting.
+SQLRETURN DriverConnect(SQLHDBC dbc, const std::string& connectionString);
+// SQLExecDirect of one statement text.
+SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& statement);
+// SQLGetDiagRec's message of diagnostic record `record` (from 1) into `message`, whole however
+// long it is. The result is that of SQLGetDiagRec: SQL_NO_DATA past the last record.
+SQLRETURN DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
+                         std::string& message);
+
+}  // namespace qelto::odbc
