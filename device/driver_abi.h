@@ -11,6 +11,14 @@
 #define CIDR_CALL
 #endif
 
+// Marks a function the driver calls from a thread of its own. A vendor's 32-bit Windows driver may
+// call with its stack aligned to 4 bytes only; GCC's code assumes 16 unless told to realign.
+#if defined(_WIN32) && defined(__i386__) && defined(__GNUC__)
+#define CIDR_CALLBACK_ENTRY __attribute__((force_align_arg_pointer))
+#else
+#define CIDR_CALLBACK_ENTRY
+#endif
+
 extern "C" {
 
 // Event callback handed to the driver. code: 0 for a status event, the line number (> 0) for a

@@ -50,7 +50,8 @@ class DriverBinding {
   // The function handed to the driver. Copies the text (up to its first NUL; null gives the empty
   // text) and passes it to the installed handler on the calling thread. A failure inside the
   // handler is swallowed here: it must never unwind into the driver's code.
-  static void CIDR_CALL CallerEventStub(std::int32_t code, const char16_t* text);
+  CIDR_CALLBACK_ENTRY static void CIDR_CALL CallerEventStub(std::int32_t code,
+                                                            const char16_t* text);
 
  private:
   std::unique_ptr<DriverLibrary> library_;
