@@ -10,6 +10,10 @@ class FormHost {
   virtual void EnableTimer(bool enabled) = 0;
   // Asks the message loop to end once control returns to it.
   virtual void RequestQuit() = 0;
+  // Ends the process at once, releasing nothing: the database writer is stuck in a call that
+  // cannot be cancelled and still uses what a normal exit would release. The log is closed and
+  // every call is in the journal by then.
+  virtual void EndProcessNow() = 0;
 };
 
 }  // namespace qelto

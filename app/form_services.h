@@ -20,13 +20,16 @@ struct FormServices {
   DriverBinding& driver;
   const Clock& clock;
   LogFiles& logFiles;
-  DurableFile& journal;   // the call journal
-  DurableFile& rejected;  // calls the database refused for good
+  DurableFile& journal;         // the call journal
+  DurableFile& damagedJournal;  // where unreadable journal records are kept
+  DurableFile& rejected;        // calls the database refused for good
   SettingsSource& settings;
   DatabaseFactory& databases;
   TrayIcon& tray;
   StatusLabels& labels;  // LabelDB and LabelUSB
   MessageDialog& dialog;
+  // The database writer runs on a thread of its own; tests may run it inside the tick instead.
+  bool writerThread = true;
 };
 
 }  // namespace qelto

@@ -57,17 +57,22 @@ int main(int argc, char** argv) {
   }
   if (verdict == qelto::StartupVerdict::kAlreadyRunning) return 0;
 
+  // One recorder per working folder: two would write one journal over each other's records.
+  qelto::InstanceLock journalLock(qelto::kJournalLockFileName);
+  if (!journalLock.Acquire()) return 0;
+
   qelto::SystemClock clock;
   qelto::PosixLogFiles logFiles;
   qelto::PosixDurableFile journal(qelto::kCallJournalFileName);
+  qelto::PosixDurableFile damagedJournal(qelto::kDamagedJournalFileName);
   qelto::PosixDurableFile rejected(qelto::kRejectedCallsFileName);
   qelto::SettingsFile settings(qelto::ExecutableDirectory());
   qelto::PlatformDatabaseFactory databases(qelto::ExecutableDirectory());
   qelto::MainWindow window;
   qelto::QtTrayIcon tray([&window] { window.ExitChosen(); });
   qelto::QtMessageDialog dialog;
-  window.Create({window, driver, clock, logFiles, journal, rejected, settings, databases, tray,
-                 window, dialog});
+  window.Create({window, driver, clock, logFiles, journal, damagedJournal, rejected, settings,
+                 databases, tray, window, dialog});
   QObject::disconnect(startupConnection);
   QObject::connect(&terminationSignals, &qelto::SignalBridge::terminationRequested, &window,
                    &qelto::MainWindow::CloseFromOutside);

@@ -13,6 +13,12 @@
 #include "recording/settings_source.h"
 
 namespace qelto {
+namespace {
+
+// How long a stop waits for the database writer to finish the statement it is in.
+constexpr std::chrono::milliseconds kWriterStopGrace{1000};
+
+}  // namespace
 
 TMAIN_FRM::TMAIN_FRM(const FormServices& services)
     : host_(services.host),
@@ -25,7 +31,13 @@ TMAIN_FRM::TMAIN_FRM(const FormServices& services)
       labels_(services.labels),
       dialog_(services.dialog),
       log_(services.logFiles, services.clock),
-      journal_(services.journal) {}
+      journal_(services.journal, services.damagedJournal),
+      useWriterThread_(services.writerThread) {}
+
+WriterControl* TMAIN_FRM::Writing() {
+  if (writerThread_) return writerThread_.get();
+  return writer_.get();
+}
 
 void TMAIN_FRM::FormCreate() {
   // The call queue and its lock exist from construction on.
@@ -42,7 +54,9 @@ void TMAIN_FRM::FormCreate() {
   devices_.LastDeviceTick = clock_.Tick();
   devices_.MaxDeviceCount = 1;
   devices_.DeviceCount = 0;
-  statusTimer_ = std::make_unique<StatusTimer>(tray_, labels_, dialog_, clock_, devices_, *writer_);
+  if (useWriterThread_) writerThread_ = std::make_unique<CallWriterThread>(*writer_, *database_);
+  statusTimer_ =
+      std::make_unique<StatusTimer>(tray_, labels_, dialog_, clock_, devices_, *Writing());
   handlerInstalled_ = true;
   driver_.RegisterCallerEvent(
       kRegisterEventValue,
@@ -79,10 +93,18 @@ void TMAIN_FRM::FormClose() {
   closing_ = true;
   if (handlerInstalled_) driver_.WithdrawCallerEvent();
   host_.EnableTimer(false);
+  // Calls still queued stay in the journal for the next run. A writer stuck in the database is
+  // not waited for beyond a moment: the process ends without it.
+  const bool writerEnded = !writerThread_ || writerThread_->Stop(kWriterStopGrace);
   tray_.Remove();
   WriteLog(kApplicationClosedText);
   log_.Close();
-  if (database_) database_->Close();  // calls still queued stay in the journal for the next run
+  if (!writerEnded) {
+    host_.EndProcessNow();
+    return;
+  }
+  writerThread_.reset();
+  if (database_) database_->Close();
   host_.RequestQuit();
 }
 
@@ -124,11 +146,13 @@ void TMAIN_FRM::QueueCall(std::string line) {
   QueuedCall call;
   call.moment = clock_.Now();
   call.line = std::move(line);
-  if (!journal_.Record(call)) {
-    WriteLog("Error: Call journal: cannot write " + std::string(kCallJournalFileName) +
-             "; the call " + call.line + " is kept in memory only");
+  if (std::string problem; !journal_.Record(call, problem)) {
+    WriteLog("Error: Call journal: " + problem + "; the call " + call.line +
+             " is kept in memory only");
   }
   CallQueue.Append(std::move(call));
+  // Written at once, while the telephone still rings, rather than at the next tick.
+  if (writerThread_) writerThread_->Wake();
 }
 
 void TMAIN_FRM::OnStatusEvent(std::u16string_view text) {

@@ -12,6 +12,7 @@
 #include "recording/call_journal.h"
 #include "recording/call_queue.h"
 #include "recording/call_writer.h"
+#include "recording/call_writer_thread.h"
 #include "recording/database.h"
 #include "recording/device_counters.h"
 #include "ui/activity_log.h"
@@ -28,8 +29,9 @@ class DriverBinding;
 // toolkit's side of it is the `FormHost`.
 //
 // Threads: `OnDeviceEvent` runs on the driver's thread. It touches only `CallQueue` (under its
-// lock), the call journal and the log (each serialises its writes) and the device counters
-// (atomic words). Everything else runs on the user-interface thread.
+// lock), the call journal and the log (each serialises its writes), the device counters (atomic
+// words) and the writer thread's wake-up. The database work runs on the writer's thread (see
+// CallWriterThread). Everything else runs on the user-interface thread.
 class TMAIN_FRM {
  public:
   explicit TMAIN_FRM(const FormServices& services);
@@ -56,6 +58,8 @@ class TMAIN_FRM {
   bool Closed() const { return closed_; }
   // The database writer; null until the settings were read.
   CallWriter* Writer() { return writer_.get(); }
+  // What the status tick uses of the writer: the writer itself, or its thread.
+  WriterControl* Writing();
   LockedCallQueue& Queue() { return CallQueue; }
   const DeviceCounters& Devices() const { return devices_; }
 
@@ -84,12 +88,14 @@ class TMAIN_FRM {
   std::string BranchCodeText;
   std::unique_ptr<Database> database_;  // in place of the connection and the insert query
   std::unique_ptr<CallWriter> writer_;
+  std::unique_ptr<CallWriterThread> writerThread_;  // null when the writer runs inside the tick
   std::unique_ptr<StatusTimer> statusTimer_;
 
   // Set first thing at shutdown; driver events arriving from then on are ignored.
   std::atomic<bool> closing_{false};
   bool closed_ = false;
   bool handlerInstalled_ = false;
+  const bool useWriterThread_;
 };
 
 }  // namespace qelto

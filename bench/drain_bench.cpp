@@ -67,13 +67,15 @@ DrainFigures RunWriterDrain(BenchEnv& env, const BenchTarget& target, BareConnec
   const std::unique_ptr<DurableFile> journalFile =
       JournalFile(FreshFile(env, kCallJournalFileName), mode);
   PosixDurableFile rejected(FreshFile(env, kRejectedCallsFileName));
-  CallJournal journal(*journalFile);
+  PosixDurableFile damaged(FreshFile(env, kDamagedJournalFileName));
+  CallJournal journal(*journalFile, damaged);
   LockedCallQueue queue;
   for (std::string& line : QueueLines(calls)) {
     QueuedCall call;
     call.moment = env.clock.Now();
     call.line = std::move(line);
-    if (mode != JournalMode::kNoStrikes && !journal.Record(call)) {
+    std::string problem;
+    if (mode != JournalMode::kNoStrikes && !journal.Record(call, problem)) {
       throw std::runtime_error("cannot write the call journal in " + env.workFolder);
     }
     queue.Append(std::move(call));

@@ -75,7 +75,9 @@ class FakeDriver {
     QueuedCall call;
     call.moment = env_.clock.Now();
     call.line = MakeQueueLine(code, text);
-    if (!journal_.Record(call)) env_.log.WriteLog("Error: Call journal: cannot write");
+    if (std::string problem; !journal_.Record(call, problem)) {
+      env_.log.WriteLog("Error: Call journal: " + problem);
+    }
     queue_.Append(std::move(call));
   }
 
@@ -95,7 +97,8 @@ LatencyFigures RunLatency(BenchEnv& env, const BenchTarget& target, BareConnecti
   std::filesystem::remove(folder / kCallJournalFileName);
   PosixDurableFile journalFile((folder / kCallJournalFileName).string());
   PosixDurableFile rejected((folder / kRejectedCallsFileName).string());
-  CallJournal journal(journalFile);
+  PosixDurableFile damaged((folder / kDamagedJournalFileName).string());
+  CallJournal journal(journalFile, damaged);
   LockedCallQueue queue;
   const std::int64_t before = check.Number("SELECT COUNT(*) FROM Pos_Calls");
 

@@ -25,6 +25,16 @@ class Clock {
   virtual LocalDateTime Now() const = 0;
 };
 
+// Whether `t` is a date of the Gregorian calendar (years 1 to 9999) and a time of day.
+constexpr bool IsRealMoment(const LocalDateTime& t) {
+  if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1) return false;
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+  const int days = kDays[t.month - 1] + (t.month == 2 && leap ? 1 : 0);
+  return t.day <= days && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
+         t.second >= 0 && t.second < 60;
+}
+
 // How long has passed from `since` to `now`, correct across the wrap of the tick counter.
 constexpr std::uint32_t TicksSince(std::uint32_t now, std::uint32_t since) {
   return now - since;

@@ -2,12 +2,15 @@
 
 #include <charconv>
 #include <cstdio>
-#include <map>
+#include <limits>
 #include <optional>
 #include <string_view>
 
 namespace qelto {
 namespace {
+
+// Ids at or above this are renumbered at start, so that no id can ever wrap.
+constexpr std::uint64_t kRenumberFrom = std::uint64_t{1} << 62;
 
 std::optional<std::uint64_t> ParseId(std::string_view text) {
   std::uint64_t value = 0;
@@ -21,7 +24,7 @@ bool ParseNumber(std::string_view text, int& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-// "YYYY-MM-DD HH:MM:SS" into a moment; false when it is not one.
+// "YYYY-MM-DD HH:MM:SS" into a moment; false when it is not a real one.
 bool ParseMoment(std::string_view date, std::string_view time, LocalDateTime& moment) {
   if (date.size() != 10 || time.size() != 8 || date[4] != '-' || date[7] != '-' || time[2] != ':' ||
       time[5] != ':') {
@@ -32,7 +35,7 @@ bool ParseMoment(std::string_view date, std::string_view time, LocalDateTime& mo
          ParseNumber(date.substr(8, 2), moment.day) &&
          ParseNumber(time.substr(0, 2), moment.hour) &&
          ParseNumber(time.substr(3, 2), moment.minute) &&
-         ParseNumber(time.substr(6, 2), moment.second);
+         ParseNumber(time.substr(6, 2), moment.second) && IsRealMoment(moment);
 }
 
 bool IsQueueLine(std::string_view line) {
@@ -57,46 +60,76 @@ std::vector<std::string_view> SplitFields(std::string_view record) {
 }
 
 struct ParsedJournal {
-  std::map<std::uint64_t, QueuedCall> pending;  // ordered by id, which is arrival order
+  std::vector<QueuedCall> calls;          // every C record, in file order; struck ones have id 0
+  std::vector<std::string_view> damaged;  // lines that are no record, as they stand in the file
   std::uint64_t highestId = 0;
-  std::vector<std::string> problems;
 };
 
-void ParseRecord(std::string_view record, ParsedJournal& journal) {
+// A W record strikes the earliest call with its id that is still pending.
+void Strike(ParsedJournal& journal, std::uint64_t id) {
+  for (QueuedCall& call : journal.calls) {
+    if (call.id == id) {
+      call.id = 0;
+      return;
+    }
+  }
+}
+
+bool ParseRecord(std::string_view record, ParsedJournal& journal) {
   const auto fields = SplitFields(record);
   const auto id = fields.size() >= 2 ? ParseId(fields[1]) : std::nullopt;
-  if (id && fields[0] == "W" && fields.size() == 2) {
-    journal.pending.erase(*id);
-    if (*id > journal.highestId) journal.highestId = *id;
-    return;
-  }
-  QueuedCall call;
-  if (id && fields[0] == "C" && fields.size() == 5 &&
-      ParseMoment(fields[2], fields[3], call.moment) && IsQueueLine(fields[4])) {
+  if (!id) return false;
+  if (fields[0] == "W" && fields.size() == 2) {
+    Strike(journal, *id);
+  } else if (QueuedCall call; fields[0] == "C" && fields.size() == 5 &&
+                              ParseMoment(fields[2], fields[3], call.moment) &&
+                              IsQueueLine(fields[4])) {
     call.id = *id;
     call.line = std::string(fields[4]);
-    journal.pending[*id] = std::move(call);
-    if (*id > journal.highestId) journal.highestId = *id;
-    return;
+    journal.calls.push_back(std::move(call));
+  } else {
+    return false;
   }
-  journal.problems.push_back("Call journal: unreadable record skipped: " + std::string(record));
+  if (*id > journal.highestId) journal.highestId = *id;
+  return true;
 }
 
 ParsedJournal Parse(std::string_view content) {
   ParsedJournal journal;
   std::size_t start = 0;
   while (start < content.size()) {
-    const auto end = content.find('\n', start);
-    if (end == std::string_view::npos) {
-      // No LF: the last write was cut off before the call was recorded.
-      journal.problems.push_back("Call journal: incomplete last record skipped: " +
-                                 std::string(content.substr(start)));
-      break;
-    }
-    if (end > start) ParseRecord(content.substr(start, end - start), journal);
+    auto end = content.find('\n', start);
+    if (end == std::string_view::npos) end = content.size();
+    const std::string_view line = content.substr(start, end - start);
+    std::string_view record = line;
+    while (!record.empty() && record.back() == '\r') record.remove_suffix(1);
+    if (!record.empty() && !ParseRecord(record, journal)) journal.damaged.push_back(line);
     start = end + 1;
   }
   return journal;
+}
+
+// Gives the pending calls the ids they keep: their own, except that a repeated id gets a fresh
+// one, and that all are numbered from 1 again when they come near the end of the range.
+std::uint64_t AssignIds(std::vector<QueuedCall>& pending, std::uint64_t highestId) {
+  if (highestId >= kRenumberFrom) {
+    std::uint64_t id = 0;
+    for (QueuedCall& call : pending) call.id = ++id;
+    return id + 1;
+  }
+  std::uint64_t next = highestId + 1;
+  std::map<std::uint64_t, bool> used;
+  for (QueuedCall& call : pending) {
+    if (used[call.id]) call.id = next++;
+    used[call.id] = true;
+  }
+  return next;
+}
+
+std::string PendingText(const std::map<std::uint64_t, std::string>& pending) {
+  std::string text;
+  for (const auto& [id, record] : pending) text += record;
+  return text;
 }
 
 }  // namespace
@@ -113,7 +146,8 @@ std::string FormatStrikeRecord(std::uint64_t id) {
   return "W " + std::to_string(id) + "\n";
 }
 
-CallJournal::CallJournal(DurableFile& store) : store_(store) {}
+CallJournal::CallJournal(DurableFile& store, DurableFile& damaged)
+    : store_(store), damaged_(damaged) {}
 
 CallJournal::Recovery CallJournal::Recover() {
   std::lock_guard guard(lock_);
@@ -121,41 +155,97 @@ CallJournal::Recovery CallJournal::Recover() {
   const std::optional<std::string> content = store_.ReadAll();
   if (!content) {
     // Keep the unreadable file as it is: compacting it would destroy the calls it may hold.
-    recovery.problems.push_back("Call journal: cannot read " + std::string(kCallJournalFileName));
+    recovery.problems.push_back("Call journal: cannot read " + std::string(kCallJournalFileName) +
+                                "; calls in it stay there");
+    keepFile_ = true;
     return recovery;
   }
   ParsedJournal journal = Parse(*content);
-  recovery.problems = std::move(journal.problems);
-  nextId_ = journal.highestId + 1;
-  std::string compacted;
-  for (auto& [id, call] : journal.pending) {
-    compacted += FormatCallRecord(call);
+  for (QueuedCall& call : journal.calls) {
+    if (call.id == 0) continue;
+    call.mayBeWritten = true;
     recovery.pending.push_back(std::move(call));
   }
-  if (compacted != *content && !store_.Replace(compacted)) {
+  nextId_ = AssignIds(recovery.pending, journal.highestId);
+  for (const QueuedCall& call : recovery.pending) pending_[call.id] = FormatCallRecord(call);
+
+  bool keepAsItIs = false;
+  if (!journal.damaged.empty()) {
+    std::string moved;
+    for (std::string_view line : journal.damaged) (moved += line) += '\n';
+    const std::string count = std::to_string(journal.damaged.size());
+    if (damaged_.Append(moved)) {
+      recovery.problems.push_back("Call journal: " + count + " unreadable records moved to " +
+                                  kDamagedJournalFileName);
+    } else {
+      recovery.problems.push_back("Call journal: " + count + " unreadable records, and " +
+                                  kDamagedJournalFileName + " cannot be written; " +
+                                  kCallJournalFileName + " is left as it is");
+      keepAsItIs = true;
+    }
+  }
+  const std::string compacted = PendingText(pending_);
+  if (keepAsItIs) {
+    // Never made anew while it holds what could not be moved; appended to only, each record on
+    // a line of its own.
+    keepFile_ = true;
+    if (!content->empty() && content->back() != '\n') store_.Append("\n");
+  } else if (compacted != *content && !store_.Replace(compacted)) {
     recovery.problems.push_back("Call journal: cannot compact " +
                                 std::string(kCallJournalFileName));
+    stale_ = true;
   }
   return recovery;
 }
 
-bool CallJournal::Record(QueuedCall& call) {
+bool CallJournal::Append(const std::string& record, bool durable) {
+  if (keepFile_ || (!stale_ && store_.Intact())) {
+    if (durable ? store_.Append(record) : store_.AppendUnsynced(record)) return true;
+    if (keepFile_) return false;
+    stale_ = true;
+  }
+  return Remake();  // with the record in it
+}
+
+bool CallJournal::Repair() {
+  if (keepFile_ || (!stale_ && store_.Intact())) return true;
+  return Remake();
+}
+
+bool CallJournal::Remake() {
+  stale_ = !store_.Replace(PendingText(pending_));
+  return !stale_;
+}
+
+bool CallJournal::Record(QueuedCall& call, std::string& problem) {
   std::lock_guard guard(lock_);
   call.id = nextId_++;
-  return store_.Append(FormatCallRecord(call));
+  std::string record = FormatCallRecord(call);
+  pending_[call.id] = record;
+  if (Append(record, true)) return true;
+  problem = "cannot write " + std::string(kCallJournalFileName) + "; " +
+            std::to_string(pending_.size()) + " calls are held in memory only";
+  return false;
 }
 
 bool CallJournal::Strike(std::uint64_t id) {
   if (id == 0) return true;
   std::lock_guard guard(lock_);
+  if (pending_.erase(id) == 0) return true;
   // Not flushed one by one: a flush per written row would halve the rate at which calls reach
-  // the database after an outage, and a lost mark costs a duplicate row, not a call.
-  return store_.AppendUnsynced(FormatStrikeRecord(id));
+  // the database after an outage, and a mark lost to a power cut leaves the call pending, to be
+  // looked up in the table at the next start.
+  return Append(FormatStrikeRecord(id), false);
 }
 
 bool CallJournal::Flush() {
   std::lock_guard guard(lock_);
-  return store_.Sync();
+  return Repair() && store_.Sync();
+}
+
+std::size_t CallJournal::PendingCount() const {
+  std::lock_guard guard(lock_);
+  return pending_.size();
 }
 
 }  // namespace qelto

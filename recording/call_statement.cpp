@@ -28,6 +28,21 @@ std::string BuildCallInsertStatement(std::string_view line, std::string_view num
   return sql;
 }
 
+std::string BuildCallLookupQuery(std::string_view line, std::string_view number,
+                                 const SolarDate& stamp, std::string_view branchValueText) {
+  std::string sql =
+      "SELECT COUNT(*) FROM Pos_Calls WHERE LineNumber = " + SqlLiteral(line) +
+      " AND TotalNumber = " + SqlLiteral(number) + " AND TarYY = " + SqlLiteral(stamp.year) +
+      " AND TarMM = " + SqlLiteral(stamp.month) + " AND TarDD = " + SqlLiteral(stamp.day) +
+      " AND Time = " + SqlLiteral(stamp.time);
+  constexpr std::string_view kValueLead = ", ";  // BranchValueText is ", '<code>'"
+  if (branchValueText.substr(0, kValueLead.size()) == kValueLead) {
+    sql += " AND BranchCode = ";
+    sql += branchValueText.substr(kValueLead.size());
+  }
+  return sql;
+}
+
 std::pair<std::string, std::string> SplitQueueLine(std::string_view queueLine) {
   const std::size_t comma = queueLine.find(',');
   if (comma == std::string_view::npos) return {std::string(), std::string(queueLine)};

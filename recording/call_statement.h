@@ -20,6 +20,11 @@ std::string BuildCallInsertStatement(std::string_view line, std::string_view num
                                      const SolarDate& stamp, std::string_view branchColumnText,
                                      std::string_view branchValueText, SqlDialect dialect);
 
+// The query that counts the rows of Pos_Calls holding one call's values, for a call whose row
+// may have been written already. `branchValueText` as for the INSERT (", '<code>'" or empty).
+std::string BuildCallLookupQuery(std::string_view line, std::string_view number,
+                                 const SolarDate& stamp, std::string_view branchValueText);
+
 // Splits a call queue line ("3,123456") at its first comma into the telephone line and the
 // caller's number. A text without a comma gives an empty line and the whole text as the number.
 std::pair<std::string, std::string> SplitQueueLine(std::string_view queueLine);

@@ -42,19 +42,26 @@ CallWriter::CallWriter(Database& database, LockedCallQueue& queue, CallJournal& 
       branch_(std::move(branch)),
       LastConnectTick(clock.Tick()) {}
 
+void CallWriter::ReconnectAndWrite() {
+  ReconnectDatabase();
+  WriteQueuedCalls();
+}
+
 void CallWriter::ReconnectDatabase() {
   if (DbConnected_) return;
   if (TicksSince(clock_.Tick(), LastConnectTick) <= kReconnectWaitMs) return;
   ++ConnectAttempts_;
   LastConnectTick = clock_.Tick();
   std::string error;
+  bool connected = false;
   try {
-    DbConnected_ = database_.Open(error) && database_.Connected();
+    connected = database_.Open(error) && database_.Connected();
+    if (!connected && error.empty()) error = "The database connection opened but is not up.";
   } catch (const std::exception& failure) {
-    DbConnected_ = false;
     error = failure.what();
   }
-  if (!DbConnected_) log_.WriteLog(OneLine(error));
+  DbConnected_ = connected;
+  if (!connected) log_.WriteLog(OneLine(error));
 }
 
 void CallWriter::WriteQueuedCalls() {
@@ -63,7 +70,7 @@ void CallWriter::WriteQueuedCalls() {
 }
 
 void CallWriter::DrainCalls() {
-  while (DbConnected_) {
+  while (DbConnected_ && !stopRequested_) {
     std::optional<QueuedCall> call = queue_.TakeFirst();
     if (!call) return;
     switch (Write(*call)) {
@@ -81,28 +88,64 @@ void CallWriter::DrainCalls() {
 }
 
 CallWriter::Outcome CallWriter::Write(QueuedCall& call) {
-  std::string error;
+  DbError error;
   bool written = false;
   try {
+    if (call.mayBeWritten) {
+      const std::optional<bool> found = AlreadyWritten(call, error);
+      if (!found) return Failed(call, std::move(error));
+      if (*found) {
+        Done(call);
+        return Outcome::kWritten;
+      }
+    }
     const auto [line, number] = SplitQueueLine(call.line);
     const std::string statement =
         BuildCallInsertStatement(line, number, ToSolarDate(call.moment), branch_.BranchColumnText,
                                  branch_.BranchValueText, database_.Dialect());
     written = database_.Execute(statement, error);
   } catch (const std::exception& failure) {
-    error = failure.what();
+    error = {DbFailure::kUnknown, failure.what()};
   }
-  if (written) {
-    if (!journal_.Strike(call.id)) {
-      log_.WriteLog("Error: Call journal: cannot mark the call " + call.line + " as written");
-    }
-    return Outcome::kWritten;
-  }
-  log_.WriteLog("Error: " + OneLine(error));
-  if (!ConnectionAnswers()) return Outcome::kConnectionLost;
-  if (++call.failures < kMaxCallFailures) return Outcome::kRetryLater;
-  SetAside(call, error);
+  if (!written) return Failed(call, std::move(error));
+  Done(call);
   return Outcome::kWritten;
+}
+
+std::optional<bool> CallWriter::AlreadyWritten(const QueuedCall& call, DbError& error) {
+  const auto [line, number] = SplitQueueLine(call.line);
+  const std::optional<std::int64_t> rows = database_.QueryNumber(
+      BuildCallLookupQuery(line, number, ToSolarDate(call.moment), branch_.BranchValueText), error);
+  if (!rows) return std::nullopt;
+  return *rows > 0;
+}
+
+CallWriter::Outcome CallWriter::Failed(QueuedCall& call, DbError error) {
+  if (error.kind == DbFailure::kUnknown) {
+    error.kind = ConnectionAnswers() ? DbFailure::kRefused : DbFailure::kConnectionLost;
+  }
+  const std::string message = OneLine(error.message);
+  switch (error.kind) {
+    case DbFailure::kBusy:
+      // A statement cut short by a time-out or a cancel may still have been carried out.
+      call.mayBeWritten = true;
+      if (busyReason_ != message) log_.WriteLog("Error: " + message);
+      busyReason_ = message;
+      return Outcome::kRetryLater;
+    case DbFailure::kRefused:
+      busyReason_.clear();
+      log_.WriteLog("Error: " + message);
+      if (++call.failures < kMaxCallFailures || !SetAside(call, message)) {
+        return Outcome::kRetryLater;
+      }
+      Done(call);
+      return Outcome::kWritten;
+    default:
+      busyReason_.clear();
+      log_.WriteLog("Error: " + message);
+      call.mayBeWritten = true;  // the INSERT got no answer: it may have been carried out
+      return Outcome::kConnectionLost;
+  }
 }
 
 bool CallWriter::ConnectionAnswers() {
@@ -114,17 +157,24 @@ bool CallWriter::ConnectionAnswers() {
   }
 }
 
-void CallWriter::SetAside(const QueuedCall& call, const std::string& error) {
+bool CallWriter::SetAside(const QueuedCall& call, const std::string& error) {
   if (!rejected_.Append(FormatRejectedCall(call, error))) {
-    // Nowhere to put it: keep it journalled, so the next start tries it again.
     log_.WriteLog("Error: cannot write " + std::string(kRejectedCallsFileName) + "; the call " +
-                  call.line + " stays in the call journal");
-    return;
+                  call.line + " stays queued");
+    return false;
   }
   log_.WriteLog("Error: the call " + call.line + " was refused " +
                 std::to_string(kMaxCallFailures) + " times and is set aside in " +
                 kRejectedCallsFileName);
-  journal_.Strike(call.id);
+  return true;
+}
+
+void CallWriter::Done(const QueuedCall& call) {
+  busyReason_.clear();
+  if (!journal_.Strike(call.id)) {
+    log_.WriteLog("Error: Call journal: cannot mark the call " + call.line +
+                  " as written; the mark is written again with the next flush");
+  }
 }
 
 void CallWriter::MarkConnectionLost() {

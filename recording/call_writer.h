@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -8,26 +9,33 @@
 #include "recording/call_queue.h"
 #include "recording/database.h"
 #include "recording/durable_file.h"
+#include "recording/writer_control.h"
 #include "ui/activity_log.h"
 
 namespace qelto {
 
 // File of the calls that the database refused for good, in the working directory beside the log.
 inline constexpr const char* kRejectedCallsFileName = "rejected-calls.txt";
-// A call whose INSERT fails this often on a connection that works otherwise is set aside.
+// A call that the database refuses this often is set aside.
 inline constexpr int kMaxCallFailures = 3;
 // Milliseconds that must have passed since the last attempt before the next connection attempt.
 inline constexpr std::uint32_t kReconnectWaitMs = 15000;
 
-// Moves queued calls into Pos_Calls. Runs on the user-interface thread, at the end of the timer
-// tick: first `ReconnectDatabase`, then `WriteQueuedCalls`.
+// Moves queued calls into Pos_Calls: first `ReconnectDatabase`, then `WriteQueuedCalls`. Both run
+// on one thread at a time (the writer's thread, see CallWriterThread); the state they keep is
+// read by the status tick from the user-interface thread.
 //
-// No call is ever discarded: while the database is down calls stay queued (and journalled); a
-// call whose INSERT failed goes back to the front of the queue. When the INSERT failed but the
-// connection still answers, the fault is the call's own (a value the table refuses): after
-// `kMaxCallFailures` such failures it is set aside into rejected-calls.txt, so one bad call never
-// holds up the others.
-class CallWriter {
+// Every call is written exactly once, whatever the database does:
+// - While the database is down, calls stay queued (and journalled).
+// - A failed INSERT puts its call back at the front of the queue. What happens next depends on
+//   why it failed: a lost connection is closed and opened again later; a busy or full server is
+//   simply tried again on the next wake, with the reason logged once per episode; only a refusal
+//   of the statement itself counts toward the `kMaxCallFailures` that set the call aside into
+//   rejected-calls.txt, so one bad call never holds up the others. A call whose set-aside record
+//   cannot be written stays queued.
+// - A call whose row may already be in the table (recovered after a restart, or whose INSERT got
+//   no answer) is looked up by its values first and struck without a second INSERT when found.
+class CallWriter : public WriterControl {
  public:
   struct Branch {
     std::string BranchColumnText;  // ", BranchCode" or empty
@@ -39,20 +47,28 @@ class CallWriter {
 
   // Opens the connection when it is down and more than 15 s have passed since the last attempt.
   void ReconnectDatabase();
-  // Writes every queued call, in queue order, while the connection is up.
+  // Writes every queued call, in queue order, while the connection is up, until a stop is asked.
   void WriteQueuedCalls();
+  // Makes WriteQueuedCalls return after the call it writes now. Callable from any thread.
+  void RequestStop() { stopRequested_ = true; }
 
-  bool DbConnected() const { return DbConnected_; }
-  std::int32_t ConnectAttempts() const { return ConnectAttempts_; }
-  // The database alert starts the count of attempts anew.
-  void ResetConnectAttempts() { ConnectAttempts_ = 0; }
+  bool DbConnected() const override { return DbConnected_; }
+  std::int32_t ConnectAttempts() const override { return ConnectAttempts_; }
+  void ResetConnectAttempts() override { ConnectAttempts_ = 0; }
+  // Both steps, at once, on the caller's thread.
+  void ReconnectAndWrite() override;
 
  private:
   enum class Outcome { kWritten, kRetryLater, kConnectionLost };
   void DrainCalls();
   Outcome Write(QueuedCall& call);
+  // Whether the call's row is in the table already; nullopt when the look-up failed.
+  std::optional<bool> AlreadyWritten(const QueuedCall& call, DbError& error);
+  Outcome Failed(QueuedCall& call, DbError error);
   bool ConnectionAnswers();
-  void SetAside(const QueuedCall& call, const std::string& error);
+  // False when the set-aside record could not be written.
+  bool SetAside(const QueuedCall& call, const std::string& error);
+  void Done(const QueuedCall& call);
   void MarkConnectionLost();
 
   Database& database_;
@@ -63,9 +79,11 @@ class CallWriter {
   const Clock& clock_;
   const Branch branch_;
 
-  bool DbConnected_ = false;
+  std::atomic<bool> DbConnected_{false};
+  std::atomic<std::int32_t> ConnectAttempts_{0};
+  std::atomic<bool> stopRequested_{false};
   std::uint32_t LastConnectTick;  // the last connection attempt or lost connection
-  std::int32_t ConnectAttempts_ = 0;
+  std::string busyReason_;        // the busy episode under way, logged once; empty when none
 };
 
 // The record of a call set aside: its arrival moment, its queue line and why it was refused.

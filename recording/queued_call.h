@@ -12,7 +12,10 @@ struct QueuedCall {
   std::uint64_t id = 0;  // its number in the call journal; 0 when it is not journalled
   LocalDateTime moment;  // when the driver reported it: the row is stamped with this moment
   std::string line;      // the call queue line, e.g. "3,123456"
-  int failures = 0;      // INSERTs of it that failed on an otherwise working connection
+  int failures = 0;      // INSERTs of it that the database refused
+  // Its row may already be in the table: it was recovered after a restart, or its INSERT ended
+  // without an answer. The writer looks it up before inserting it.
+  bool mayBeWritten = false;
 };
 
 }  // namespace qelto

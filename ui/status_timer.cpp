@@ -9,7 +9,7 @@ std::string DeviceIndicatorText(std::int32_t count, std::int32_t highest) {
 }
 
 StatusTimer::StatusTimer(TrayIcon& tray, StatusLabels& labels, MessageDialog& dialog,
-                         const Clock& clock, DeviceCounters& devices, CallWriter& writer)
+                         const Clock& clock, DeviceCounters& devices, WriterControl& writer)
     : tray_(tray),
       labels_(labels),
       dialog_(dialog),
@@ -21,8 +21,7 @@ void StatusTimer::Timer1Timer() {
   Blink();
   if (!DatabaseIndicator()) return;
   if (!DeviceIndicator()) return;
-  writer_.ReconnectDatabase();
-  writer_.WriteQueuedCalls();
+  writer_.ReconnectAndWrite();
 }
 
 void StatusTimer::Blink() {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "common/clock.h"
-#include "recording/call_writer.h"
 #include "recording/device_counters.h"
+#include "recording/writer_control.h"
 #include "ui/message_dialog.h"
 #include "ui/tray_icon.h"
 
@@ -29,7 +29,7 @@ std::string DeviceIndicatorText(std::int32_t count, std::int32_t highest);
 class StatusTimer {
  public:
   StatusTimer(TrayIcon& tray, StatusLabels& labels, MessageDialog& dialog, const Clock& clock,
-              DeviceCounters& devices, CallWriter& writer);
+              DeviceCounters& devices, WriterControl& writer);
 
   void Timer1Timer();
 
@@ -46,7 +46,7 @@ class StatusTimer {
   MessageDialog& dialog_;
   const Clock& clock_;
   DeviceCounters& devices_;
-  CallWriter& writer_;
+  WriterControl& writer_;
 
   std::int32_t BlinkCount_ = 0;
   TrayImage shown_ = TrayImage::kApplication;  // the tray shows the application icon when added

@@ -1,5 +1,7 @@
 #include "app/qt/main_window.h"
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -68,6 +70,10 @@ void MainWindow::RequestQuit() {
   // Queued, so that a quit asked for before the message loop runs still ends it once it starts.
   QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                             Qt::QueuedConnection);
+}
+
+void MainWindow::EndProcessNow() {
+  std::_Exit(0);
 }
 
 void MainWindow::SetDatabaseIndicator(bool good, const std::string& text) {

@@ -1,10 +1,12 @@
 #include "recording/odbc/odbc_database.h"
 
 #include <algorithm>
+#include <mutex>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "recording/database_failure.h"
 #include "recording/odbc/odbc_text_calls.h"
 
 namespace qelto {
@@ -48,20 +50,24 @@ std::string OneLine(std::string_view text) {
   return line;
 }
 
-std::string DiagnosticMessage(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, bool& found) {
+std::string DiagnosticMessage(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, bool& found,
+                              std::string& sqlState) {
   std::string message;
-  found = SQL_SUCCEEDED(odbc::DiagnosticText(type, handle, record, message));
+  found = SQL_SUCCEEDED(odbc::DiagnosticText(type, handle, record, message, sqlState));
   return found ? OneLine(message) : std::string();
 }
 
 // The messages of the diagnostic records of `handle`, joined by "; ", each told once (drivers
-// repeat themselves when they retry). `call` names the failed function for the rare driver that
-// fails without saying why.
-std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
+// repeat themselves when they retry), and the kind of failure that the first record's SQLSTATE
+// names. `call` names the failed function for the rare driver that fails without saying why.
+DbError Diagnosis(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
   std::vector<std::string> messages;
+  std::string firstState;
   bool found = true;
   for (SQLSMALLINT record = 1; found && handle != SQL_NULL_HANDLE; ++record) {
-    std::string message = DiagnosticMessage(type, handle, record, found);
+    std::string state;
+    std::string message = DiagnosticMessage(type, handle, record, found, state);
+    if (found && firstState.empty()) firstState = state;
     if (!found || message.empty()) continue;
     if (std::find(messages.begin(), messages.end(), message) == messages.end()) {
       messages.push_back(std::move(message));
@@ -73,7 +79,11 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
     text += message;
   }
   if (text.empty()) text = std::string(call) + " failed without a diagnostic message";
-  return text;
+  return DbError{ClassifySqlState(firstState), text};
+}
+
+std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
+  return Diagnosis(type, handle, call).message;
 }
 
 bool Succeeded(SQLRETURN result) {
@@ -119,25 +129,73 @@ class OdbcDatabase::Connection {
     return SQL_SUCCEEDED(result) && dead == SQL_CD_TRUE;
   }
 
-  bool Execute(const std::string& statement, std::chrono::milliseconds limit, std::string& error) {
+  // Runs `statement` to its end. With `number`, the first column of the first row is stored
+  // there (0 without a row).
+  bool Run(const std::string& statement, std::chrono::milliseconds limit, DbError& error,
+           std::int64_t* number = nullptr) {
     Handle<SQL_HANDLE_STMT> stmt;
     if (!stmt.Allocate(dbc_.get())) {
-      error = Diagnostics(SQL_HANDLE_DBC, dbc_.get(), "SQLAllocHandle");
+      error = Diagnosis(SQL_HANDLE_DBC, dbc_.get(), "SQLAllocHandle");
       return false;
     }
     SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(Seconds(limit)),
                    0);
+    Running running(*this, stmt.get());
     SQLRETURN result = odbc::ExecDirect(stmt.get(), statement);
+    if (number != nullptr && SQL_SUCCEEDED(result)) result = FetchNumber(stmt.get(), *number);
     // A batch reports the failure of a later part only when its result is reached.
     while (SQL_SUCCEEDED(result)) result = SQLMoreResults(stmt.get());
     if (!Succeeded(result)) {
-      error = Diagnostics(SQL_HANDLE_STMT, stmt.get(), "SQLExecDirect");
+      error = Diagnosis(SQL_HANDLE_STMT, stmt.get(), "SQLExecDirect");
+      if (running.Cancelled() && error.kind == DbFailure::kUnknown) error.kind = DbFailure::kBusy;
       return false;
     }
     return true;
   }
 
+  // Called from another thread: stops the statement that runs now, if any.
+  void Cancel() {
+    std::lock_guard guard(runningLock_);
+    cancelled_ = true;
+    if (running_ != SQL_NULL_HANDLE) SQLCancel(running_);
+  }
+
  private:
+  // Publishes the statement handle that runs, so that Cancel() can reach it, for as long as it
+  // runs. The handle is freed only after this is gone.
+  class Running {
+   public:
+    Running(Connection& connection, SQLHANDLE stmt) : connection_(connection) {
+      std::lock_guard guard(connection_.runningLock_);
+      connection_.cancelled_ = false;
+      connection_.running_ = stmt;
+    }
+    ~Running() {
+      std::lock_guard guard(connection_.runningLock_);
+      connection_.running_ = SQL_NULL_HANDLE;
+    }
+    bool Cancelled() const {
+      std::lock_guard guard(connection_.runningLock_);
+      return connection_.cancelled_;
+    }
+
+   private:
+    Connection& connection_;
+  };
+
+  static SQLRETURN FetchNumber(SQLHANDLE stmt, std::int64_t& number) {
+    number = 0;
+    SQLRETURN result = SQLFetch(stmt);
+    if (result == SQL_NO_DATA) return SQL_SUCCESS;
+    if (!SQL_SUCCEEDED(result)) return result;
+    SQLBIGINT value = 0;
+    SQLLEN indicator = 0;
+    result = SQLGetData(stmt, 1, SQL_C_SBIGINT, &value, sizeof value, &indicator);
+    if (SQL_SUCCEEDED(result) && indicator != SQL_NULL_DATA) number = value;
+    if (SQL_SUCCEEDED(result)) SQLCloseCursor(stmt);
+    return result;
+  }
+
   void SetTimeout(SQLINTEGER attribute, std::chrono::milliseconds limit) {
     SQLSetConnectAttr(dbc_.get(), attribute, reinterpret_cast<SQLPOINTER>(Seconds(limit)), 0);
   }
@@ -146,6 +204,9 @@ class OdbcDatabase::Connection {
   Handle<SQL_HANDLE_ENV> env_;
   Handle<SQL_HANDLE_DBC> dbc_;
   bool connected_ = false;
+  mutable std::mutex runningLock_;  // guards running_ and cancelled_ against Cancel()
+  SQLHANDLE running_ = SQL_NULL_HANDLE;
+  bool cancelled_ = false;
 };
 
 OdbcDatabase::OdbcDatabase(std::string connectionString, SqlDialect dialect,
@@ -158,6 +219,7 @@ bool OdbcDatabase::Open(std::string& error) {
   Close();
   auto connection = std::make_unique<Connection>();
   if (!connection->Connect(connectionString_, timeouts_, error)) return false;
+  std::lock_guard guard(connectionLock_);
   connection_ = std::move(connection);
   return true;
 }
@@ -167,15 +229,34 @@ bool OdbcDatabase::Connected() const {
 }
 
 void OdbcDatabase::Close() {
-  connection_.reset();
+  std::unique_ptr<Connection> closing;
+  {
+    std::lock_guard guard(connectionLock_);
+    closing = std::move(connection_);
+  }
 }
 
-bool OdbcDatabase::Execute(const std::string& statement, std::string& error) {
+bool OdbcDatabase::Execute(const std::string& statement, DbError& error) {
   if (!connection_) {
-    error = "The database connection is not open.";
+    error = {DbFailure::kConnectionLost, "The database connection is not open."};
     return false;
   }
-  return connection_->Execute(statement, timeouts_.statement, error);
+  return connection_->Run(statement, timeouts_.statement, error);
+}
+
+std::optional<std::int64_t> OdbcDatabase::QueryNumber(const std::string& query, DbError& error) {
+  if (!connection_) {
+    error = {DbFailure::kConnectionLost, "The database connection is not open."};
+    return std::nullopt;
+  }
+  std::int64_t number = 0;
+  if (!connection_->Run(query, timeouts_.statement, error, &number)) return std::nullopt;
+  return number;
+}
+
+void OdbcDatabase::Cancel() {
+  std::lock_guard guard(connectionLock_);
+  if (connection_) connection_->Cancel();
 }
 
 }  // namespace qelto

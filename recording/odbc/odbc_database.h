@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "recording/database.h"
@@ -24,7 +25,11 @@ class OdbcDatabase : public Database {
   // Also false once the driver has noticed that the link is dead (SQL_ATTR_CONNECTION_DEAD).
   bool Connected() const override;
   void Close() override;
-  bool Execute(const std::string& statement, std::string& error) override;
+  using Database::Execute;
+  bool Execute(const std::string& statement, DbError& error) override;
+  std::optional<std::int64_t> QueryNumber(const std::string& query, DbError& error) override;
+  // SQLCancel on the statement that runs; a connection attempt is bounded by its login time-out.
+  void Cancel() override;
   SqlDialect Dialect() const override { return dialect_; }
 
  private:
@@ -33,6 +38,9 @@ class OdbcDatabase : public Database {
   std::string connectionString_;
   SqlDialect dialect_;
   DatabaseTimeouts timeouts_;
+  // Replaced only on the writer's thread; the lock keeps Cancel(), from another thread, off a
+  // connection that is being freed.
+  std::mutex connectionLock_;
   std::unique_ptr<Connection> connection_;
 };
 

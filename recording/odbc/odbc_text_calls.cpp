@@ -46,7 +46,7 @@ SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& statement) {
 }
 
 SQLRETURN DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
-                         std::string& message) {
+                         std::string& message, std::string& sqlState) {
   Char state[6] = {};
   SQLINTEGER nativeError = 0;
   std::vector<Char> buffer(512);
@@ -58,6 +58,7 @@ SQLRETURN DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
     if (!SQL_SUCCEEDED(result)) return result;
     if (static_cast<std::size_t>(length) < buffer.size()) {
       message = FromOdbc(buffer.data(), static_cast<std::size_t>(length));
+      sqlState = FromOdbc(state, 5);
       return result;
     }
     buffer.resize(static_cast<std::size_t>(length) + 1);  // truncated: ask again with room

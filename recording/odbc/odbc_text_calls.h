@@ -21,8 +21,9 @@ SQLRETURN DriverConnect(SQLHDBC dbc, const std::string& connectionString);
 // SQLExecDirect of one statement text.
 SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& statement);
 // SQLGetDiagRec's message of diagnostic record `record` (from 1) into `message`, whole however
-// long it is. The result is that of SQLGetDiagRec: SQL_NO_DATA past the last record.
+// long it is, and its SQLSTATE into `sqlState`. The result is that of SQLGetDiagRec: SQL_NO_DATA
+// past the last record.
 SQLRETURN DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
-                         std::string& message);
+                         std::string& message, std::string& sqlState);
 
 }  // namespace qelto::odbc

@@ -34,7 +34,8 @@ void SyncFolderOf(const std::string& path) {
 
 }  // namespace
 
-PosixDurableFile::PosixDurableFile(std::string path) : path_(std::move(path)) {}
+PosixDurableFile::PosixDurableFile(const std::string& path)
+    : path_(std::filesystem::absolute(path).lexically_normal().string()) {}
 
 PosixDurableFile::~PosixDurableFile() {
   CloseFile();
@@ -50,15 +51,34 @@ bool PosixDurableFile::OpenForAppend() {
   return fd_ >= 0;
 }
 
+// A record cut short by a full disk is cut off again, so that the next one does not stick to it.
+bool PosixDurableFile::AppendWhole(std::string_view record) {
+  if (!OpenForAppend()) return false;
+  const off_t before = ::lseek(fd_, 0, SEEK_END);
+  if (WriteAll(fd_, record)) return true;
+  if (before >= 0 && ::ftruncate(fd_, before) != 0) {
+    // Nothing more to do here: the journal starts its next record on a new line.
+  }
+  return false;
+}
+
 bool PosixDurableFile::Append(std::string_view record) {
   std::lock_guard guard(lock_);
-  // A record cut short by a full disk lacks its LF and is skipped when the journal is read.
-  return OpenForAppend() && WriteAll(fd_, record) && ::fdatasync(fd_) == 0;
+  return AppendWhole(record) && ::fdatasync(fd_) == 0;
 }
 
 bool PosixDurableFile::AppendUnsynced(std::string_view record) {
   std::lock_guard guard(lock_);
-  return OpenForAppend() && WriteAll(fd_, record);
+  return AppendWhole(record);
+}
+
+bool PosixDurableFile::Intact() {
+  std::lock_guard guard(lock_);
+  if (fd_ < 0) return true;
+  struct stat open {};
+  struct stat named {};
+  if (::fstat(fd_, &open) != 0 || ::stat(path_.c_str(), &named) != 0) return false;
+  return open.st_dev == named.st_dev && open.st_ino == named.st_ino && open.st_nlink > 0;
 }
 
 bool PosixDurableFile::Sync() {
@@ -86,14 +106,23 @@ std::optional<std::string> PosixDurableFile::ReadAll() {
   return content;
 }
 
-bool PosixDurableFile::Replace(std::string_view content) {
-  std::lock_guard guard(lock_);
-  const std::string temporary = path_ + ".new";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kJournalMode);
+bool PosixDurableFile::WriteReplacement(const std::string& temporary, std::string_view content) {
+  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kJournalMode);
+  if (fd < 0 && errno == ENOENT) {  // the folder was deleted: make it again
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kJournalMode);
+  }
   if (fd < 0) return false;
   const bool written = WriteAll(fd, content) && ::fsync(fd) == 0;
   ::close(fd);
-  if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
+  return written;
+}
+
+bool PosixDurableFile::Replace(std::string_view content) {
+  std::lock_guard guard(lock_);
+  const std::string temporary = path_ + ".new";
+  if (!WriteReplacement(temporary, content) || ::rename(temporary.c_str(), path_.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return false;
   }

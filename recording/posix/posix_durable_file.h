@@ -11,7 +11,9 @@ namespace qelto {
 // with fdatasync before they count; a replacement is written beside the file and renamed over it.
 class PosixDurableFile : public DurableFile {
  public:
-  explicit PosixDurableFile(std::string path);
+  // A relative `path` is taken from the current folder now, so that the file can be made again
+  // where it was even after its folder was deleted.
+  explicit PosixDurableFile(const std::string& path);
   ~PosixDurableFile() override;
   PosixDurableFile(const PosixDurableFile&) = delete;
   PosixDurableFile& operator=(const PosixDurableFile&) = delete;
@@ -21,10 +23,15 @@ class PosixDurableFile : public DurableFile {
   bool Sync() override;
   std::optional<std::string> ReadAll() override;
   bool Replace(std::string_view content) override;
+  bool Intact() override;
+
+  const std::string& Path() const { return path_; }
 
  private:
   void CloseFile();
-  bool OpenForAppend();  // with lock_ held
+  bool OpenForAppend();                       // with lock_ held
+  bool AppendWhole(std::string_view record);  // with lock_ held
+  bool WriteReplacement(const std::string& temporary, std::string_view content);
 
   const std::string path_;
   std::mutex lock_;

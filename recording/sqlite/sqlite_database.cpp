@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <thread>
 #include <utility>
 
 namespace qelto {
@@ -14,6 +16,33 @@ constexpr int kProgressSteps = 1000;
 constexpr const char* kCreateTable =
     "CREATE TABLE IF NOT EXISTS Pos_Calls (IdNumber INTEGER PRIMARY KEY, LineNumber TEXT, "
     "TotalNumber TEXT, TarYY TEXT, TarMM TEXT, TarDD TEXT, Time TEXT, BranchCode TEXT)";
+// After a crash the writer looks a recovered call up by its values before inserting it again;
+// without this index that look-up reads the whole table.
+constexpr const char* kCreateCallIndex =
+    "CREATE INDEX IF NOT EXISTS Pos_Calls_Call ON Pos_Calls (TotalNumber, TarYY, TarMM, TarDD, "
+    "Time)";
+
+// What an SQLite result code says about a failure (the primary code, without its extension).
+DbFailure Classify(int result) {
+  switch (result & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_NOMEM:
+    case SQLITE_INTERRUPT:  // a time-out or a cancel
+    case SQLITE_PROTOCOL:
+      return DbFailure::kBusy;
+    case SQLITE_CONSTRAINT:
+    case SQLITE_MISMATCH:
+    case SQLITE_TOOBIG:
+    case SQLITE_ERROR:
+    case SQLITE_RANGE:
+      return DbFailure::kRefused;
+    default:  // the file is gone, unreadable or damaged: open it anew
+      return DbFailure::kConnectionLost;
+  }
+}
 
 struct FinalizeStatement {
   void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
@@ -45,7 +74,10 @@ bool SqliteDatabase::Open(std::string& error) {
   sqlite3* raw = nullptr;
   const int result =
       sqlite3_open_v2(path_.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  db_.reset(raw);  // also after a failure: SQLite may hand out a handle that must be closed
+  {
+    std::lock_guard guard(connectionLock_);
+    db_.reset(raw);  // also after a failure: SQLite may hand out a handle that must be closed
+  }
   if (result != SQLITE_OK || !Prepare(error)) {
     if (result != SQLITE_OK) error = Message(result);
     error = "SQLite database \"" + path_ + "\": " + error;
@@ -59,56 +91,89 @@ bool SqliteDatabase::Open(std::string& error) {
 bool SqliteDatabase::Prepare(std::string& error) {
   sqlite3_extended_result_codes(db_.get(), 1);
   sqlite3_progress_handler(db_.get(), kProgressSteps, &SqliteDatabase::PastDeadline, this);
-  sqlite3_busy_timeout(db_.get(), static_cast<int>(timeouts_.connect.count()));
+  // Our own busy wait instead of sqlite3_busy_timeout: it also ends at once on Cancel().
+  sqlite3_busy_handler(db_.get(), &SqliteDatabase::WaitWhileBusy, this);
   if (sqlite3_db_readonly(db_.get(), "main") == 1) {
     error = "the file is read-only";
     return false;
   }
-  if (!Run("PRAGMA journal_mode=WAL", timeouts_.connect, error) ||
-      !Run(kCreateTable, timeouts_.connect, error)) {
-    return false;
+  DbError failure;
+  for (const char* statement : {"PRAGMA journal_mode=WAL", kCreateTable, kCreateCallIndex}) {
+    if (!Run(statement, timeouts_.connect, failure)) {
+      error = failure.message;
+      return false;
+    }
   }
-  sqlite3_busy_timeout(db_.get(), static_cast<int>(timeouts_.statement.count()));
   return true;
 }
 
-bool SqliteDatabase::Execute(const std::string& statement, std::string& error) {
+bool SqliteDatabase::Execute(const std::string& statement, DbError& error) {
   if (!db_) {
-    error = "The database connection is not open.";
+    error = {DbFailure::kConnectionLost, "The database connection is not open."};
     return false;
   }
   return Run(statement, timeouts_.statement, error);
 }
 
+std::optional<std::int64_t> SqliteDatabase::QueryNumber(const std::string& query, DbError& error) {
+  if (!db_) {
+    error = {DbFailure::kConnectionLost, "The database connection is not open."};
+    return std::nullopt;
+  }
+  std::int64_t number = 0;
+  if (!Run(query, timeouts_.statement, error, &number)) return std::nullopt;
+  return number;
+}
+
+void SqliteDatabase::Cancel() {
+  cancelled_ = true;
+  std::lock_guard guard(connectionLock_);
+  if (db_) sqlite3_interrupt(db_.get());
+}
+
+void SqliteDatabase::Close() {
+  std::lock_guard guard(connectionLock_);
+  db_.reset();
+}
+
 bool SqliteDatabase::Run(const std::string& statement, std::chrono::milliseconds limit,
-                         std::string& error) {
+                         DbError& error, std::int64_t* number) {
+  cancelled_ = false;
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
   int result = sqlite3_prepare_v2(db_.get(), statement.c_str(),
                                   static_cast<int>(statement.size()) + 1, &raw, &tail);
   Statement prepared(raw);
   if (result != SQLITE_OK) {
-    error = Message(result);
+    error = {Classify(result), Message(result)};
     return false;
   }
   if (!prepared) {
-    error = "The statement is empty.";
+    error = {DbFailure::kRefused, "The statement is empty."};
     return false;
   }
   if (!OnlyBlanksAndComments(db_.get(), tail)) {
-    error = "Only one statement can be executed at a time; text follows the first one.";
+    error = {DbFailure::kRefused,
+             "Only one statement can be executed at a time; text follows the first one."};
     return false;
   }
   deadline_ = std::chrono::steady_clock::now() + limit;
+  if (number != nullptr) *number = 0;
+  bool first = true;
   do {
     result = sqlite3_step(prepared.get());
+    if (result == SQLITE_ROW && first && number != nullptr) {
+      *number = sqlite3_column_int64(prepared.get(), 0);
+    }
+    first = false;
   } while (result == SQLITE_ROW);
   deadline_ = {};
   if (result != SQLITE_DONE) {
-    error = Message(result);
+    error = {Classify(result), Message(result)};
     if (result == SQLITE_INTERRUPT) {
-      error +=
-          " (time-out: the statement ran longer than " + std::to_string(limit.count()) + " ms)";
+      error.message += cancelled_ ? " (cancelled)"
+                                  : " (time-out: the statement ran longer than " +
+                                        std::to_string(limit.count()) + " ms)";
     }
     return false;
   }
@@ -121,9 +186,16 @@ std::string SqliteDatabase::Message(int result) const {
 }
 
 int SqliteDatabase::PastDeadline(void* self) {
-  const auto& deadline = static_cast<SqliteDatabase*>(self)->deadline_;
-  return deadline != std::chrono::steady_clock::time_point{} &&
-         std::chrono::steady_clock::now() > deadline;
+  const auto& db = *static_cast<SqliteDatabase*>(self);
+  return db.cancelled_ || (db.deadline_ != std::chrono::steady_clock::time_point{} &&
+                           std::chrono::steady_clock::now() > db.deadline_);
+}
+
+int SqliteDatabase::WaitWhileBusy(void* self, int attempts) {
+  if (PastDeadline(self) != 0) return 0;
+  // Short naps first, so a brief lock costs little; then every 50 ms.
+  std::this_thread::sleep_for(std::chrono::milliseconds(std::min(1 + attempts, 50)));
+  return 1;
 }
 
 }  // namespace qelto

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "recording/database.h"
@@ -20,9 +22,13 @@ class SqliteDatabase : public Database {
 
   bool Open(std::string& error) override;
   bool Connected() const override { return db_ != nullptr; }
-  void Close() override { db_.reset(); }
+  void Close() override;
   // Takes exactly one statement: text after the first one is refused, not run.
-  bool Execute(const std::string& statement, std::string& error) override;
+  using Database::Execute;
+  bool Execute(const std::string& statement, DbError& error) override;
+  std::optional<std::int64_t> QueryNumber(const std::string& query, DbError& error) override;
+  // Interrupts the statement that runs, busy waits included.
+  void Cancel() override;
   SqlDialect Dialect() const override { return SqlDialect::Standard; }
 
  private:
@@ -32,15 +38,20 @@ class SqliteDatabase : public Database {
   using Connection = std::unique_ptr<sqlite3, CloseConnection>;
 
   bool Prepare(std::string& error);
-  // Runs one statement to its end within `limit`; false with SQLite's message on failure.
-  bool Run(const std::string& statement, std::chrono::milliseconds limit, std::string& error);
+  // Runs one statement to its end within `limit`; false with SQLite's message on failure. With
+  // `number`, the first column of the first row is stored there (0 without a row).
+  bool Run(const std::string& statement, std::chrono::milliseconds limit, DbError& error,
+           std::int64_t* number = nullptr);
   std::string Message(int result) const;
   static int PastDeadline(void* self);
+  static int WaitWhileBusy(void* self, int attempts);
 
   std::string path_;
   DatabaseTimeouts timeouts_;
+  std::mutex connectionLock_;  // keeps Cancel(), from another thread, off a closing connection
   Connection db_;
   std::chrono::steady_clock::time_point deadline_;
+  std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace qelto

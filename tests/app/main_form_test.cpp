@@ -43,6 +43,7 @@ class RecordingHost : public FormHost {
                         : "timer off (log lines " + std::to_string(log_.Messages().size()) + ")");
   }
   void RequestQuit() override { steps.push_back("quit"); }
+  void EndProcessNow() override { steps.push_back("end at once"); }
 
   bool timerEnabled = false;
   std::vector<std::string> steps;
@@ -72,14 +73,15 @@ class MainFormTest : public testing::Test {
   MemoryLogFiles log;
   RecordingHost host{log};
   MemoryDurableFile journal;
+  MemoryDurableFile damaged;
   MemoryDurableFile rejected;
   FakeSettings settings;
   FakeDatabaseFactory databases;
   FakeTray tray;
   FakeLabels labels;
   FakeDialog dialog;
-  TMAIN_FRM form{FormServices{host, binding, clock, log, journal, rejected, settings, databases,
-                              tray, labels, dialog}};
+  TMAIN_FRM form{FormServices{host, binding, clock, log, journal, damaged, rejected, settings,
+                              databases, tray, labels, dialog, false}};
 };
 
 TEST_F(MainFormTest, CreationLogsRegistersTheHandlerAndStartsTheTimer) {
@@ -162,7 +164,9 @@ TEST_F(MainFormTest, CallsLeftInTheJournalAreQueuedAgainAtStart) {
   EXPECT_EQ(first->line, "2,222");
   EXPECT_EQ(first->moment.second, 1);
   EXPECT_THAT(Drain(), ElementsAre("3,333"));
-  EXPECT_THAT(log.Messages()[1], testing::HasSubstr("incomplete last record"));
+  EXPECT_EQ(log.Messages()[1],
+            "Error: Call journal: 1 unreadable records moved to calls-journal.damaged.txt");
+  EXPECT_EQ(damaged.content, "C 9 2026-12-01 09:0\n");
 }
 
 TEST_F(MainFormTest, StatusEventsAreLoggedAndCountDevices) {

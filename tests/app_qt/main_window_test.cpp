@@ -30,8 +30,8 @@ class MainWindowTest : public testing::Test {
   ~MainWindowTest() override { binding.WithdrawCallerEvent(); }
 
   void Create() {
-    window.Create({window, binding, clock, log, journal, rejected, settings, databases, tray,
-                   window, dialog});
+    window.Create({window, binding, clock, log, journal, damaged, rejected, settings, databases,
+                   tray, window, dialog});
   }
   // Runs the event loop until `done` holds or `ms` have passed.
   template <typename Condition>
@@ -50,7 +50,7 @@ class MainWindowTest : public testing::Test {
   DriverBinding binding;
   FakeClock clock{1000};
   MemoryLogFiles log;
-  MemoryDurableFile journal, rejected;
+  MemoryDurableFile journal, damaged, rejected;
   FakeSettings settings;
   FakeDatabaseFactory databases;
   FakeTray tray;

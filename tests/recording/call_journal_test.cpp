@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "support/memory_durable_file.h"
 
 namespace qelto {
@@ -22,82 +24,188 @@ std::vector<std::string> Lines(const std::vector<QueuedCall>& calls) {
   return lines;
 }
 
-TEST(CallJournal, RecordsAndStrikesInOrder) {
+class CallJournalTest : public testing::Test {
+ protected:
+  bool Record(QueuedCall& call) {
+    std::string problem;
+    return journal.Record(call, problem);
+  }
+
   MemoryDurableFile store;
-  CallJournal journal(store);
+  MemoryDurableFile damaged;
+  CallJournal journal{store, damaged};
+};
+
+TEST_F(CallJournalTest, RecordsAndStrikesInOrder) {
   journal.Recover();
   QueuedCall a = Call("1,111"), b = Call("2,0222", 9);
-  ASSERT_TRUE(journal.Record(a));
-  ASSERT_TRUE(journal.Record(b));
+  ASSERT_TRUE(Record(a));
+  ASSERT_TRUE(Record(b));
   ASSERT_TRUE(journal.Strike(a.id));
   EXPECT_EQ(store.content, "C 1 2026-12-08 23:05:00 1,111\nC 2 2026-12-08 23:05:09 2,0222\nW 1\n");
+  EXPECT_EQ(journal.PendingCount(), 1u);
 }
 
-TEST(CallJournal, RecoveryReturnsPendingCallsAndCompacts) {
-  MemoryDurableFile store;
+TEST_F(CallJournalTest, RecoveryReturnsPendingCallsAndCompacts) {
   store.content =
       "C 4 2026-12-08 23:05:00 1,111\n"
       "C 5 2026-12-08 23:05:01 2,222\n"
       "W 4\n"
       "C 6 2026-12-08 23:05:02 3,333\n";
-  CallJournal journal(store);
   const auto recovery = journal.Recover();
   EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"5:2,222", "6:3,333"}));
   EXPECT_EQ(recovery.pending[0].moment.second, 1);
+  EXPECT_TRUE(recovery.pending[0].mayBeWritten) << "a recovered call is looked up first";
   EXPECT_TRUE(recovery.problems.empty());
   EXPECT_EQ(store.content, "C 5 2026-12-08 23:05:01 2,222\nC 6 2026-12-08 23:05:02 3,333\n");
 
   QueuedCall next = Call("4,444");
-  journal.Record(next);
+  Record(next);
   EXPECT_EQ(next.id, 7u) << "ids keep rising across runs";
 }
 
-TEST(CallJournal, IdsKeepRisingWhenEverythingWasWritten) {
-  MemoryDurableFile store;
+TEST_F(CallJournalTest, IdsKeepRisingWhenEverythingWasWritten) {
   store.content = "C 41 2026-12-08 23:05:00 1,1\nW 41\n";
-  CallJournal journal(store);
   EXPECT_TRUE(journal.Recover().pending.empty());
   EXPECT_EQ(store.content, "");
   QueuedCall call = Call("1,2");
-  journal.Record(call);
+  Record(call);
   EXPECT_EQ(call.id, 42u);
 }
 
-TEST(CallJournal, DamagedRecordsAreSkippedAndReported) {
-  MemoryDurableFile store;
-  store.content =
-      "C 1 2026-12-08 23:05:00 1,111\n"
-      "C x 2026-12-08 23:05:00 1,111\n"
-      "C 2 2026-13-08 23:05 2,222\n"
-      "C 3 2026-12-08 23:05:00 3;DROP\n"
-      "Q 4\n"
-      "\n"
-      "C 5 2026-12-08 23:05:00 5,55";
-  CallJournal journal(store);
+TEST_F(CallJournalTest, WindowsLineEndsAreReadAsLineEnds) {
+  store.content = "C 1 2026-12-08 23:05:00 1,111\r\nC 2 2026-12-08 23:05:01 2,222\r\nW 1\r\n";
   const auto recovery = journal.Recover();
-  EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"1:1,111"}));
-  EXPECT_EQ(recovery.problems.size(), 5u);
+  EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"2:2,222"}));
+  EXPECT_TRUE(recovery.problems.empty());
+  EXPECT_EQ(damaged.content, "");
 }
 
-TEST(CallJournal, UnreadableJournalIsLeftAlone) {
-  MemoryDurableFile store;
+TEST_F(CallJournalTest, UnreadableRecordsMoveUnchangedToTheSideFile) {
+  const std::string bad =
+      "C x 2026-12-08 23:05:00 1,111\n"
+      "C 2 2026-13-45 25:61:61 2,222\n"  // no real moment: never reaches the table
+      "C 3 2026-02-29 23:05:00 3,333\n"  // 2026 is no leap year
+      "C 4 2026-12-08 23:05:00 3;DROP\n"
+      "Q 5\n"
+      "C 135 2026-12-09 03:14:4C 151 2026-12-09 03:14:50 1,1\r\n";  // torn, then glued
+  store.content = "C 1 2026-12-08 23:05:00 1,111\n" + bad + "\nC 6 2026-12-08 23:05:00 5,55";
+  const auto recovery = journal.Recover();
+  EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"1:1,111", "6:5,55"}))
+      << "a last record whole but for its LF is kept";
+  EXPECT_EQ(damaged.content, bad);
+  ASSERT_EQ(recovery.problems.size(), 1u) << "one bounded line, whatever the damage";
+  EXPECT_EQ(recovery.problems[0],
+            "Call journal: 6 unreadable records moved to calls-journal.damaged.txt");
+  EXPECT_EQ(store.content, "C 1 2026-12-08 23:05:00 1,111\nC 6 2026-12-08 23:05:00 5,55\n");
+}
+
+TEST_F(CallJournalTest, WithoutTheSideFileTheJournalIsLeftAsItIs) {
+  store.content = "garbage\nC 1 2026-12-08 23:05:00 1,111\nC 2 2026-12-08 23:05";
+  damaged.failWrites = true;
+  const std::string before = store.content;
+  const auto recovery = journal.Recover();
+  EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"1:1,111"}));
+  EXPECT_EQ(store.content.substr(0, before.size()), before) << "nothing of it is destroyed";
+  QueuedCall next = Call("3,3");
+  store.failWrites = true;
+  EXPECT_FALSE(Record(next));
+  EXPECT_EQ(store.replacements, 0) << "never made anew while it holds what could not be moved";
+  store.failWrites = false;
+  QueuedCall later = Call("4,4");
+  ASSERT_TRUE(Record(later));
+  EXPECT_NE(store.content.find("\nC 3 2026-12-08 23:05:00 4,4\n"), std::string::npos)
+      << "the record starts on a line of its own";
+}
+
+TEST_F(CallJournalTest, RepeatedIdsAreAllKeptAndRenumbered) {
+  store.content =
+      "C 7 2026-12-08 23:05:00 1,111\n"
+      "C 7 2026-12-08 23:05:01 2,222\n"
+      "W 7\n"
+      "C 7 2026-12-08 23:05:02 3,333\n";
+  const auto recovery = journal.Recover();
+  EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"7:2,222", "8:3,333"}))
+      << "a mark strikes the earliest pending call with its id";
+  QueuedCall next = Call("4,4");
+  Record(next);
+  EXPECT_EQ(next.id, 9u);
+}
+
+TEST_F(CallJournalTest, IdsNearTheEndOfTheRangeStartAgainFromOne) {
+  const auto top = std::to_string(std::numeric_limits<std::uint64_t>::max());
+  store.content = "C " + top + " 2026-12-08 23:05:00 1,111\nC 5 2026-12-08 23:05:01 2,222\n";
+  const auto recovery = journal.Recover();
+  EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"1:1,111", "2:2,222"}));
+  QueuedCall next = Call("3,3");
+  Record(next);
+  EXPECT_EQ(next.id, 3u);
+  EXPECT_EQ(store.content.find(top), std::string::npos);
+}
+
+TEST_F(CallJournalTest, UnreadableJournalIsLeftAlone) {
   store.content = "C 1 2026-12-08 23:05:00 1,111\n";
   store.failReads = true;
-  CallJournal journal(store);
   const auto recovery = journal.Recover();
   EXPECT_TRUE(recovery.pending.empty());
   EXPECT_EQ(recovery.problems.size(), 1u);
+  QueuedCall call = Call("2,2");
+  store.failWrites = true;
+  Record(call);
   EXPECT_EQ(store.replacements, 0);
 }
 
-TEST(CallJournal, FailedWritesAreReported) {
-  MemoryDurableFile store;
-  CallJournal journal(store);
+// A full disk: the writes fail and may leave half a record behind. Once the disk takes writes
+// again, the file is made anew with exactly the pending calls, so nothing sticks to a torn record
+// and failed marks take effect.
+TEST_F(CallJournalTest, AfterFailedWritesTheFileIsMadeAnewWithWhatIsPending) {
   journal.Recover();
+  QueuedCall a = Call("1,1"), b = Call("2,2", 1), c = Call("3,3", 2), d = Call("4,4", 3);
+  ASSERT_TRUE(Record(a));
+  ASSERT_TRUE(Record(b));
   store.failWrites = true;
-  QueuedCall call = Call("1,1");
-  EXPECT_FALSE(journal.Record(call));
-  EXPECT_FALSE(journal.Strike(call.id));
+  store.tearFailedWrites = true;
+  std::string problem;
+  EXPECT_FALSE(journal.Record(c, problem));
+  EXPECT_EQ(problem, "cannot write calls-journal.txt; 3 calls are held in memory only");
+  EXPECT_FALSE(journal.Strike(a.id)) << "a mark that fails is reported";
+  EXPECT_FALSE(journal.Flush());
+  store.failWrites = false;
+  ASSERT_TRUE(Record(d));
+  EXPECT_EQ(
+      store.content,
+      "C 2 2026-12-08 23:05:01 2,2\nC 3 2026-12-08 23:05:02 3,3\nC 4 2026-12-08 23:05:03 4,4\n");
+  ASSERT_TRUE(journal.Strike(b.id));
+  EXPECT_EQ(store.content.substr(store.content.size() - 4), "W 2\n");
+}
+
+TEST_F(CallJournalTest, AFailedMarkIsWrittenWithTheNextFlush) {
+  journal.Recover();
+  QueuedCall a = Call("1,1");
+  ASSERT_TRUE(Record(a));
+  store.failWrites = true;
+  EXPECT_FALSE(journal.Strike(a.id));
+  EXPECT_NE(store.content.find("C 1 "), std::string::npos) << "until then the call is pending";
+  store.failWrites = false;
+  ASSERT_TRUE(journal.Flush());
+  EXPECT_EQ(store.content, "") << "made anew without the written call";
+}
+
+TEST_F(CallJournalTest, ADeletedJournalIsMadeAgainWithEveryPendingCall) {
+  journal.Recover();
+  QueuedCall a = Call("1,1"), b = Call("2,2", 1), c = Call("3,3", 2);
+  ASSERT_TRUE(Record(a));
+  ASSERT_TRUE(Record(b));
+  journal.Strike(a.id);
+  store.Delete();
+  ASSERT_TRUE(Record(c));
+  EXPECT_EQ(store.content, "C 2 2026-12-08 23:05:01 2,2\nC 3 2026-12-08 23:05:02 3,3\n");
+  store.Delete();
+  store.failReplace = true;
+  QueuedCall d = Call("4,4", 3);
+  std::string problem;
+  EXPECT_FALSE(journal.Record(d, problem));
+  EXPECT_EQ(problem, "cannot write calls-journal.txt; 3 calls are held in memory only");
 }
 
 }  // namespace

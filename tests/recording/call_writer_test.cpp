@@ -29,8 +29,15 @@ class CallWriterTest : public testing::Test {
     QueuedCall call;
     call.moment = moment;
     call.line = line;
-    journal.Record(call);
+    std::string problem;
+    journal.Record(call, problem);
     queue.Append(std::move(call));
+  }
+  // The journal as the next run finds it.
+  std::vector<QueuedCall> Reread() {
+    MemoryDurableFile copy, side;
+    copy.content = journalFile.Content();
+    return CallJournal(copy, side).Recover().pending;
   }
   // One timer tick's share of the writer.
   void Tick(std::uint32_t ms = 500) {
@@ -53,7 +60,8 @@ class CallWriterTest : public testing::Test {
   FakeDatabase database;
   LockedCallQueue queue;
   MemoryDurableFile journalFile;
-  CallJournal journal{journalFile};
+  MemoryDurableFile damagedFile;
+  CallJournal journal{journalFile, damagedFile};
   MemoryDurableFile rejected;
   MemoryLogFiles logFiles;
   ActivityLog log{logFiles, clock};
@@ -84,7 +92,7 @@ TEST_F(CallWriterTest, WritesEveryQueuedCallInOrderStampedWithItsArrival) {
             "'01', '01', '10:00:00' ");
   EXPECT_THAT(database.inserts[1], HasSubstr("'2', '0123456', '98', '12', '10', '09:05:03' "));
   EXPECT_EQ(queue.Size(), 0u);
-  EXPECT_TRUE(CallJournal(journalFile).Recover().pending.empty()) << "written calls are struck";
+  EXPECT_TRUE(Reread().empty()) << "written calls are struck";
 }
 
 TEST_F(CallWriterTest, WrittenCallsAreMarkedAtOnceAndFlushedOncePerDrain) {
@@ -164,7 +172,7 @@ TEST_F(CallWriterTest, ACallTheTableRefusesIsSetAsideAfterThreeFailures) {
               ElementsAre("Error: value too long for column", "Error: value too long for column",
                           "Error: value too long for column",
                           HasSubstr("set aside in rejected-calls.txt")));
-  EXPECT_TRUE(CallJournal(journalFile).Recover().pending.empty());
+  EXPECT_TRUE(Reread().empty());
 }
 
 TEST_F(CallWriterTest, CallStaysJournalledWhenItCannotBeSetAside) {
@@ -175,8 +183,8 @@ TEST_F(CallWriterTest, CallStaysJournalledWhenItCannotBeSetAside) {
   Tick();
   Tick();
   Tick();
-  EXPECT_EQ(queue.Size(), 0u);
-  const auto pending = CallJournal(journalFile).Recover().pending;
+  EXPECT_EQ(queue.Size(), 1u) << "it stays queued too";
+  const auto pending = Reread();
   ASSERT_EQ(pending.size(), 1u);
   EXPECT_EQ(pending[0].line, "1,999");
 }
@@ -196,6 +204,82 @@ TEST_F(CallWriterTest, NothingIsExecutedForAnEmptyQueue) {
   ConnectNow();
   Tick();
   EXPECT_TRUE(database.inserts.empty());
+}
+
+// A locked or full database is no fault of the call's: it waits at the front of the queue, the
+// reason is logged once for the whole episode, and nothing is set aside.
+TEST_F(CallWriterTest, ABusyServerKeepsTheCallAndLogsOncePerEpisode) {
+  ConnectNow();
+  database.busy = true;
+  Arrive("1,111");
+  Arrive("1,222");
+  for (int i = 0; i < 10; ++i) Tick();
+  EXPECT_EQ(queue.Size(), 2u);
+  EXPECT_TRUE(writer.DbConnected()) << "a busy server is still connected";
+  EXPECT_EQ(rejected.Content(), "");
+  EXPECT_THAT(logFiles.Messages(), ElementsAre("Error: database is locked"));
+  database.busy = false;
+  Tick();
+  EXPECT_THAT(Written(), ElementsAre("111", "222"));
+  ASSERT_FALSE(database.lookups.empty());
+  EXPECT_THAT(database.lookups.back(), HasSubstr("'111'"))
+      << "a call whose statement was cut short is looked up";
+  EXPECT_TRUE(Reread().empty());
+}
+
+// Refusals count toward setting a call aside; a failure the database does not explain counts
+// as one only when the server still answers.
+TEST_F(CallWriterTest, OnlyARefusalSetsACallAside) {
+  for (const DbFailure kind : {DbFailure::kRefused, DbFailure::kUnknown}) {
+    database.refuse = "'999'";
+    database.refusalKind = kind;
+    rejected.content.clear();
+    ConnectNow();
+    Arrive("1,999");
+    Tick();
+    Tick();
+    Tick();
+    EXPECT_EQ(queue.Size(), 0u);
+    EXPECT_THAT(rejected.Content(), HasSubstr("1,999"));
+  }
+}
+
+TEST_F(CallWriterTest, ACallWhoseInsertGotNoAnswerIsLookedUpInsteadOfWrittenTwice) {
+  ConnectNow();
+  database.loseAnswerAfterInsert = true;
+  Arrive("1,111");
+  Tick();
+  EXPECT_FALSE(writer.DbConnected());
+  EXPECT_EQ(queue.Size(), 1u);
+  database.serverDown = false;
+  database.rowsFound = 1;  // the INSERT was carried out after all
+  ConnectNow();
+  EXPECT_THAT(Written(), ElementsAre("111")) << "no second INSERT";
+  EXPECT_EQ(queue.Size(), 0u);
+  EXPECT_TRUE(Reread().empty());
+}
+
+TEST_F(CallWriterTest, ARecoveredCallIsLookedUpByItsValuesBeforeItIsInserted) {
+  CallWriter branchWriter{
+      database, queue, journal, rejected, log, clock, {", BranchCode", ", '12'"}};
+  clock.Advance(kReconnectWaitMs + 1);
+  branchWriter.ReconnectDatabase();
+  Arrive("3,123456");
+  queue.PutBackFirst([&] {
+    auto call = *queue.TakeFirst();
+    call.mayBeWritten = true;
+    return call;
+  }());
+  branchWriter.WriteQueuedCalls();
+  ASSERT_EQ(database.lookups.size(), 1u);
+  EXPECT_EQ(database.lookups[0],
+            "SELECT COUNT(*) FROM Pos_Calls WHERE LineNumber = '3' AND TotalNumber = '123456' AND "
+            "TarYY = '00' AND TarMM = '01' AND TarDD = '01' AND Time = '10:00:00' AND BranchCode = "
+            "'12'");
+  EXPECT_THAT(Written(), ElementsAre("123456")) << "not there: inserted";
+  Arrive("3,7");
+  branchWriter.WriteQueuedCalls();
+  EXPECT_EQ(database.lookups.size(), 1u) << "a new call gets its INSERT alone";
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 
 #include "recording/call_journal.h"
 #include "support/temp_dir.h"
@@ -38,9 +40,32 @@ TEST(PosixDurableFile, UnsyncedAppendsAreInTheFileAtOnce) {
 }
 
 TEST(PosixDurableFile, UnwritableFolderFailsWithoutHarm) {
-  PosixDurableFile store("/nonexistent-folder/calls-journal.txt");
+  PosixDurableFile store("/proc/version/calls-journal.txt");  // a file where a folder should be
   EXPECT_FALSE(store.Append("x\n"));
   EXPECT_FALSE(store.Replace("x\n"));
+}
+
+// Someone deletes or replaces the journal, or its whole folder, while the recorder runs.
+TEST(PosixDurableFile, NoticesADeletedOrReplacedFileAndMakesItAgain) {
+  TempDir dir;
+  const std::filesystem::path folder = dir.File("work");
+  std::filesystem::create_directory(folder);
+  PosixDurableFile store((folder / kCallJournalFileName).string());
+  EXPECT_TRUE(store.Intact()) << "nothing written yet";
+  ASSERT_TRUE(store.Append("a\n"));
+  EXPECT_TRUE(store.Intact());
+
+  std::filesystem::rename(folder / kCallJournalFileName, folder / "moved.txt");
+  EXPECT_FALSE(store.Intact()) << "renamed away";
+  std::ofstream(folder / kCallJournalFileName) << "someone else's\n";
+  EXPECT_FALSE(store.Intact()) << "replaced by another file";
+
+  std::filesystem::remove_all(folder);
+  EXPECT_FALSE(store.Intact()) << "folder deleted";
+  ASSERT_TRUE(store.Replace("b\n")) << "the folder is made again";
+  EXPECT_TRUE(store.Intact());
+  ASSERT_TRUE(store.Append("c\n"));
+  EXPECT_EQ(store.ReadAll(), "b\nc\n");
 }
 
 // The journal's promise: a call recorded before the process is killed is found by the next run.
@@ -52,14 +77,15 @@ TEST(PosixDurableFile, RecordedCallsSurviveKill9) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    PosixDurableFile store(path);
-    CallJournal journal(store);
+    PosixDurableFile store(path), damaged(dir.File(kDamagedJournalFileName));
+    CallJournal journal(store, damaged);
     journal.Recover();
     for (int i = 1; i <= 50; ++i) {
       QueuedCall call;
       call.moment = {2026, 12, 8, 23, 5, i % 60};
       call.line = "1," + std::to_string(i);
-      journal.Record(call);
+      std::string problem;
+      journal.Record(call, problem);
       if (i % 2 == 0) journal.Strike(call.id);
     }
     (void)!write(ready[1], "x", 1);
@@ -70,8 +96,8 @@ TEST(PosixDurableFile, RecordedCallsSurviveKill9) {
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
 
-  PosixDurableFile store(path);
-  CallJournal journal(store);
+  PosixDurableFile store(path), damaged(dir.File(kDamagedJournalFileName));
+  CallJournal journal(store, damaged);
   const auto recovery = journal.Recover();
   ASSERT_EQ(recovery.pending.size(), 25u);
   EXPECT_EQ(recovery.pending.front().line, "1,1");

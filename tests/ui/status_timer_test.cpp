@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/texts.h"
+#include "recording/call_writer.h"
 #include "support/fake_clock.h"
 #include "support/fake_database.h"
 #include "support/fake_ui.h"
@@ -57,8 +58,8 @@ class StatusTimerTest : public testing::Test {
   FakeClock clock{kStart};
   FakeDatabase database;
   LockedCallQueue queue;
-  MemoryDurableFile journalFile, rejected;
-  CallJournal journal{journalFile};
+  MemoryDurableFile journalFile, damagedFile, rejected;
+  CallJournal journal{journalFile, damagedFile};
   MemoryLogFiles logFiles;
   ActivityLog log{logFiles, clock};
   CallWriter writer{database, queue, journal, rejected, log, clock, {"", ""}};
