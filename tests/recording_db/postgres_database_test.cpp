@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "odbc_rows.h"
 #include "recording/call_statement.h"
@@ -109,6 +110,50 @@ TEST_F(PostgresOdbc, LongStatementIsCancelledAtItsTimeOut) {
   // Would succeed after 20 s without the time-out.
   EXPECT_FALSE(quick->Execute("SELECT pg_sleep(20)", error));
   EXPECT_THAT(error, HasSubstr("statement timeout"));
+}
+
+TEST_F(PostgresOdbc, FailuresSayWhetherTheStatementOrTheServerIsAtFault) {
+  ExecuteOk("ALTER TABLE Pos_Calls ALTER COLUMN TotalNumber TYPE varchar(4)");
+  ExecuteOk(Insert("1", "5"));
+  const struct {
+    std::string statement;
+    DbFailure kind;
+  } cases[] = {
+      {Insert("1", "123456"), DbFailure::kRefused},                          // 22001
+      {"INSERT INTO Pos_Calls (IdNumber) VALUES (1)", DbFailure::kRefused},  // 23505
+      {"INSERT INTO Pos_Cals (IdNumber) VALUES (1)", DbFailure::kRefused},   // 42P01
+      {"SELECT 1/0", DbFailure::kRefused},                                   // 22012
+  };
+  for (const auto& c : cases) {
+    DbError error;
+    EXPECT_FALSE(db->Execute(c.statement, error)) << c.statement;
+    EXPECT_EQ(error.kind, c.kind) << c.statement << ": " << error.message;
+  }
+}
+
+TEST_F(PostgresOdbc, CancelStopsARunningStatementAsBusy) {
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    db->Cancel();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  DbError error;
+  EXPECT_FALSE(db->Execute("SELECT pg_sleep(20)", error));
+  canceller.join();
+  EXPECT_EQ(error.kind, DbFailure::kBusy) << error.message;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  ExecuteOk(Insert("1", "5"));
+}
+
+TEST_F(PostgresOdbc, QueryNumberCountsACallsRows) {
+  const SolarDate stamp{"00", "01", "01", "10:00:00"};
+  const std::string lookup = BuildCallLookupQuery("1", "5", stamp, ", 'B'");
+  DbError error;
+  EXPECT_EQ(db->QueryNumber(lookup, error), 0) << error.message;
+  ExecuteOk(Insert("1", "5", "B"));
+  EXPECT_EQ(db->QueryNumber(lookup, error), 1) << error.message;
+  EXPECT_FALSE(db->QueryNumber("SELECT nothing FROM nowhere", error).has_value());
+  EXPECT_EQ(error.kind, DbFailure::kRefused);
 }
 
 TEST_F(PostgresOdbc, NothingIsExecutedAfterClose) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "recording/call_statement.h"
 #include "recording/posix/open_database.h"
@@ -145,6 +146,73 @@ TEST_F(SqliteFile, LongStatementIsStoppedAtItsTimeOut) {
   EXPECT_THAT(error, HasSubstr("50 ms"));
   error.clear();
   EXPECT_TRUE(quick.Execute(Insert("1", "5"), error)) << error;
+}
+
+// What the writer does with a failure depends on its kind: only the statement's own fault may set
+// a call aside.
+TEST_F(SqliteFile, FailuresSayWhetherTheStatementOrTheServerIsAtFault) {
+  OpenOk();
+  ExecuteOk("CREATE TABLE Strict (x INTEGER PRIMARY KEY)");
+  ExecuteOk("INSERT INTO Strict VALUES (1)");
+  const struct {
+    const char* statement;
+    DbFailure kind;
+  } cases[] = {
+      {"INSERT INTO Pos_Cals (IdNumber) VALUES (1)", DbFailure::kRefused},  // no such table
+      {"INSERT INTO Strict VALUES (1)", DbFailure::kRefused},               // constraint
+      {"INSERT INTO Strict VALUES ('x')", DbFailure::kRefused},             // mismatch
+      {"SELEKT 1", DbFailure::kRefused},                                    // syntax
+  };
+  for (const auto& c : cases) {
+    DbError error;
+    EXPECT_FALSE(db.Execute(c.statement, error)) << c.statement;
+    EXPECT_EQ(error.kind, c.kind) << c.statement << ": " << error.message;
+  }
+}
+
+// Another program holds the file locked (a backup, a report): the server is busy, the call is
+// not at fault, and the wait ends at the statement's time-out or at once on Cancel().
+TEST_F(SqliteFile, ALockedFileIsBusyUntilTheTimeOutOrACancel) {
+  OpenOk();
+  SqliteDatabase quick(path,
+                       DatabaseTimeouts{std::chrono::seconds(15), std::chrono::milliseconds(200)});
+  std::string openError;
+  ASSERT_TRUE(quick.Open(openError)) << openError;
+  ExecuteOk("BEGIN EXCLUSIVE");
+  DbError error;
+  EXPECT_FALSE(quick.Execute(Insert("1", "5"), error));
+  EXPECT_EQ(error.kind, DbFailure::kBusy) << error.message;
+  EXPECT_THAT(error.message, HasSubstr("locked"));
+
+  SqliteDatabase patient(path);  // would wait 30 s
+  ASSERT_TRUE(patient.Open(openError)) << openError;
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    patient.Cancel();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(patient.Execute(Insert("1", "5"), error));
+  canceller.join();
+  EXPECT_EQ(error.kind, DbFailure::kBusy);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
+      << "the cancel ended the wait";
+  ExecuteOk("COMMIT");
+  EXPECT_TRUE(quick.Execute(Insert("1", "5"), error)) << error.message;
+}
+
+TEST_F(SqliteFile, QueryNumberCountsACallsRows) {
+  OpenOk();
+  const SolarDate stamp{"00", "01", "01", "10:00:00"};
+  const std::string lookup = BuildCallLookupQuery("1", "5", stamp, ", 'B'");
+  DbError error;
+  EXPECT_EQ(db.QueryNumber(lookup, error), 0);
+  ExecuteOk(Insert("1", "5", "B"));
+  ExecuteOk(Insert("1", "5", "C"));
+  EXPECT_EQ(db.QueryNumber(lookup, error), 1);
+  EXPECT_EQ(db.QueryNumber(BuildCallLookupQuery("1", "5", stamp, ""), error), 2);
+  EXPECT_EQ(db.QueryNumber("SELECT IdNumber FROM Pos_Calls WHERE 0", error), 0) << "no row";
+  EXPECT_FALSE(db.QueryNumber("SELECT nothing FROM nowhere", error).has_value());
+  EXPECT_EQ(error.kind, DbFailure::kRefused);
 }
 
 TEST(SqliteOpen, FailsWithMessageWhereNoFileCanBe) {
