@@ -53,6 +53,16 @@ TEST_F(RealLogFile, MissingLogIsCreated) {
   EXPECT_EQ(ReadAll(Path()), "2026-12-07 23:05:12 - Application Started!\r\n");
 }
 
+TEST_F(RealLogFile, ALogDeletedWhileRunningIsEchoedToStandardError) {
+  OpenAndStart();
+  testing::internal::CaptureStderr();
+  log.WriteLog("still here");
+  std::filesystem::remove(Path());
+  log.WriteLog("Error: calls are held in memory only");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "2026-12-07 23:05:12 - Error: calls are held in memory only\r\n");
+}
+
 TEST_F(RealLogFile, LogOfExactlyTheLimitIsKept) {
   MakeFileOfSize(Path(), kLogSizeLimit);
   OpenAndStart();

@@ -5,15 +5,25 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+#include <utility>
 
 namespace qelto {
 namespace {
 
 constexpr mode_t kLogMode = 0644;
 
+// Whether `fd` is still the file at `path`: not deleted, renamed or replaced by someone.
+bool StillAt(int fd, const std::string& path) {
+  struct stat open {};
+  struct stat named {};
+  return ::fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 class PosixLogFile : public LogFile {
  public:
-  explicit PosixLogFile(int fd) : fd_(fd) {}
+  PosixLogFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   ~PosixLogFile() override { ::close(fd_); }
   PosixLogFile(const PosixLogFile&) = delete;
   PosixLogFile& operator=(const PosixLogFile&) = delete;
@@ -25,11 +35,18 @@ class PosixLogFile : public LogFile {
     do {
       written = ::write(fd_, bytes.data(), bytes.size());
     } while (written < 0 && errno == EINTR);
+    // A log deleted under us (its whole working folder, say) is read by nobody: what it says,
+    // calls held in memory only among it, goes to standard error as well.
+    if (!StillAt(fd_, path_)) {
+      const ssize_t shown = ::write(STDERR_FILENO, bytes.data(), bytes.size());
+      static_cast<void>(shown);
+    }
     return written == static_cast<ssize_t>(bytes.size());
   }
 
  private:
   int fd_;
+  std::string path_;
 };
 
 }  // namespace
@@ -50,7 +67,7 @@ bool PosixLogFiles::CreateEmpty(const std::string& name) {
 std::unique_ptr<LogFile> PosixLogFiles::OpenForAppend(const std::string& name) {
   const int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return nullptr;
-  return std::make_unique<PosixLogFile>(fd);
+  return std::make_unique<PosixLogFile>(fd, name);
 }
 
 }  // namespace qelto
