@@ -3,15 +3,22 @@
 #include <cstdio>
 #include <utility>
 
+#include "ui/log_text.h"
+
 namespace qelto {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+}  // namespace
 
 std::string FormatLogLine(const LocalDateTime& t, std::string_view message) {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d - ", t.year, t.month, t.day,
                 t.hour, t.minute, t.second);
   std::string line(stamp);
-  line.append(message);
-  line.append("\r\n");
+  line.append(EscapedLogText(message, kMaxLogLineBytes - line.size() - kLineEnd.size()));
+  line.append(kLineEnd);
   return line;
 }
 

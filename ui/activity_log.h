@@ -17,6 +17,8 @@ inline constexpr const char* kLogFileName = "log.txt";
 inline constexpr std::int64_t kLogSizeLimit = 10'000'000;
 
 // One line of the log: "YYYY-MM-DD HH:mm:ss - " in Gregorian local time, the message, CR LF.
+// The message is escaped and cut as EscapedLogText does, so the line is at most
+// kMaxLogLineBytes long and holds no raw control character or broken UTF-8.
 std::string FormatLogLine(const LocalDateTime& moment, std::string_view message);
 
 // The activity log. Best effort: a log that cannot be opened turns logging off for the run, a

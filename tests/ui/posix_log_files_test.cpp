@@ -47,10 +47,13 @@ class RealLogFile : public testing::Test {
   ActivityLog log{files, clock, dir.File("log.txt")};
 };
 
-TEST_F(RealLogFile, MissingLogIsCreated) {
+TEST_F(RealLogFile, MissingLogIsCreatedForItsOwnerOnly) {
   EXPECT_EQ(files.FileSizeOf(Path()), -1);
   OpenAndStart();
   EXPECT_EQ(ReadAll(Path()), "2026-12-07 23:05:12 - Application Started!\r\n");
+  struct stat info {};
+  ASSERT_EQ(::stat(Path().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600U);
 }
 
 TEST_F(RealLogFile, ALogDeletedWhileRunningIsEchoedToStandardError) {

@@ -11,7 +11,8 @@
 namespace qelto {
 namespace {
 
-constexpr mode_t kLogMode = 0644;
+// Error lines carry callers' numbers: the log is for its owner only, as the call journal is.
+constexpr mode_t kLogMode = 0600;
 
 // Whether `fd` is still the file at `path`: not deleted, renamed or replaced by someone.
 bool StillAt(int fd, const std::string& path) {
