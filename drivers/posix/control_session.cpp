@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <system_error>
@@ -66,12 +67,15 @@ void ControlSession::UnlinkSocket() {
 void ControlSession::Run() {
   std::vector<pollfd> polled;
   while (!stop_) {
+    // The wake pipe first, then the clients in the order of `connections_`, then the listening
+    // socket while there is room for another client.
     polled.assign({pollfd{wake_read_.get(), POLLIN, 0}});
-    if (socket_) polled.push_back(pollfd{socket_->fd(), POLLIN, 0});
     for (const Connection& connection : connections_) {
       polled.push_back(pollfd{connection.fd.get(), POLLIN, 0});
     }
-    if (::poll(polled.data(), polled.size(), -1) < 0) {
+    const bool accepting = socket_ && connections_.size() < kMaxClients;
+    if (accepting) polled.push_back(pollfd{socket_->fd(), POLLIN, 0});
+    if (::poll(polled.data(), polled.size(), PollTimeoutMs()) < 0) {
       if (errno == EINTR) continue;
       return;  // cannot wait any more; spinning would be worse than going quiet
     }
@@ -81,28 +85,47 @@ void ControlSession::Run() {
       handler_.OnWake();
       if (stop_) return;  // the callback may have withdrawn: serve no further commands
     }
-    const std::size_t first_client = socket_ ? 2 : 1;
-    // Serve before accepting: the indexes of `polled` match `connections_` until it changes.
+    // Backwards, so erasing a finished client leaves the indexes still to visit in place.
     for (std::size_t i = connections_.size(); i-- > 0;) {
-      if (polled[first_client + i].revents == 0) continue;
+      if (polled[1 + i].revents == 0) continue;
       if (!ServeClient(connections_[i])) connections_.erase(connections_.begin() + i);
       if (stop_) return;
     }
-    if (socket_ && polled[1].revents != 0) AcceptClient();
+    CloseIdleClients();
+    if (accepting && polled.back().revents != 0) AcceptClient();
   }
+}
+
+int ControlSession::PollTimeoutMs() const {
+  if (connections_.empty()) return -1;
+  const auto oldest = std::min_element(
+      connections_.begin(), connections_.end(),
+      [](const Connection& a, const Connection& b) { return a.last_heard < b.last_heard; });
+  const auto left = oldest->last_heard + kIdleClientTimeout - SteadyClock::now();
+  // Rounded up, so the wait never ends just short of the moment and spins.
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return static_cast<int>(std::clamp<decltype(ms)>(ms, 0, kIdleClientTimeout.count() * 1000));
+}
+
+void ControlSession::CloseIdleClients() {
+  const SteadyClock::time_point now = SteadyClock::now();
+  std::erase_if(connections_, [&](const Connection& connection) {
+    return now - connection.last_heard >= kIdleClientTimeout;
+  });
 }
 
 void ControlSession::AcceptClient() {
   UniqueFd client(::accept4(socket_->fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-  // Beyond the limit the client is closed unanswered: it sees the end of the stream.
-  if (!client.valid() || connections_.size() >= kMaxClients) return;
-  connections_.push_back(Connection{std::move(client), LineSplitter(kMaxLineBytes)});
+  if (!client.valid()) return;
+  connections_.push_back(
+      Connection{std::move(client), LineSplitter(kMaxLineBytes), SteadyClock::now()});
 }
 
 bool ControlSession::ServeClient(Connection& connection) {
   std::array<char, 4096> buffer{};
   const ssize_t received = ::recv(connection.fd.get(), buffer.data(), buffer.size(), 0);
   if (received < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+  connection.last_heard = SteadyClock::now();
   if (received == 0) {
     const std::optional<std::string> last = connection.lines.TakeRemainder();
     if (last) Answer(connection, *last);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,9 +26,13 @@ class SessionHandler {
 
 // The driver's own thread: it serves control clients on the listening socket and runs work
 // handed to it with Wake(). Without a socket it only runs the woken work. Clients are served
-// one line at a time in arrival order; each line is answered before the next is read.
+// one line at a time in arrival order; each line is answered before the next is read. A client
+// that sends nothing for kIdleClientTimeout is closed, and while the most clients are connected
+// new ones wait in the listening queue, so idle clients cannot lock the others out for long.
 class ControlSession {
  public:
+  static constexpr std::chrono::seconds kIdleClientTimeout{5};
+
   // Starts the thread; throws std::system_error when the thread or its wake pipe cannot be
   // made. `handler` must outlive the session.
   ControlSession(std::optional<ListeningSocket> socket, SessionHandler& handler);
@@ -45,12 +50,18 @@ class ControlSession {
   bool IsSessionThread() const { return std::this_thread::get_id() == thread_id_; }
 
  private:
+  using SteadyClock = std::chrono::steady_clock;
+
   struct Connection {
     UniqueFd fd;
     LineSplitter lines;
+    SteadyClock::time_point last_heard;
   };
 
   void Run();
+  // Milliseconds until the first idle client is due to be closed, or -1 (no client).
+  int PollTimeoutMs() const;
+  void CloseIdleClients();
   void AcceptClient();
   // False when the connection is finished and is to be closed.
   bool ServeClient(Connection& connection);

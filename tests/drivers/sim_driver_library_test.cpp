@@ -312,6 +312,35 @@ TEST_F(SimDriverLibrary, WithdrawingFromInsideTheCallbackStopsAtOnce) {
             std::string::npos);
 }
 
+TEST_F(SimDriverLibrary, IdleClientsDoNotLockOutTheTool) {
+  ASSERT_EQ(Register(), 0);
+  ASSERT_TRUE(observer.WaitForEvents(1));
+  // As many clients as the driver serves at once; one of them stops in the middle of a line.
+  std::vector<UniqueFd> idle;
+  for (int i = 0; i < 16; ++i) {
+    idle.push_back(Connect(socket_path_));
+    ASSERT_TRUE(idle.back().valid());
+  }
+  ASSERT_EQ(::send(idle.back().get(), "call 1 ", 7, MSG_NOSIGNAL), 7);
+
+  // The tool waits for a free place (its own patience is 10 s) instead of being turned away.
+  const ToolRun call = RunTool({"call", "3", "77"});
+  ASSERT_EQ(call.exit_code, 0) << call.output;
+  EXPECT_EQ(call.output, "OK\n");
+
+  // Idle clients are closed unanswered, and a half line is not taken for a command.
+  const timeval patience{std::chrono::seconds(kPatience).count(), 0};
+  for (const UniqueFd& fd : idle) {
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof(patience));
+    char byte = 0;
+    EXPECT_EQ(::recv(fd.get(), &byte, 1, 0), 0);  // the end of the stream, not the patience
+  }
+  const std::vector<SeenEvent> events = observer.Events();
+  ASSERT_EQ(events.size(), 2U);
+  EXPECT_EQ(events[1].text, u"C77");
+  Withdraw();
+}
+
 TEST_F(SimDriverLibrary, ReplacesAStaleSocketButNoOtherFile) {
   {
     sockaddr_un address{};
