@@ -23,31 +23,13 @@ settings_with_branch() {  # the default SQLite settings, with a branch code on l
   printf 'e2e\nsqlite:calls.sqlite\nShop\n0\nrecorder\n\n\n\n\n%s\n' "$1" >"$scratch/app/Server_Config.dll"
 }
 
-# PostgreSQL through unixODBC: the server that tools/test-postgres prepares.
-pg() { PGPASSWORD=pw psql -X -q -tA -h 127.0.0.1 -U recorder -d shop -v ON_ERROR_STOP=1 -c "$1" 2>&1; }
+source "$(dirname "$0")/e2e_postgres_lib.sh"
 use_postgres() {  # use_postgres TOTALNUMBER_TYPE [BRANCH]: fresh table, settings and DSN
-  if [ "${QELTO_SKIP_POSTGRES:-0}" = 1 ]; then echo "PostgreSQL tests skipped"; exit 77; fi
-  pg_isready -q -h 127.0.0.1 -p 5432 || fail "PostgreSQL does not answer: run tools/test-postgres as root"
-  pg "DROP TABLE IF EXISTS Pos_Calls" >/dev/null
-  pg "CREATE TABLE Pos_Calls (IdNumber integer PRIMARY KEY, LineNumber varchar(10),
-      TotalNumber $1, TarYY varchar(2), TarMM varchar(2), TarDD varchar(2), Time varchar(8),
-      BranchCode varchar(40))" >/dev/null || fail "cannot create the table"
-  printf '[QeltoE2E]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = 5432\nDatabase = shop\n' \
-    >"$scratch/odbc.ini"
-  export ODBCINI=$scratch/odbc.ini
-  printf 'e2e\nodbc:QeltoE2E\nshop\n1\nrecorder\npw\n\n\n\n%s\n' "${2:-}" >"$scratch/app/Server_Config.dll"
+  fresh_pos_calls "$1"
+  write_odbc_settings "${2:-}"
   rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
   row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
   numbers() { pg "SELECT string_agg(TotalNumber, ' ' ORDER BY IdNumber) FROM Pos_Calls"; }
-}
-pg_server() {  # pg_server start|stop: needs root, like the server itself
-  [ "$(id -u)" = 0 ] || { echo "stopping the server needs root"; exit 77; }
-  pg_ctlcluster 15 main "$1" && return 0
-  # Someone else (tools/test-postgres) may have started it meanwhile; only a server that is not
-  # in the asked-for state is a failure.
-  local state; state=$(pg_lsclusters -h | awk '$1 == 15 && $2 == "main" {print $4}')
-  { [ "$1" = start ] && [ "$state" = online ]; } || { [ "$1" = stop ] && [ "$state" = down ]; } \
-    || fail "pg_ctlcluster $1 failed"
 }
 
 case $case_name in

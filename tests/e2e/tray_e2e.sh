@@ -9,59 +9,7 @@ case_name=$1 bin_dir=$2 driver_dir=$3
 source "$(dirname "$0")/e2e_lib.sh"
 command -v trayer >/dev/null || { echo "trayer is not installed"; exit 77; }
 command -v import >/dev/null || { echo "ImageMagick is not installed"; exit 77; }
-shots=$(cd "$bin_dir/.." && pwd)/screenshots
-mkdir -p "$shots"
-
-sim() { "$bin_dir/qelto-cidr-sim" "$@" >/dev/null || fail "qelto-cidr-sim $* failed"; }
-sim_listening() { "$bin_dir/qelto-cidr-sim" info >/dev/null 2>&1; }
-shot() { import -window root "$shots/$1.png" || fail "no screenshot $1"; }
-
-trayer_up() { xdotool search --class trayer >/dev/null 2>&1; }
-start_tray_host() {
-  start_xvfb
-  local attempt
-  for attempt in 1 2 3; do
-    trayer --edge top --align right --widthtype pixel --width 160 --height 32 \
-      >>"$scratch/trayer.err" 2>&1 &
-    pids+=($!)
-    wait_until 10 trayer_up && return 0
-    kill "${pids[-1]}" 2>/dev/null
-  done
-  fail "trayer did not start: $(tail -3 "$scratch/trayer.err")"
-}
-
-# The tray icon's window, embedded in the tray host; its geometry lands in X, Y, WIDTH, HEIGHT.
-icon_window() { xdotool search --classname qelto-callerid 2>/dev/null | while read -r w; do
-  [ "$(xwininfo -id "$w" | awk '/Width:/ {print $2}')" -lt 64 ] && { echo "$w"; break; }; done; }
-icon_shown() { [ -n "$(icon_window)" ]; }
-locate_icon() {
-  wait_until 15 icon_shown || fail "no tray icon"
-  eval "$(xdotool getwindowgeometry --shell "$(icon_window)")"
-}
-# Distinct pictures the icon showed over two seconds: the blink alternates two of them.
-icon_pictures() {
-  for i in 1 2 3 4 5 6 7 8; do
-    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$scratch/icon$i.png"
-    sleep 0.25
-  done
-  md5sum "$scratch"/icon*.png | awk '{print $1}' | sort -u | wc -l
-}
-
-dialog_window() { xdotool search --onlyvisible --name "پيغام" 2>/dev/null | head -1; }
-dialog_open() { [ -n "$(dialog_window)" ]; }
-dialog_closed() { [ -z "$(dialog_window)" ]; }
-menu_window() { xdotool search --onlyvisible --classname qelto-callerid 2>/dev/null | while read -r w; do
-  [ "$w" != "$(icon_window)" ] && [ "$(xdotool getwindowname "$w")" != "پيغام" ] && { echo "$w"; break; }; done; }
-menu_open() { [ -n "$(menu_window)" ]; }
-
-choose_exit() {  # right click on the icon, then "EXIT" in the menu
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-  wait_until 5 menu_open || fail "the right click opened no menu"
-  shot "${1:-}menu"
-  eval "$(xdotool getwindowgeometry --shell "$(menu_window)" | sed 's/^/MENU_/')"
-  xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT / 2)) click 1
-  wait_until 5 dialog_open || fail "EXIT asked no question"
-}
+source "$(dirname "$0")/e2e_tray_lib.sh"
 
 case $case_name in
   tray_device_alert_and_exit)
