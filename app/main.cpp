@@ -3,10 +3,13 @@
 
 #include <QApplication>
 #include <QObject>
+#include <cstdlib>
+#include <iostream>
 
 #include "app/posix/executable_path.h"
 #include "app/posix/instance_lock.h"
 #include "app/posix/system_clock.h"
+#include "app/posix/working_folder.h"
 #include "app/qt/main_window.h"
 #include "app/qt/signal_bridge.h"
 #include "app/qt/startup_box.h"
@@ -31,12 +34,25 @@ void CloseModalWindows() {
   }
 }
 
+// Started by the desktop session: work in the user's private state folder. Should that fail,
+// the recorder works on in the folder it was started in, and says so.
+void EnterStateFolderIfAsked(int argc, char** argv) {
+  if (!qelto::HasStateFolderOption(argc, argv)) return;
+  std::string error;
+  if (!qelto::EnterStateFolder(
+          qelto::StateFolder(std::getenv("XDG_STATE_HOME"), std::getenv("HOME")), error)) {
+    std::cerr << "qelto-callerid: staying in the current folder: " << error << "\n";
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  EnterStateFolderIfAsked(argc, argv);
   // Program initialisation: the driver is bound before anything else exists.
   qelto::DriverBinding driver;
-  qelto::DlLibraryLoader loader(qelto::ExecutableDirectory());
+  qelto::DlLibraryLoader loader(qelto::DriverSearchFolders(
+      qelto::ExecutableDirectory(), std::getenv("LD_LIBRARY_PATH"), QELTO_PRIVATE_LIB_DIR));
   driver.Load(loader);
 
   qelto::UseOffscreenPlatformWithoutDisplay();
@@ -66,8 +82,11 @@ int main(int argc, char** argv) {
   qelto::PosixDurableFile journal(qelto::kCallJournalFileName);
   qelto::PosixDurableFile damagedJournal(qelto::kDamagedJournalFileName);
   qelto::PosixDurableFile rejected(qelto::kRejectedCallsFileName);
-  qelto::SettingsFile settings(qelto::ExecutableDirectory());
-  qelto::PlatformDatabaseFactory databases(qelto::ExecutableDirectory());
+  qelto::SettingsFile settings(
+      qelto::SettingsPlaces(qelto::ExecutableDirectory(), std::getenv("XDG_CONFIG_HOME"),
+                            std::getenv("HOME"), QELTO_SYSTEM_SETTINGS_DIR),
+      std::cerr);
+  qelto::PlatformDatabaseFactory databases(settings);
   qelto::MainWindow window;
   qelto::QtTrayIcon tray([&window] { window.ExitChosen(); });
   qelto::QtMessageDialog dialog;

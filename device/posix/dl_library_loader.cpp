@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 namespace qelto {
@@ -34,14 +36,34 @@ void* Open(const std::string& path, std::string& error) {
 
 }  // namespace
 
-DlLibraryLoader::DlLibraryLoader(std::string preferredDirectory)
-    : preferredDirectory_(std::move(preferredDirectory)) {}
+std::vector<std::string> DriverSearchFolders(const std::string& executableDirectory,
+                                             const char* ldLibraryPath,
+                                             const std::string& privateDirectory) {
+  std::vector<std::string> folders;
+  const auto add = [&folders](std::string_view folder) {
+    if (!folder.empty()) folders.emplace_back(folder);
+  };
+  add(executableDirectory);
+  // The loader splits its path at colons and semicolons alike.
+  std::string_view rest = ldLibraryPath != nullptr ? ldLibraryPath : "";
+  while (!rest.empty()) {
+    const std::size_t end = std::min(rest.find_first_of(":;"), rest.size());
+    add(rest.substr(0, end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
+  add(privateDirectory);
+  return folders;
+}
+
+DlLibraryLoader::DlLibraryLoader(std::vector<std::string> preferredDirectories)
+    : preferredDirectories_(std::move(preferredDirectories)) {}
 
 std::unique_ptr<DriverLibrary> DlLibraryLoader::Load() {
   lastError_.clear();
   void* handle = nullptr;
-  if (!preferredDirectory_.empty()) {
-    handle = Open(preferredDirectory_ + "/" + kLibraryName, lastError_);
+  for (const std::string& folder : preferredDirectories_) {
+    handle = Open(folder + "/" + kLibraryName, lastError_);
+    if (handle != nullptr) break;
   }
   if (handle == nullptr) handle = Open(kLibraryName, lastError_);
   if (handle == nullptr) return nullptr;

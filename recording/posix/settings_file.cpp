@@ -1,43 +1,129 @@
 #include "recording/posix/settings_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "recording/posix/open_database.h"
 
 namespace qelto {
+namespace {
 
-SettingsFile::SettingsFile(std::string folder) : folder_(std::move(folder)) {}
+enum class Outcome { kRead, kAbsent, kFailed };
+
+// Closes the descriptor it was given, whatever way the reading ends.
+class OpenedFile {
+ public:
+  explicit OpenedFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  ~OpenedFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  OpenedFile(const OpenedFile&) = delete;
+  OpenedFile& operator=(const OpenedFile&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Reads the whole file. A folder of that name fails on the first read, with EISDIR.
+Outcome ReadWhole(const std::string& path, std::string& content, std::string& osError) {
+  const OpenedFile file(path);
+  if (file.fd() < 0) {
+    const int error = errno;
+    osError = std::strerror(error);
+    return error == ENOENT || error == ENOTDIR ? Outcome::kAbsent : Outcome::kFailed;
+  }
+  std::string bytes;
+  std::array<char, 4096> buffer{};
+  ssize_t received = 0;
+  while ((received = ::read(file.fd(), buffer.data(), buffer.size())) != 0) {
+    if (received < 0 && errno == EINTR) continue;
+    if (received < 0) {
+      osError = std::strerror(errno);
+      return Outcome::kFailed;
+    }
+    bytes.append(buffer.data(), static_cast<std::size_t>(received));
+  }
+  content = std::move(bytes);
+  return Outcome::kRead;
+}
+
+std::string InFolder(const std::string& folder, const char* name) {
+  return folder + "/" + name;
+}
+
+}  // namespace
+
+std::vector<SettingsPlace> SettingsPlaces(const std::string& executableDirectory,
+                                          const char* xdgConfigHome, const char* home,
+                                          const std::string& systemDirectory) {
+  std::vector<SettingsPlace> places;
+  if (!executableDirectory.empty()) {
+    places.push_back({InFolder(executableDirectory, kSettingsFileName), true});
+  }
+  std::string config;
+  if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+    config = xdgConfigHome;
+  } else if (home != nullptr && home[0] == '/') {
+    config = std::string(home) + "/.config";
+  }
+  if (!config.empty()) {
+    places.push_back({InFolder(config + "/qelto-callerid", kSettingsFileName), false});
+  }
+  if (!systemDirectory.empty()) {
+    places.push_back({InFolder(systemDirectory, kSettingsFileName), false});
+  }
+  return places;
+}
+
+SettingsFile::SettingsFile(std::vector<SettingsPlace> places, std::ostream& notes)
+    : places_(std::move(places)), notes_(notes) {
+  if (!places_.empty()) chosen_ = places_.front();
+}
 
 std::string SettingsFile::Path() const {
-  return folder_ + "/" + kSettingsFileName;
+  return chosen_.path;
 }
 
 bool SettingsFile::Read(std::string& content, std::string& osError) {
-  errno = 0;
-  std::ifstream in(Path(), std::ios::binary);
-  if (!in) {
-    osError = std::strerror(errno != 0 ? errno : ENOENT);
+  for (const SettingsPlace& place : places_) {
+    const Outcome outcome = ReadWhole(place.path, content, osError);
+    if (outcome == Outcome::kAbsent) continue;
+    chosen_ = place;
+    if (outcome == Outcome::kRead) {
+      notes_ << "qelto-callerid: settings read from " << place.path << "\n";
+      return true;
+    }
+    notes_ << "qelto-callerid: settings file " << place.path << " cannot be read: " << osError
+           << "\n";
     return false;
   }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) {
-    osError = std::strerror(errno != 0 ? errno : EIO);
-    return false;
-  }
-  content = bytes.str();
-  return true;
+  if (!places_.empty()) chosen_ = places_.front();
+  osError = std::strerror(ENOENT);
+  notes_ << "qelto-callerid: no settings file " << kSettingsFileName << "; looked for:\n";
+  for (const SettingsPlace& place : places_) notes_ << "  " << place.path << "\n";
+  notes_.flush();
+  return false;
 }
 
-PlatformDatabaseFactory::PlatformDatabaseFactory(std::string baseFolder)
-    : baseFolder_(std::move(baseFolder)) {}
+std::string SettingsFile::DataFolder() const {
+  if (chosen_.dataBesideFile) return std::filesystem::path(chosen_.path).parent_path().string();
+  std::error_code error;
+  return std::filesystem::current_path(error).string();
+}
+
+PlatformDatabaseFactory::PlatformDatabaseFactory(const SettingsFile& settings)
+    : settings_(settings) {}
 
 std::unique_ptr<Database> PlatformDatabaseFactory::Create(const ServerConfig& config) {
-  return OpenDatabaseFor(config, baseFolder_);
+  return OpenDatabaseFor(config, settings_.DataFolder());
 }
 
 }  // namespace qelto

@@ -13,6 +13,8 @@ fail() { echo "FAIL [$case_name]: $*" >&2; for f in "$scratch"/work/log.txt "$sc
 mkdir -p "$scratch/app" "$scratch/work" "$scratch/run"
 chmod 700 "$scratch/run"
 export XDG_RUNTIME_DIR=$scratch/run
+# Settings a user of this machine keeps in ~/.config are no part of these tests.
+export XDG_CONFIG_HOME=$scratch/config
 export QELTO_CIDR_SIM_SOCKET=$scratch/run/sim.sock
 unset LD_LIBRARY_PATH WAYLAND_DISPLAY QT_QPA_PLATFORM
 headless=(env -u DISPLAY)  # no display: the offscreen platform

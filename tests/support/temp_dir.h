@@ -20,4 +20,19 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Makes `folder` the process's working folder, and the previous one again at the end.
+class ScopedWorkingFolder {
+ public:
+  explicit ScopedWorkingFolder(const std::filesystem::path& folder)
+      : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~ScopedWorkingFolder() { std::filesystem::current_path(previous_); }
+  ScopedWorkingFolder(const ScopedWorkingFolder&) = delete;
+  ScopedWorkingFolder& operator=(const ScopedWorkingFolder&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
 }  // namespace qelto::testing_support
