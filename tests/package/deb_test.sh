@@ -9,6 +9,7 @@
 # makes and removes the user qelto-deb-test. It refuses to run where the package is installed.
 #
 # Usage: tests/package/deb_test.sh [OUT_DIR]     the package is built into OUT_DIR (build-deb/)
+#        QELTO_DEB=FILE tests/package/deb_test.sh  tries FILE, built before, instead
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 out=$(realpath -m "${1:-build-deb}")
@@ -34,13 +35,15 @@ wait_until() {
   done
 }
 package_state() { dpkg-query -W -f='${db:Status-Status}' qelto-callerid 2>/dev/null || true; }
-# as_user COMMAND...: runs COMMAND as the test user with the bare environment of a session.
-as_user() {
-  setpriv --reuid="$user" --regid="$user" --init-groups \
-    env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin \
-    QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$run" "$@"
+# "${as_user[@]}" COMMAND...: runs COMMAND as the test user with the bare environment of a
+# session. Every step execs the next, so a background start's $! is the recorder itself.
+as_user=()
+# Read-only, and only once the recorder made the file: sqlite3 would otherwise create it, as root.
+rows() {
+  [ -f "$state/pos_calls.sqlite" ] || return 0
+  sqlite3 -readonly "$state/pos_calls.sqlite" \
+    "SELECT COUNT(*) FROM Pos_Calls WHERE TotalNumber='$1'" 2>/dev/null
 }
-rows() { sqlite3 "$state/pos_calls.sqlite" "SELECT COUNT(*) FROM Pos_Calls WHERE TotalNumber='$1'" 2>/dev/null; }
 has_rows() { [ "$(rows "$1")" = "$2" ]; }
 log_has() { grep -q -- "$1" "$state/log.txt" 2>/dev/null; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
@@ -66,11 +69,11 @@ esac
 trap cleanup EXIT
 
 step "build"
-deb=$(tools/make-deb "$out")
+if [ -n "${QELTO_DEB:-}" ]; then deb=$(realpath "$QELTO_DEB"); else deb=$(tools/make-deb "$out"); fi
 echo "$deb: $(stat -c %s "$deb") bytes"
 
 step "lintian"
-lintian --allow-root --info --display-info --fail-on error "$deb" | tee "$out/lintian.txt" \
+lintian --allow-root --display-info --fail-on error "$deb" | tee "$out/lintian.txt" \
   || fail "lintian found errors"
 echo "lintian: $(grep -c '^E:' "$out/lintian.txt" || true) errors," \
   "$(grep -c '^W:' "$out/lintian.txt" || true) warnings, $(grep -c '^I:' "$out/lintian.txt" || true) notes"
@@ -93,12 +96,15 @@ state=$home/.local/state/qelto-callerid
 run=$(mktemp -d)
 chown "$user:" "$run"
 chmod 700 "$run"
+as_user=(setpriv --reuid="$user" --regid="$user" --init-groups
+  env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/local/bin:/usr/bin:/bin
+  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$run")
 exec_line=$(sed -n 's/^Exec=//p' /etc/xdg/autostart/qelto-callerid.desktop)
 [ -n "$exec_line" ] || fail "no Exec line in the autostart entry"
 echo "Exec=$exec_line"
 # A session starts its programs in the home folder. Exec holds no field codes or quotes, so the
 # shell splits it as a session would.
-as_user sh -c "cd \"\$HOME\" && exec $exec_line" 2>"$out/recorder.err" &
+"${as_user[@]}" sh -c "cd \"\$HOME\" && exec $exec_line" 2>"$out/recorder.err" &
 pid=$!
 wait_until 20 log_has "Application Started!" || fail "no log.txt in $state"
 [ "$(stat -c %a "$state")" = 700 ] || fail "state folder has mode $(stat -c %a "$state")"
@@ -108,8 +114,8 @@ grep -q "settings read from /etc/qelto-callerid/Server_Config.dll" "$out/recorde
 [ ! -e "$home/log.txt" ] || fail "log.txt written into the home folder"
 
 step "a simulated call reaches the SQLite file in the state folder"
-wait_until 20 as_user qelto-cidr-sim info >/dev/null || fail "the driver's simulator does not answer"
-as_user qelto-cidr-sim call 1 "$number" >/dev/null || fail "qelto-cidr-sim call failed"
+wait_until 20 "${as_user[@]}" qelto-cidr-sim info >/dev/null || fail "the driver's simulator does not answer"
+"${as_user[@]}" qelto-cidr-sim call 1 "$number" >/dev/null || fail "qelto-cidr-sim call failed"
 wait_until 60 has_rows "$number" 1 || fail "no row for the call in $state/pos_calls.sqlite"
 [ -f "$state/calls-journal.txt" ] || fail "no call journal in the state folder"
 [ "$(ls /etc/qelto-callerid)" = "POS_CIDR.conf.example
@@ -121,7 +127,7 @@ dpkg -i "$deb" </dev/null
 [ "$(head -1 /etc/qelto-callerid/Server_Config.dll)" = "Settings of the test shop" ] \
   || fail "the upgrade replaced the changed settings file"
 kill -0 "$pid" || fail "the recorder ended during the upgrade"
-as_user qelto-cidr-sim call 2 "$number" >/dev/null || fail "qelto-cidr-sim call after the upgrade failed"
+"${as_user[@]}" qelto-cidr-sim call 2 "$number" >/dev/null || fail "qelto-cidr-sim call after the upgrade failed"
 wait_until 20 has_rows "$number" 2 || fail "no row for the call made after the upgrade"
 
 step "SIGTERM stops the recorder in order"
