@@ -9,6 +9,13 @@
 //   QELTO_TEST_DRIVER_NO_PLAYLINE  leave out the CIDR_PlayLine entry point
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
 
 #include "device/driver_abi.h"
 
@@ -23,32 +30,82 @@
 #define QELTO_TEST_DRIVER_HEAD "POS CID"
 #endif
 
-#define QELTO_TEST_DRIVER_INFO                                     \
+#define QELTO_TEST_DRIVER_INFO(state)                              \
   QELTO_TEST_DRIVER_HEAD "\r\nVER " QELTO_TEST_DRIVER_VERSION_TEXT \
                          "\r\n"                                    \
-                         "Ports 1\r\nDevices\r\nLine 1: Connected\r\n"
+                         "Ports 1\r\nDevices\r\nLine 1: " state "\r\n"
 
 namespace {
 
 #if defined(QELTO_TEST_DRIVER_ANSI)
-constexpr char kInfo[] = QELTO_TEST_DRIVER_INFO;
+constexpr char kInfo[] = QELTO_TEST_DRIVER_INFO("Connected");
+constexpr char kInfoUnplugged[] = QELTO_TEST_DRIVER_INFO("Disconnected");
 #else
-constexpr char16_t kInfo[] = u"" QELTO_TEST_DRIVER_INFO;
+constexpr char16_t kInfo[] = u"" QELTO_TEST_DRIVER_INFO("Connected");
+constexpr char16_t kInfoUnplugged[] = u"" QELTO_TEST_DRIVER_INFO("Disconnected");
 #endif
 
 std::atomic<CIDR_EventCallback> registered_callback{nullptr};
+std::atomic<bool> unplugged{false};
+
+void Deliver(std::int32_t code, const std::u16string& text) {
+  if (CIDR_EventCallback callback = registered_callback) callback(code, text.c_str());
+}
+
+void RunCommand(const std::string& line) {
+  std::istringstream words(line);
+  std::string command;
+  words >> command;
+  if (command == "call") {
+    std::int32_t number = 0;
+    std::string digits;
+    words >> number >> digits;
+    Deliver(number, u"C" + std::u16string(digits.begin(), digits.end()));
+  } else if (command == "unplug" || command == "plug") {
+    unplugged = command == "unplug";
+    Deliver(0, command == "unplug" ? u"SLine 1 unplugged" : u"SLine 1 plugged");
+  }
+}
+
+// Polls the script file and runs the complete lines added since the last look, for the life of
+// the process.
+void WatchScript(std::string path) {
+  std::streamoff done = 0;
+  for (;;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ifstream script(path, std::ios::binary);
+    if (!script.seekg(done)) continue;
+    std::string line;
+    while (std::getline(script, line) && !script.eof()) {
+      done += static_cast<std::streamoff>(line.size()) + 1;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      RunCommand(line);
+    }
+  }
+}
+
+void StartScriptOnce() {
+  static std::once_flag started;
+  std::call_once(started, [] {
+    if (const char* path = std::getenv("QELTO_TEST_DRIVER_SCRIPT")) {
+      std::thread(WatchScript, std::string(path)).detach();
+    }
+  });
+}
 
 }  // namespace
 
 extern "C" {
 
 QELTO_TEST_DRIVER_EXPORT const void* CIDR_CALL CIDR_Info() {
+  if (unplugged) return kInfoUnplugged;
   return kInfo;
 }
 
 QELTO_TEST_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_RegisterEvent(CIDR_EventCallback callback,
                                                                    std::int32_t /*value*/) {
   registered_callback = callback;
+  if (callback != nullptr) StartScriptOnce();
   return 0;
 }
 

@@ -1,0 +1,237 @@
+#include "ui/win32/message_form.h"
+
+#include <array>
+#include <utility>
+
+#include "common/texts.h"
+#include "common/win32/wide_text.h"
+#include "ui/message_dialog.h"
+#include "ui/win32/button_glyphs.h"
+#include "ui/win32/dialog_template.h"
+#include "ui/win32/icon_resource.h"
+#include "ui/win32/message_fonts.h"
+
+namespace qelto {
+namespace {
+
+// Control identifiers. The buttons carry their results, which are the system's own IDOK, IDYES
+// and IDNO, so Enter on the default button ends the dialog with the right value by itself.
+constexpr int kGroupBoxId = 100;
+constexpr int kMemoId = 101;
+constexpr int kOkId = IDOK;
+constexpr int kYesId = IDYES;
+constexpr int kNoId = IDNO;
+static_assert(kOkId == kResultOk && kYesId == kResultYes && kNoId == kResultNo);
+
+constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kFormExStyle = WS_EX_LAYOUTRTL | WS_EX_RTLREADING;
+
+// Places in pixels at 96 dpi, on the form's client area as seen on screen. The group box's own
+// children (the text field and the yes and no buttons) are shifted by its place, 8, 3.
+constexpr int kClientWidth = 334;
+constexpr int kClientHeight = 122;
+struct Place {
+  int id;
+  int left, top, width, height;
+};
+constexpr std::array<Place, 5> kPlaces = {{
+    {kGroupBoxId, 8, 3, 319, 113},
+    {kMemoId, 8 + 8, 3 + 23, 301, 38},
+    {kYesId, 8 + 187, 3 + 67, 75, 29},
+    {kNoId, 8 + 55, 3 + 67, 75, 29},
+    // On the form itself, in front of the group box: centred across it, level with the others.
+    {kOkId, 129, 70, 75, 29},
+}};
+
+constexpr COLORREF kFormColour = RGB(156, 209, 235);
+constexpr COLORREF kGroupTextColour = RGB(255, 0, 0);
+constexpr COLORREF kMemoColour = RGB(255, 255, 204);
+constexpr COLORREF kMemoTextColour = RGB(0, 0, 128);
+constexpr int kFontPixels = 13;
+constexpr int kGroupBoxFontPixels = 16;
+
+int SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+// The template: the controls in tab order (the group box with its text field and buttons, then
+// `ok_btn`); their places are set in pixels when the dialog starts.
+DialogTemplate MessageTemplate() {
+  using Kind = DialogTemplate::ControlClass;
+  DialogTemplate dialog(kFormStyle, kFormExStyle, L"");
+  dialog.AddControl(Kind::kButton, kGroupBoxId, BS_GROUPBOX | WS_VISIBLE);
+  dialog.AddControl(Kind::kEdit, kMemoId, ES_MULTILINE | ES_CENTER | ES_READONLY | WS_VISIBLE,
+                    WS_EX_RTLREADING);
+  dialog.AddControl(Kind::kButton, kYesId, BS_PUSHBUTTON | WS_TABSTOP);
+  dialog.AddControl(Kind::kButton, kNoId, BS_PUSHBUTTON | WS_TABSTOP);
+  dialog.AddControl(Kind::kButton, kOkId, BS_PUSHBUTTON | WS_TABSTOP);
+  return dialog;
+}
+
+// Whether the control is meant to be seen; unlike IsWindowVisible, true already while the dialog
+// itself is still hidden.
+bool Shown(HWND dialog, int id) {
+  return (GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+}  // namespace
+
+Tmessage_frm::Tmessage_frm(HINSTANCE instance, std::uint16_t buttons, std::wstring text)
+    : instance_(instance), buttons_(buttons), text_(std::move(text)) {}
+
+INT_PTR Tmessage_frm::ShowModal(HWND owner) {
+  const DialogTemplate dialog = MessageTemplate();
+  const INT_PTR result = DialogBoxIndirectParamW(instance_, dialog.Get(), owner, DialogProc,
+                                                 reinterpret_cast<LPARAM>(this));
+  hwnd_ = nullptr;
+  return result;
+}
+
+void Tmessage_frm::Withdraw() {
+  withdrawn_ = true;
+  if (hwnd_) EndDialog(hwnd_, kResultClosed);
+}
+
+INT_PTR CALLBACK Tmessage_frm::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    reinterpret_cast<Tmessage_frm*>(lParam)->hwnd_ = hwnd;
+  }
+  auto* form = reinterpret_cast<Tmessage_frm*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  return form ? form->Handle(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR Tmessage_frm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetUpForm();
+      SetUpControls();
+      LayOut();
+      FocusFirstButton();
+      if (withdrawn_) EndDialog(hwnd_, kResultClosed);
+      return FALSE;  // the focus is set
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_CLOSE:
+      EndDialog(hwnd_, kResultClosed);
+      return TRUE;
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+      return Colour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    default:
+      return FALSE;
+  }
+}
+
+void Tmessage_frm::SetUpForm() {
+  dpi_ = SystemDpi();
+  formFont_ = MessageFont(L"Tahoma", kFontPixels, false, true, dpi_);
+  groupFont_ = MessageFont(L"MS Sans Serif", kGroupBoxFontPixels, false, false, dpi_);
+  memoFont_ = MessageFont(L"Titr", kFontPixels, true, true, dpi_);
+  buttonFont_ = MessageFont(L"Nazanin", kFontPixels, true, true, dpi_);
+  formBrush_.reset(CreateSolidBrush(kFormColour));
+  memoBrush_.reset(CreateSolidBrush(kMemoColour));
+  checkMark_ = CheckMarkGlyph();
+  noEntry_ = NoEntryGlyph();
+
+  SetWindowTextW(hwnd_, WideFromUtf8(kMessageCaptionText).c_str());
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
+  // The application icon, shared with the program: not ours to destroy.
+  HICON icon = LoadIconW(instance_, MAKEINTRESOURCEW(kApplicationIconId));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+}
+
+void Tmessage_frm::SetUpControls() {
+  auto setFont = [this](int id, HFONT font) {
+    SendDlgItemMessageW(hwnd_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  };
+  setFont(kGroupBoxId, groupFont_.get());
+  setFont(kMemoId, memoFont_.get());
+  SetDlgItemTextW(hwnd_, kMemoId, text_.c_str());
+
+  struct Button {
+    int id;
+    const char* caption;
+    HICON glyph;
+    std::uint16_t bit;
+  };
+  const std::array<Button, 3> buttons = {{
+      {kOkId, kOkButtonText, checkMark_.get(), kOkButton},
+      {kNoId, kNoButtonText, noEntry_.get(), kNoButton},
+      {kYesId, kYesButtonText, checkMark_.get(), kYesButton},
+  }};
+  for (const Button& button : buttons) {
+    HWND control = GetDlgItem(hwnd_, button.id);
+    setFont(button.id, buttonFont_.get());
+    SetWindowTextW(control, WideFromUtf8(button.caption).c_str());
+    SendMessageW(control, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(button.glyph));
+    ShowWindow(control, (buttons_ & button.bit) != 0 ? SW_SHOW : SW_HIDE);
+  }
+}
+
+void Tmessage_frm::LayOut() {
+  // Mirrored: x counts from the right edge of the parent's client area.
+  for (const Place& place : kPlaces) {
+    MoveWindow(GetDlgItem(hwnd_, place.id), Scale(kClientWidth - place.left - place.width),
+               Scale(place.top), Scale(place.width), Scale(place.height), FALSE);
+  }
+  RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
+  AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Tmessage_frm::FocusFirstButton() {
+  // The designed default is `yes_btn` when shown, else `ok_btn`; the focus goes to the first shown
+  // button in tab order. Enter presses the focused button.
+  for (int id : {kYesId, kNoId, kOkId}) {
+    if (!Shown(hwnd_, id)) continue;
+    SendMessageW(hwnd_, DM_SETDEFID, static_cast<WPARAM>(id), 0);
+    SetFocus(GetDlgItem(hwnd_, id));
+    return;
+  }
+}
+
+void Tmessage_frm::OnCommand(int id, int code) {
+  switch (id) {
+    case kOkId:
+    case kYesId:
+    case kNoId:
+      // Enter with no default button arrives as IDOK: a hidden button ends nothing.
+      if (Shown(hwnd_, id)) EndDialog(hwnd_, id);
+      break;
+    case IDCANCEL:  // Escape
+      if (Shown(hwnd_, kNoId)) EndDialog(hwnd_, kNoId);
+      break;
+    case kMemoId:
+      // The text field is no tab stop: a click into it hands the focus back to the buttons.
+      if (code == EN_SETFOCUS) FocusFirstButton();
+      break;
+    default:
+      break;
+  }
+}
+
+INT_PTR Tmessage_frm::Colour(HDC dc, HWND control) {
+  if (control == GetDlgItem(hwnd_, kMemoId)) {
+    SetTextColor(dc, kMemoTextColour);
+    SetBkColor(dc, kMemoColour);
+    return reinterpret_cast<INT_PTR>(memoBrush_.get());
+  }
+  if (control == GetDlgItem(hwnd_, kGroupBoxId)) SetTextColor(dc, kGroupTextColour);
+  SetBkColor(dc, kFormColour);
+  return reinterpret_cast<INT_PTR>(formBrush_.get());
+}
+
+}  // namespace qelto

@@ -1,0 +1,77 @@
+#include "ui/win32/win_tray_icon.h"
+
+#include <cwchar>
+
+#include "common/win32/wide_text.h"
+#include "ui/win32/icon_resource.h"
+
+namespace qelto {
+namespace {
+
+constexpr UINT kIconId = 1;
+constexpr UINT_PTR kExitCommand = 1;
+
+}  // namespace
+
+WinTrayIcon::WinTrayIcon(HINSTANCE instance, HWND window)
+    : window_(window), PopupMenu1(CreatePopupMenu()) {
+  const int size = GetSystemMetrics(SM_CXSMICON);
+  application_ = LoadApplicationIcon(instance, size);
+  GoodIcon = LoadIconFileResource(instance, L"ICONGOD", size);
+  BadIcon = LoadIconFileResource(instance, L"ICONBAD", size);
+  if (PopupMenu1) AppendMenuW(PopupMenu1.get(), MF_STRING, kExitCommand, L"EXIT");
+
+  TrayData.cbSize = sizeof TrayData;
+  TrayData.hWnd = window;
+  TrayData.uID = kIconId;
+  TrayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  TrayData.uCallbackMessage = kTrayCallbackMessage;
+  TrayData.hIcon = application_.get();
+  const std::wstring tip = WideFromUtf8(kTrayTip);
+  wcsncpy(TrayData.szTip, tip.c_str(), sizeof TrayData.szTip / sizeof TrayData.szTip[0] - 1);
+  // Version 3: the callback's lParam is the mouse message itself.
+  TrayData.uVersion = NOTIFYICON_VERSION;
+}
+
+void WinTrayIcon::Add() {
+  Shell_NotifyIconW(NIM_ADD, &TrayData);
+  Shell_NotifyIconW(NIM_SETVERSION, &TrayData);
+  added_ = true;
+}
+
+void WinTrayIcon::SetImage(TrayImage image) {
+  HICON icon = application_.get();
+  if (image == TrayImage::kGood) icon = GoodIcon.get();
+  if (image == TrayImage::kBad) icon = BadIcon.get();
+  if (icon == TrayData.hIcon) return;
+  TrayData.hIcon = icon;
+  TrayData.uFlags = NIF_ICON;
+  Shell_NotifyIconW(NIM_MODIFY, &TrayData);
+}
+
+void WinTrayIcon::Remove() {
+  Shell_NotifyIconW(NIM_DELETE, &TrayData);
+  added_ = false;
+}
+
+void WinTrayIcon::AddAgain() {
+  if (!added_) return;
+  const UINT flags = TrayData.uFlags;
+  TrayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  Add();
+  TrayData.uFlags = flags;
+}
+
+bool WinTrayIcon::ChooseFromMenu() {
+  POINT cursor{};
+  if (!PopupMenu1 || !GetCursorPos(&cursor)) return false;
+  // Without the foreground the menu would not close when the operator clicks elsewhere.
+  SetForegroundWindow(window_);
+  const UINT_PTR chosen = static_cast<UINT_PTR>(TrackPopupMenu(
+      PopupMenu1.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, cursor.x,
+      cursor.y, 0, window_, nullptr));
+  PostMessageW(window_, WM_NULL, 0, 0);
+  return chosen == kExitCommand;
+}
+
+}  // namespace qelto

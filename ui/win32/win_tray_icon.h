@@ -1,0 +1,45 @@
+#pragma once
+
+#include <windows.h>
+// shellapi.h needs windows.h first.
+#include <shellapi.h>
+
+#include "ui/tray_icon.h"
+#include "ui/win32/gdi_handles.h"
+
+namespace qelto {
+
+// The message the shell sends to the main window for the icon's mouse events; lParam carries
+// the mouse message.
+inline constexpr UINT kTrayCallbackMessage = 0x7658;
+
+// The recorder's icon in the notification area, with its one-item menu "EXIT". Shell results are
+// ignored: without a notification area the recorder runs on without its icon.
+class WinTrayIcon : public TrayIcon {
+ public:
+  // `window` receives kTrayCallbackMessage.
+  WinTrayIcon(HINSTANCE instance, HWND window);
+  WinTrayIcon(const WinTrayIcon&) = delete;
+  WinTrayIcon& operator=(const WinTrayIcon&) = delete;
+
+  void Add() override;
+  void SetImage(TrayImage image) override;
+  void Remove() override;
+
+  // The notification area was made anew (Explorer restarted): adds the icon again, with the
+  // picture it showed, if it was there.
+  void AddAgain();
+  // Opens the menu at the mouse cursor and waits for a choice; true when "EXIT" was chosen.
+  bool ChooseFromMenu();
+
+ private:
+  HWND window_;
+  IconHandle application_;
+  IconHandle GoodIcon;
+  IconHandle BadIcon;
+  MenuHandle PopupMenu1;
+  NOTIFYICONDATAW TrayData{};
+  bool added_ = false;
+};
+
+}  // namespace qelto
