@@ -1,0 +1,363 @@
+#!/usr/bin/env bash
+# End-to-end checks of the Windows recorder, qelto-callerid.exe, under Wine on a virtual display:
+# the start-up boxes, the single instance, calls from the test driver recorded into SQLite and
+# into PostgreSQL through Wine's odbc32, the tray icon with its blinking and its menu, the alerts,
+# and the orderly ends. Screenshots go to BUILD_DIR/screenshots for a person to look at.
+#
+# Usage: windows_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR
+#   setup     prepares what the whole suite shares: a Wine prefix (made once per build, kept in
+#             BIN_DIR/../wine-e2e), a virtual display and one wineserver that stays up
+#   cleanup   ends the display and the wineserver
+# Every other case needs setup first (ctest's fixture sees to it); they run one at a time.
+set -u
+case_name=$1 bin_dir=$(cd "$2" && pwd) driver_dir=$3
+build_dir=$(cd "$bin_dir/.." && pwd)
+state=$build_dir/wine-e2e
+shots=$build_dir/screenshots
+export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset WAYLAND_DISPLAY
+
+pids=()
+scratch=$(mktemp -d /tmp/qelto-win-e2e.XXXXXX)
+cleanup_case() {
+  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
+  rm -rf "$scratch"
+}
+trap cleanup_case EXIT
+fail() {
+  echo "FAIL [$case_name]: $*" >&2
+  for f in "$scratch"/work/log.txt "$scratch"/*.err; do
+    [ -f "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }
+  done
+  exit 1
+}
+skip() { echo "SKIP [$case_name]: $*"; exit 77; }
+
+# --- Wine ------------------------------------------------------------------------------------
+pe_machine() {  # prints 014c (i386) or 8664 (x86-64)
+  local header; header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
+}
+exe=$bin_dir/qelto-callerid.exe
+[ -f "$exe" ] || fail "no $exe"
+# wine64 runs 64-bit programs, and 32-bit ones through Wine's 32-bit loader where the kernel
+# runs 32-bit code at all (not with its ia32 emulation switched off).
+wine=${QELTO_WINE:-/usr/lib/wine/wine64}
+export WINELOADER=$wine
+[ -x "$wine" ] || skip "$wine is not installed"
+if [ "$(pe_machine "$exe")" = 014c ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  skip "a 32-bit build cannot run here: this kernel runs no 32-bit programs (use the 64-bit build for the tests)"
+fi
+command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+command -v xdotool >/dev/null || skip "xdotool is not installed"
+command -v import >/dev/null || skip "ImageMagick is not installed"
+
+start_display() {
+  local line
+  rm -f "$state/display"
+  # A session of its own, so the display outlives this script; with every output elsewhere, so
+  # ctest does not wait for it. setsid execs Xvfb in place: $! is the server.
+  setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$state/display" \
+    </dev/null >/dev/null 2>&1 &
+  echo $! >"$state/xvfb.pid"
+  wait_until 10 test -s "$state/display" || fail "Xvfb gave no display number"
+  read -r line <"$state/display"
+  echo "$line" >"$state/display"
+}
+
+case_setup() {
+  mkdir -p "$state" "$shots"
+  if [ ! -f "$WINEPREFIX/.qelto-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot -i failed"
+    wineserver -w
+    # Wine does not look into its own font folder: Tahoma comes from there.
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || fail "no Wine fonts"
+    # Without a window manager every closing window would stall for about 2 s.
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 \
+      || fail "cannot set the Wine registry"
+    wineserver -w
+    touch "$WINEPREFIX/.qelto-ready"
+  fi
+  [ -s "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null
+  wineserver -k 2>/dev/null
+  start_display
+  export DISPLAY=:$(cat "$state/display")
+  wineserver -p </dev/null >/dev/null 2>&1
+  # Wine's own services (explorer with its tray window) start here, with their output away from
+  # ctest's pipes, which they would otherwise hold open.
+  "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+  echo "PASS [$case_name]: prefix $WINEPREFIX, display $DISPLAY"
+  exit 0
+}
+
+case_cleanup() {
+  wineserver -k 2>/dev/null
+  [ -s "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null
+  rm -f "$state/display" "$state/xvfb.pid"
+  echo "PASS [$case_name]"
+  exit 0
+}
+
+# wait_until SECONDS COMMAND...: polls every 0.1 s.
+wait_until() {
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.1; done
+}
+
+case $case_name in
+  setup) case_setup ;;
+  cleanup) case_cleanup ;;
+esac
+[ -s "$state/display" ] || fail "the suite is not set up: run the case 'setup' first"
+export DISPLAY=:$(cat "$state/display")
+mkdir -p "$shots"
+
+# --- The recorder ------------------------------------------------------------------------------
+mkdir -p "$scratch/app" "$scratch/work"
+script=$scratch/driver-script.txt
+: >"$script"
+export QELTO_TEST_DRIVER_SCRIPT=$script
+driver() { echo "$*" >>"$script"; }  # a command for the test driver: call, plug, unplug
+
+install_app() {  # install_app DRIVER_VARIANT|none
+  cp "$exe" "$scratch/app/" || fail "cannot copy the executable"
+  printf 'e2e\nsqlite:calls.sqlite\nShop\n0\nrecorder\n' >"$scratch/app/Server_Config.dll"
+  if [ "$1" != none ]; then
+    cp "$driver_dir/$1/POS_CIDR.dll" "$scratch/app/" || fail "no test driver $1 in $driver_dir"
+  fi
+}
+
+log_has() { grep -q -- "$1" "$scratch/work/log.txt" 2>/dev/null; }
+log_count() { local n; n=$(grep -c -- "$1" "$scratch/work/log.txt" 2>/dev/null); echo "${n:-0}"; }
+started_more_than() { [ "$(log_count "Application Started!")" -gt "$1" ]; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+last_log_line() { tail -1 "$scratch/work/log.txt" | tr -d '\r' | sed 's/^.\{22\}//'; }
+
+start_recorder() {  # start_recorder NAME: in the background, sets $pid
+  local starts_before; starts_before=$(log_count "Application Started!")
+  (cd "$scratch/work" && exec "$wine" "$scratch/app/qelto-callerid.exe" </dev/null \
+    >/dev/null 2>"$scratch/$1.err") &
+  pid=$!
+  pids+=("$pid")
+}
+start_resident() {  # start_resident NAME: started, and its log says so
+  local starts_before; starts_before=$(log_count "Application Started!")
+  start_recorder "$1"
+  wait_until 20 started_more_than "$starts_before" || fail "no new 'Application Started!' in the log"
+}
+expect_end() {  # expect_end PID SECONDS WHY: ends by itself with exit code 0
+  wait_until "$2" gone "$1" || fail "still running $2 s after $3"
+  wait "$1"; local code=$?
+  [ $code -eq 0 ] || fail "exit code $code after $3"
+}
+expect_closed_log() {
+  [ "$(last_log_line)" = "Application Closed" ] || fail "the log does not end with 'Application Closed'"
+}
+# WM_CLOSE to the recorder's windows, as `taskkill` without /F sends it: the orderly shutdown.
+close_from_outside() {
+  "$wine" taskkill /IM qelto-callerid.exe </dev/null >/dev/null 2>&1
+  expect_end "$1" 15 "taskkill"
+  expect_closed_log
+}
+
+# --- What is on the screen ---------------------------------------------------------------------
+shot() { import -window root "$shots/windows-$1.png" || fail "no screenshot $1"; }
+shot_area() {  # shot_area NAME WIDTH HEIGHT X Y [SCALE%]
+  import -window root "$scratch/screen.png" \
+    && convert "$scratch/screen.png" -crop "${2}x${3}+${4}+${5}" +repage -scale "${6:-100}%" \
+      "$shots/windows-$1.png" || fail "no screenshot $1"
+}
+shot_dialog() {  # the open dialog alone
+  eval "$(xdotool getwindowgeometry --shell "$(dialog_window)" | sed 's/^/DIALOG_/')"
+  shot_area "$1" "$DIALOG_WIDTH" "$DIALOG_HEIGHT" "$DIALOG_X" "$DIALOG_Y"
+}
+window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
+box_window() { window_named '^Error$'; }
+box_shown() { [ -n "$(box_window)" ]; }
+dialog_window() { window_named '^پيغام$'; }
+dialog_open() { [ -n "$(dialog_window)" ]; }
+dialog_closed() { [ -z "$(dialog_window)" ]; }
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
+
+# Wine's own tray window; the first icon sits at the left of its client area, below the title.
+tray_window() { window_named '^Wine System Tray$'; }
+locate_icon() {
+  wait_until 15 test -n "$(tray_window)" || fail "no tray window: the icon was not added"
+  eval "$(xdotool getwindowgeometry --shell "$(tray_window)")"
+  ICON_X=$((X + 4)) ICON_Y=$((Y + HEIGHT - 20)) ICON_SIZE=18
+}
+icon_picture() { import -window root -crop "${ICON_SIZE}x${ICON_SIZE}+${ICON_X}+${ICON_Y}" +repage "$1"; }
+# Distinct pictures the icon showed over two seconds: the blink alternates two of them.
+icon_pictures() {
+  for i in 1 2 3 4 5 6 7 8; do icon_picture "$scratch/icon$i.png"; sleep 0.25; done
+  md5sum "$scratch"/icon*.png | awk '{print $1}' | sort -u | wc -l
+}
+icon_blank() {  # one colour only: nothing drawn at the icon's place
+  icon_picture "$scratch/now.png"
+  [ "$(convert "$scratch/now.png" -format '%k' info:)" -le 1 ]
+}
+
+new_window() { comm -13 "$scratch/windows-before" <(visible_windows) | head -1; }
+menu_open() { [ -n "$(new_window)" ]; }
+choose_exit() {  # right click on the icon, then "EXIT" in the menu: the exit question opens
+  visible_windows >"$scratch/windows-before"
+  xdotool mousemove $((ICON_X + ICON_SIZE / 2)) $((ICON_Y + ICON_SIZE / 2)) click 3
+  wait_until 5 menu_open || fail "the right click opened no menu"
+  eval "$(xdotool getwindowgeometry --shell "$(new_window)" | sed 's/^/MENU_/')"
+  # The tray window with the menu below the icon, twice the size.
+  [ -z "${1:-}" ] || shot_area "$1" $((MENU_X + MENU_WIDTH - X + 8)) \
+    $((MENU_Y + MENU_HEIGHT - Y + 8)) "$X" "$Y" 200
+  xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT / 2)) click 1
+  wait_until 5 dialog_open || fail "EXIT asked no question"
+}
+
+answer_box_with_enter() {  # the start-up box: shown, captured, answered with Enter
+  wait_until 15 box_shown || fail "no start-up box"
+  grep -q "Error: $1" "$scratch/box.err" || fail "standard error lacks the box text '$1'"
+  [ -z "${2:-}" ] || shot "$2"
+  xdotool key Return
+  expect_end "$pid" 10 "Enter on the start-up box"
+  [ ! -e "$scratch/work/log.txt" ] || fail "a refused start wrote log.txt"
+}
+
+# --- Databases -----------------------------------------------------------------------------------
+db=$scratch/app/calls.sqlite
+rows() { sqlite3 -separator '|' "$db" "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber" 2>/dev/null; }
+row_count() { sqlite3 "$db" "SELECT COUNT(*) FROM Pos_Calls" 2>/dev/null || echo 0; }
+has_rows() { [ "$(row_count)" -ge "$1" ]; }
+
+pg() { PGPASSWORD=pw psql -X -q -tA -h 127.0.0.1 -U recorder -d shop -v ON_ERROR_STOP=1 -c "$1" 2>&1; }
+use_postgres() {  # fresh table, settings naming an ODBC data source of the test's own
+  if [ "${QELTO_SKIP_POSTGRES:-0}" = 1 ]; then skip "PostgreSQL tests skipped"; fi
+  command -v psql >/dev/null || skip "psql is not installed"
+  pg_isready -q -h 127.0.0.1 -p 5432 || fail "PostgreSQL does not answer: run tools/test-postgres as root"
+  pg "DROP TABLE IF EXISTS Pos_Calls" >/dev/null
+  pg "CREATE TABLE Pos_Calls (IdNumber integer PRIMARY KEY, LineNumber varchar(10),
+      TotalNumber varchar(20), TarYY varchar(2), TarMM varchar(2), TarDD varchar(2),
+      Time varchar(8), BranchCode varchar(40))" >/dev/null || fail "cannot create the table"
+  # Wine's odbc32 hands the calls to the host's unixODBC, which reads this file.
+  printf '[QeltoWinE2E]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = 5432\nDatabase = shop\n' \
+    >"$scratch/odbc.ini"
+  export ODBCINI=$scratch/odbc.ini
+  printf 'e2e\nodbc:QeltoWinE2E\nshop\n1\nrecorder\npw\n\n\n\n%s\n' "$1" >"$scratch/app/Server_Config.dll"
+  rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
+  row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
+}
+
+not_installed="درايور دستگاه نصب نشده است"
+outdated="درايور دستگاه بروز نيست"
+
+case $case_name in
+  no_driver)
+    install_app none
+    start_recorder box
+    answer_box_with_enter "$not_installed" startup-box
+    ;;
+  old_driver)
+    install_app v1_9
+    start_recorder box
+    answer_box_with_enter "$outdated"
+    ;;
+  second_instance)
+    install_app v2_1
+    driver plug
+    start_resident first
+    first=$pid
+    start_recorder second
+    expect_end "$pid" 20 "a second start"
+    [ "$(log_count "Application Started!")" -eq 1 ] || fail "the second instance wrote to the log"
+    kill -0 "$first" || fail "the second start ended the first"
+    close_from_outside "$first"
+    ;;
+  sqlite_records_calls)
+    command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
+    install_app v2_1
+    driver plug
+    start_resident rec
+    driver call 2 09121234567
+    driver call 1 0
+    # The first connection is attempted 15 s after start.
+    wait_until 30 has_rows 2 || fail "calls not written within 30 s: $(rows)"
+    [ "$(rows)" = $'1|2|09121234567|\n2|1|0|' ] || fail "unexpected rows: $(rows)"
+    close_from_outside "$pid"
+    ;;
+  postgres_records_calls)
+    install_app v2_1
+    use_postgres "Tehran 'North'"
+    driver plug
+    start_resident rec
+    driver call 3 02188776655
+    driver call 1 09350001122
+    wait_until 30 has_rows 2 || fail "calls not written within 30 s: $(tail -3 "$scratch/work/log.txt")"
+    [ "$(rows)" = $'1|3|02188776655|Tehran \'North\'\n2|1|09350001122|Tehran \'North\'' ] \
+      || fail "unexpected rows: $(rows)"
+    close_from_outside "$pid"
+    ;;
+  session_end)
+    # The end of the Windows session: WM_QUERYENDSESSION and WM_ENDSESSION to every program.
+    install_app v2_1
+    driver plug
+    start_resident rec
+    "$wine" wineboot --end-session </dev/null >/dev/null 2>&1
+    expect_end "$pid" 15 "the end of the session"
+    expect_closed_log
+    # The session's end took Wine's own services (and its tray window) with it: a fresh server
+    # and fresh services for the cases that follow.
+    wineserver -k 2>/dev/null
+    wineserver -w
+    wineserver -p </dev/null >/dev/null 2>&1
+    "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+    ;;
+  tray_menu_exit)
+    install_app v2_1
+    driver plug
+    start_resident rec
+    locate_icon
+    [ "$(icon_pictures)" -ge 2 ] || fail "the tray icon does not blink"
+    shot tray
+    shot_area tray-zoomed "$WIDTH" "$HEIGHT" "$X" "$Y" 300
+    choose_exit menu
+    grep -q "message 9876: ايا مايل به خروج از برنامه هستيد؟" "$scratch/rec.err" || fail "not the exit question"
+    shot_dialog exit-question
+    xdotool key Escape  # No
+    wait_until 3 dialog_closed || fail "Escape did not answer No"
+    sleep 1
+    kill -0 "$pid" || fail "No ended the program"
+    choose_exit
+    xdotool key Return  # Yes, the focused button
+    expect_end "$pid" 10 "Yes to the exit question"
+    expect_closed_log
+    wait_until 5 icon_blank || fail "the tray icon stayed after the end"
+    ;;
+  device_alert)
+    install_app v2_1
+    driver plug
+    start_resident rec
+    driver unplug
+    # The alert opens once the device has been missing for more than 15 s.
+    wait_until 25 dialog_open || fail "no device alert within 25 s of unplugging"
+    grep -q "message 2345: مشکل در اتصال دستگاه کالرآيدي" "$scratch/rec.err" || fail "not the device alert"
+    shot_dialog alert-device
+    driver plug
+    wait_until 3 dialog_closed || fail "the device alert stayed after the device came back"
+    log_has "SLine 1 unplugged" || fail "the status event was not logged"
+    close_from_outside "$pid"
+    ;;
+  database_alert)
+    install_app v2_1
+    # A data source that does not exist: every connection attempt fails at once.
+    printf 'e2e\nodbc:NoSuchDataSource\nShop\n0\nrecorder\n' >"$scratch/app/Server_Config.dll"
+    driver plug
+    start_resident rec
+    # Attempts at 15, 30 and 45 s; the alert opens on the tick after the third.
+    wait_until 60 dialog_open || fail "no database alert within 60 s"
+    grep -q "message 1234: خطا در ارتباط با بانک اطلاعاتي" "$scratch/rec.err" || fail "not the database alert"
+    shot_dialog alert-database
+    xdotool key Return  # OK
+    wait_until 3 dialog_closed || fail "OK did not close the database alert"
+    close_from_outside "$pid"
+    ;;
+  *) echo "unknown case $case_name" >&2; exit 2 ;;
+esac
+echo "PASS [$case_name]"
