@@ -44,6 +44,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   qelto::SystemClock clock;
   qelto::WinLogFiles logFiles;
   qelto::WinDurableFile journal(qelto::kCallJournalFileName);
+  qelto::WinDurableFile damagedJournal(qelto::kDamagedJournalFileName);
   qelto::WinDurableFile rejected(qelto::kRejectedCallsFileName);
   qelto::SettingsFile settings(qelto::ExecutableDirectory());
   qelto::PlatformDatabaseFactory databases(qelto::ExecutableDirectory());
@@ -51,8 +52,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   qelto::WinTrayIcon tray(instance, window.Handle());
   qelto::WinMessageDialog dialog(instance, window.Handle());
   qelto::ConsoleCloseRelay console(window.Handle(), window.ClosedEvent());
-  window.Create({window, driver, clock, logFiles, journal, rejected, settings, databases, tray,
-                 window, dialog},
+  window.Create({window, driver, clock, logFiles, journal, damagedJournal, rejected, settings,
+                 databases, tray, window, dialog},
                 tray, dialog);
   return qelto::MainWindow::RunMessageLoop();
 }

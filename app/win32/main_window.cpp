@@ -96,6 +96,11 @@ void MainWindow::RequestQuit() {
   SetEvent(closed_.get());
 }
 
+void MainWindow::EndProcessNow() {
+  // No library's detach code runs either: it could wait for the stuck writer.
+  TerminateProcess(GetCurrentProcess(), 0);
+}
+
 void MainWindow::SetDatabaseIndicator(bool good, const std::string& text) {
   databaseGood_ = good;
   SetWindowTextW(LabelDB, WideFromUtf8(text).c_str());

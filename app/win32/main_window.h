@@ -45,6 +45,7 @@ class MainWindow : public FormHost, public StatusLabels {
 
   void EnableTimer(bool enabled) override;
   void RequestQuit() override;
+  void EndProcessNow() override;
   void SetDatabaseIndicator(bool good, const std::string& text) override;
   void SetDeviceIndicator(bool good, const std::string& text) override;
 

@@ -65,6 +65,16 @@ start_display() {
   echo "$line" >"$state/display"
 }
 
+# A tray host: Wine docks its notification icons there, each in a small window of its own, and
+# paints every picture afresh (its own tray window draws a new picture over the old one).
+trayer_up() { xdotool search --class trayer >/dev/null 2>&1; }
+start_tray_host() {
+  setsid trayer --edge top --align right --widthtype pixel --width 160 --height 32 \
+    </dev/null >/dev/null 2>&1 &
+  echo $! >"$state/trayer.pid"
+  wait_until 10 trayer_up || fail "trayer did not start"
+}
+
 case_setup() {
   mkdir -p "$state" "$shots"
   if [ ! -f "$WINEPREFIX/.qelto-ready" ]; then
@@ -79,10 +89,13 @@ case_setup() {
     wineserver -w
     touch "$WINEPREFIX/.qelto-ready"
   fi
-  [ -s "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null
+  for server in xvfb trayer; do
+    [ -s "$state/$server.pid" ] && kill "$(cat "$state/$server.pid")" 2>/dev/null
+  done
   wineserver -k 2>/dev/null
   start_display
   export DISPLAY=:$(cat "$state/display")
+  start_tray_host
   wineserver -p </dev/null >/dev/null 2>&1
   # Wine's own services (explorer with its tray window) start here, with their output away from
   # ctest's pipes, which they would otherwise hold open.
@@ -93,8 +106,10 @@ case_setup() {
 
 case_cleanup() {
   wineserver -k 2>/dev/null
-  [ -s "$state/xvfb.pid" ] && kill "$(cat "$state/xvfb.pid")" 2>/dev/null
-  rm -f "$state/display" "$state/xvfb.pid"
+  for server in trayer xvfb; do
+    [ -s "$state/$server.pid" ] && kill "$(cat "$state/$server.pid")" 2>/dev/null
+  done
+  rm -f "$state/display" "$state/xvfb.pid" "$state/trayer.pid"
   echo "PASS [$case_name]"
   exit 0
 }
@@ -168,10 +183,11 @@ shot_area() {  # shot_area NAME WIDTH HEIGHT X Y [SCALE%]
     && convert "$scratch/screen.png" -crop "${2}x${3}+${4}+${5}" +repage -scale "${6:-100}%" \
       "$shots/windows-$1.png" || fail "no screenshot $1"
 }
-shot_dialog() {  # the open dialog alone
-  eval "$(xdotool getwindowgeometry --shell "$(dialog_window)" | sed 's/^/DIALOG_/')"
-  shot_area "$1" "$DIALOG_WIDTH" "$DIALOG_HEIGHT" "$DIALOG_X" "$DIALOG_Y"
+shot_window() {  # shot_window NAME WINDOW: that window alone
+  eval "$(xdotool getwindowgeometry --shell "$2" | sed 's/^/SHOT_/')"
+  shot_area "$1" "$SHOT_WIDTH" "$SHOT_HEIGHT" "$SHOT_X" "$SHOT_Y"
 }
+shot_dialog() { shot_window "$1" "$(dialog_window)"; }  # the open message dialog
 window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 box_window() { window_named '^Error$'; }
 box_shown() { [ -n "$(box_window)" ]; }
@@ -180,34 +196,57 @@ dialog_open() { [ -n "$(dialog_window)" ]; }
 dialog_closed() { [ -z "$(dialog_window)" ]; }
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
 
-# Wine's own tray window; the first icon sits at the left of its client area, below the title.
-tray_window() { window_named '^Wine System Tray$'; }
-locate_icon() {
-  wait_until 15 test -n "$(tray_window)" || fail "no tray window: the icon was not added"
-  eval "$(xdotool getwindowgeometry --shell "$(tray_window)")"
-  ICON_X=$((X + 4)) ICON_Y=$((Y + HEIGHT - 20)) ICON_SIZE=18
+# The tray icon: a small window of Wine's explorer.exe docked in the tray host. Its geometry
+# lands in ICON_X, ICON_Y, ICON_WIDTH, ICON_HEIGHT; the tray host's in X, Y, WIDTH, HEIGHT.
+icon_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --classname explorer.exe 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w" | sed 's/^/ICON_/')"
+    [ "$ICON_WIDTH" -lt 64 ] && [ "$ICON_X" -ge 0 ] && [ $((ICON_X + ICON_WIDTH)) -le 1024 ] \
+      && { echo "$w"; return; }
+  done
 }
-icon_picture() { import -window root -crop "${ICON_SIZE}x${ICON_SIZE}+${ICON_X}+${ICON_Y}" +repage "$1"; }
-# Distinct pictures the icon showed over two seconds: the blink alternates two of them.
+icon_shown() { [ -n "$(icon_window)" ]; }
+icon_gone() { [ -z "$(icon_window)" ]; }
+locate_icon() {
+  wait_until 15 icon_shown || fail "no tray icon"
+  eval "$(xdotool getwindowgeometry --shell "$(icon_window)" | sed 's/^/ICON_/')"
+  local panel; panel=$(xdotool search --onlyvisible --class trayer 2>/dev/null | while read -r w; do
+    [ "$(xdotool getwindowname "$w")" = panel ] && { echo "$w"; break; }; done)
+  [ -n "$panel" ] || fail "no tray host panel"
+  eval "$(xdotool getwindowgeometry --shell "$panel")"
+}
+icon_picture() {
+  import -window root -crop "${ICON_WIDTH}x${ICON_HEIGHT}+${ICON_X}+${ICON_Y}" +repage "$1"
+}
+# Distinct pictures the icon showed over two seconds, told apart by their pixels: the blink
+# alternates two of them.
 icon_pictures() {
   for i in 1 2 3 4 5 6 7 8; do icon_picture "$scratch/icon$i.png"; sleep 0.25; done
-  md5sum "$scratch"/icon*.png | awk '{print $1}' | sort -u | wc -l
+  identify -format '%#\n' "$scratch"/icon*.png | sort -u | wc -l
 }
-icon_blank() {  # one colour only: nothing drawn at the icon's place
-  icon_picture "$scratch/now.png"
-  [ "$(convert "$scratch/now.png" -format '%k' info:)" -le 1 ]
+# The pictures of one blink side by side, four times the size.
+blink_strip() {
+  local unique=() seen="" i sum
+  for i in 1 2 3 4 5 6; do
+    icon_picture "$scratch/blink$i.png"
+    sum=$(identify -format '%#' "$scratch/blink$i.png")  # of the pixels alone
+    [[ $seen == *"$sum"* ]] || { seen+=" $sum"; unique+=("$scratch/blink$i.png"); }
+    sleep 0.2
+  done
+  convert "${unique[@]}" +append +repage -scale 400% "$shots/windows-$1.png" \
+    || fail "no screenshot $1"
 }
-
 new_window() { comm -13 "$scratch/windows-before" <(visible_windows) | head -1; }
 menu_open() { [ -n "$(new_window)" ]; }
 choose_exit() {  # right click on the icon, then "EXIT" in the menu: the exit question opens
   visible_windows >"$scratch/windows-before"
-  xdotool mousemove $((ICON_X + ICON_SIZE / 2)) $((ICON_Y + ICON_SIZE / 2)) click 3
+  xdotool mousemove $((ICON_X + ICON_WIDTH / 2)) $((ICON_Y + ICON_HEIGHT / 2)) click 3
   wait_until 5 menu_open || fail "the right click opened no menu"
   eval "$(xdotool getwindowgeometry --shell "$(new_window)" | sed 's/^/MENU_/')"
-  # The tray window with the menu below the icon, twice the size.
-  [ -z "${1:-}" ] || shot_area "$1" $((MENU_X + MENU_WIDTH - X + 8)) \
-    $((MENU_Y + MENU_HEIGHT - Y + 8)) "$X" "$Y" 200
+  # The tray host with the menu below the icon, twice the size.
+  local left=$((MENU_X < X ? MENU_X : X)) right=$((MENU_X + MENU_WIDTH > X + WIDTH ? MENU_X + MENU_WIDTH : X + WIDTH))
+  [ -z "${1:-}" ] || shot_area "$1" $((right - left)) $((MENU_Y + MENU_HEIGHT - Y + 4)) "$left" "$Y" 200
   xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT / 2)) click 1
   wait_until 5 dialog_open || fail "EXIT asked no question"
 }
@@ -215,7 +254,7 @@ choose_exit() {  # right click on the icon, then "EXIT" in the menu: the exit qu
 answer_box_with_enter() {  # the start-up box: shown, captured, answered with Enter
   wait_until 15 box_shown || fail "no start-up box"
   grep -q "Error: $1" "$scratch/box.err" || fail "standard error lacks the box text '$1'"
-  [ -z "${2:-}" ] || shot "$2"
+  [ -z "${2:-}" ] || shot_window "$2" "$(box_window)"
   xdotool key Return
   expect_end "$pid" 10 "Enter on the start-up box"
   [ ! -e "$scratch/work/log.txt" ] || fail "a refused start wrote log.txt"
@@ -227,20 +266,12 @@ rows() { sqlite3 -separator '|' "$db" "SELECT IdNumber, LineNumber, TotalNumber,
 row_count() { sqlite3 "$db" "SELECT COUNT(*) FROM Pos_Calls" 2>/dev/null || echo 0; }
 has_rows() { [ "$(row_count)" -ge "$1" ]; }
 
-pg() { PGPASSWORD=pw psql -X -q -tA -h 127.0.0.1 -U recorder -d shop -v ON_ERROR_STOP=1 -c "$1" 2>&1; }
-use_postgres() {  # fresh table, settings naming an ODBC data source of the test's own
-  if [ "${QELTO_SKIP_POSTGRES:-0}" = 1 ]; then skip "PostgreSQL tests skipped"; fi
+source "$(dirname "$0")/e2e_postgres_lib.sh"
+use_postgres() {  # use_postgres BRANCH: a fresh table, and settings naming a data source of ours
   command -v psql >/dev/null || skip "psql is not installed"
-  pg_isready -q -h 127.0.0.1 -p 5432 || fail "PostgreSQL does not answer: run tools/test-postgres as root"
-  pg "DROP TABLE IF EXISTS Pos_Calls" >/dev/null
-  pg "CREATE TABLE Pos_Calls (IdNumber integer PRIMARY KEY, LineNumber varchar(10),
-      TotalNumber varchar(20), TarYY varchar(2), TarMM varchar(2), TarDD varchar(2),
-      Time varchar(8), BranchCode varchar(40))" >/dev/null || fail "cannot create the table"
-  # Wine's odbc32 hands the calls to the host's unixODBC, which reads this file.
-  printf '[QeltoWinE2E]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = 5432\nDatabase = shop\n' \
-    >"$scratch/odbc.ini"
-  export ODBCINI=$scratch/odbc.ini
-  printf 'e2e\nodbc:QeltoWinE2E\nshop\n1\nrecorder\npw\n\n\n\n%s\n' "$1" >"$scratch/app/Server_Config.dll"
+  fresh_pos_calls "varchar(20)"
+  # Wine's odbc32 hands the calls to the host's unixODBC, which reads the test's own ODBCINI.
+  write_odbc_settings "$1"
   rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
   row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
 }
@@ -280,6 +311,9 @@ case $case_name in
     # The first connection is attempted 15 s after start.
     wait_until 30 has_rows 2 || fail "calls not written within 30 s: $(rows)"
     [ "$(rows)" = $'1|2|09121234567|\n2|1|0|' ] || fail "unexpected rows: $(rows)"
+    # Connected, and the device there: the blink shows the good status icon.
+    locate_icon
+    blink_strip tray-blink
     close_from_outside "$pid"
     ;;
   postgres_records_calls)
@@ -328,7 +362,7 @@ case $case_name in
     xdotool key Return  # Yes, the focused button
     expect_end "$pid" 10 "Yes to the exit question"
     expect_closed_log
-    wait_until 5 icon_blank || fail "the tray icon stayed after the end"
+    wait_until 5 icon_gone || fail "the tray icon stayed after the end"
     ;;
   device_alert)
     install_app v2_1
