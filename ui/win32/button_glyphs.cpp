@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace qelto {
 namespace {
@@ -62,11 +63,11 @@ Pixel NoEntryAt(int x, int y) {
   return kRed;
 }
 
-IconHandle MakeIcon(const PixelAt& pixelAt) {
+IconHandle MakeIcon(const PixelAt& pixelAt, int size) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kButtonGlyphSize;
-  info.bmiHeader.biHeight = -kButtonGlyphSize;  // top-down
+  info.bmiHeader.biWidth = size;
+  info.bmiHeader.biHeight = -size;  // top-down
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
@@ -74,15 +75,17 @@ IconHandle MakeIcon(const PixelAt& pixelAt) {
   BitmapHandle colour(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!colour || bits == nullptr) return nullptr;
   auto* pixels = static_cast<Pixel*>(bits);
-  for (int y = 0; y < kButtonGlyphSize; ++y) {
-    for (int x = 0; x < kButtonGlyphSize; ++x) pixels[y * kButtonGlyphSize + x] = pixelAt(x, y);
+  // Each pixel of the drawing becomes a block of pixels: sharp edges at any size.
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      pixels[y * size + x] = pixelAt(x * kButtonGlyphSize / size, y * kButtonGlyphSize / size);
+    }
   }
   GdiFlush();
-  // The alpha channel decides what shows; the mask only has to exist. Rows of a monochrome
-  // bitmap are padded to 16 bits.
-  constexpr int kMaskRowBytes = (kButtonGlyphSize + 15) / 16 * 2;
-  const std::array<BYTE, kMaskRowBytes * kButtonGlyphSize> clearMask{};
-  BitmapHandle mask(CreateBitmap(kButtonGlyphSize, kButtonGlyphSize, 1, 1, clearMask.data()));
+  // The alpha channel decides what shows; the mask only has to exist, all clear. Rows of a
+  // monochrome bitmap are padded to 16 bits.
+  const std::vector<BYTE> clearMask(static_cast<std::size_t>((size + 15) / 16 * 2 * size));
+  BitmapHandle mask(CreateBitmap(size, size, 1, 1, clearMask.data()));
   ICONINFO icon{};
   icon.fIcon = TRUE;
   icon.hbmColor = colour.get();
@@ -92,12 +95,12 @@ IconHandle MakeIcon(const PixelAt& pixelAt) {
 
 }  // namespace
 
-IconHandle CheckMarkGlyph() {
-  return MakeIcon(CheckMarkAt);
+IconHandle CheckMarkGlyph(int size) {
+  return MakeIcon(CheckMarkAt, size);
 }
 
-IconHandle NoEntryGlyph() {
-  return MakeIcon(NoEntryAt);
+IconHandle NoEntryGlyph(int size) {
+  return MakeIcon(NoEntryAt, size);
 }
 
 }  // namespace qelto

@@ -136,8 +136,8 @@ void Tmessage_frm::SetUpForm() {
   buttonFont_ = MessageFont(L"Nazanin", kFontPixels, true, true, dpi_);
   formBrush_.reset(CreateSolidBrush(kFormColour));
   memoBrush_.reset(CreateSolidBrush(kMemoColour));
-  checkMark_ = CheckMarkGlyph();
-  noEntry_ = NoEntryGlyph();
+  checkMark_ = CheckMarkGlyph(Scale(kButtonGlyphSize));
+  noEntry_ = NoEntryGlyph(Scale(kButtonGlyphSize));
 
   SetWindowTextW(hwnd_, WideFromUtf8(kMessageCaptionText).c_str());
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
