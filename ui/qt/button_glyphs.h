@@ -2,10 +2,9 @@
 
 #include <QIcon>
 
-namespace qelto {
+#include "ui/message_layout.h"  // kButtonGlyphSize
 
-// Side of the square glyphs drawn on the message dialog's buttons, in pixels.
-inline constexpr int kButtonGlyphSize = 18;
+namespace qelto {
 
 // Green check mark, for the buttons that confirm ("تاييد", "بله"). Holds a normal image and a
 // greyed image for the disabled state.

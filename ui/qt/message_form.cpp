@@ -9,26 +9,31 @@
 #include <QTextOption>
 
 #include "ui/message_dialog.h"
+#include "ui/message_layout.h"
 #include "ui/qt/button_glyphs.h"
 #include "ui/qt/message_fonts.h"
 
 namespace qelto {
 namespace {
 
-// Sizes are in pixels at 96 pixels per inch; positions relative to the parent's client area.
-constexpr QSize kClientSize(334, 122);
-constexpr QRect kGroupBoxGeometry(8, 3, 319, 113);
-constexpr QRect kMemoGeometry(8, 23, 301, 38);
-constexpr QRect kYesGeometry(187, 67, 75, 29);
-constexpr QRect kNoGeometry(55, 67, 75, 29);
-// On the form itself, in front of the group box: centred across it, level with the other two.
-constexpr QRect kOkGeometry(129, 70, 75, 29);
-constexpr int kFontPixels = 13;
-constexpr int kGroupBoxFontPixels = 16;
+constexpr QRect Geometry(LayoutPlace place) {
+  return QRect(place.left, place.top, place.width, place.height);
+}
+constexpr QRgb Rgb(LayoutColour colour) {
+  return qRgb(colour.red, colour.green, colour.blue);
+}
 
-constexpr QRgb kFormColour = qRgb(156, 209, 235);
-constexpr QRgb kMemoColour = qRgb(255, 255, 204);
-constexpr QRgb kMemoTextColour = qRgb(0, 0, 128);
+constexpr QSize kClientSize(kMessageClientWidth, kMessageClientHeight);
+constexpr QRect kGroupBoxGeometry = Geometry(kGroupBoxPlace);
+constexpr QRect kMemoGeometry = Geometry(kMemoPlace);
+constexpr QRect kYesGeometry = Geometry(kYesButtonPlace);
+constexpr QRect kNoGeometry = Geometry(kNoButtonPlace);
+constexpr QRect kOkGeometry = Geometry(kOkButtonPlace);
+constexpr int kFontPixels = kMessageFontPixels;
+
+constexpr QRgb kFormColour = Rgb(kMessageFormColour);
+constexpr QRgb kMemoBackground = Rgb(kMemoColour);
+constexpr QRgb kMemoForeground = Rgb(kMemoTextColour);
 
 constexpr Qt::WindowFlags kWindowFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -82,7 +87,7 @@ void Tmessage_frm::SetUpGroupBox() {
   GroupBox1.setLayoutDirection(Qt::LeftToRight);
   GroupBox1.setFont(MessageFont({"MS Sans Serif"}, kGroupBoxFontPixels, false));
   SetColour(GroupBox1, QPalette::Window, kFormColour);
-  SetColour(GroupBox1, QPalette::WindowText, Qt::red);
+  SetColour(GroupBox1, QPalette::WindowText, QColor(Rgb(kGroupBoxTextColour)));
   GroupBox1.setAutoFillBackground(true);
 }
 
@@ -97,8 +102,8 @@ void Tmessage_frm::SetUpMemo() {
   Memo1.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1.setFont(MessageFont({"Titr"}, kFontPixels, true));
-  SetColour(Memo1, QPalette::Base, kMemoColour);
-  SetColour(Memo1, QPalette::Text, kMemoTextColour);
+  SetColour(Memo1, QPalette::Base, kMemoBackground);
+  SetColour(Memo1, QPalette::Text, kMemoForeground);
   // Every paragraph centred and read right to left, whatever text is put in later.
   QTextOption option = Memo1.document()->defaultTextOption();
   option.setAlignment(Qt::AlignHCenter);

@@ -1,11 +1,9 @@
 #pragma once
 
+#include "ui/message_layout.h"  // kButtonGlyphSize
 #include "ui/win32/gdi_handles.h"
 
 namespace qelto {
-
-// Side of the square glyphs on the message dialog's buttons, in pixels at 96 dpi.
-inline constexpr int kButtonGlyphSize = 18;
 
 // Green check mark, for the buttons that confirm ("تاييد", "بله"), `size` pixels square (the
 // 18-pixel drawing enlarged for a higher dpi). The system greys it for the disabled state.

@@ -6,6 +6,7 @@
 #include "common/texts.h"
 #include "common/win32/wide_text.h"
 #include "ui/message_dialog.h"
+#include "ui/message_layout.h"
 #include "ui/win32/button_glyphs.h"
 #include "ui/win32/dialog_template.h"
 #include "ui/win32/icon_resource.h"
@@ -26,29 +27,31 @@ static_assert(kOkId == kResultOk && kYesId == kResultYes && kNoId == kResultNo);
 constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kFormExStyle = WS_EX_LAYOUTRTL | WS_EX_RTLREADING;
 
-// Places in pixels at 96 dpi, on the form's client area as seen on screen. The group box's own
-// children (the text field and the yes and no buttons) are shifted by its place, 8, 3.
-constexpr int kClientWidth = 334;
-constexpr int kClientHeight = 122;
+// The places on screen, all relative to the form's client area: the group box's own children
+// (the text field and the yes and no buttons) are shifted by the group box's place.
 struct Place {
   int id;
-  int left, top, width, height;
+  LayoutPlace place;
 };
+constexpr LayoutPlace InGroupBox(LayoutPlace place) {
+  return {kGroupBoxPlace.left + place.left, kGroupBoxPlace.top + place.top, place.width,
+          place.height};
+}
 constexpr std::array<Place, 5> kPlaces = {{
-    {kGroupBoxId, 8, 3, 319, 113},
-    {kMemoId, 8 + 8, 3 + 23, 301, 38},
-    {kYesId, 8 + 187, 3 + 67, 75, 29},
-    {kNoId, 8 + 55, 3 + 67, 75, 29},
-    // On the form itself, in front of the group box: centred across it, level with the others.
-    {kOkId, 129, 70, 75, 29},
+    {kGroupBoxId, kGroupBoxPlace},
+    {kMemoId, InGroupBox(kMemoPlace)},
+    {kYesId, InGroupBox(kYesButtonPlace)},
+    {kNoId, InGroupBox(kNoButtonPlace)},
+    {kOkId, kOkButtonPlace},
 }};
 
-constexpr COLORREF kFormColour = RGB(156, 209, 235);
-constexpr COLORREF kGroupTextColour = RGB(255, 0, 0);
-constexpr COLORREF kMemoColour = RGB(255, 255, 204);
-constexpr COLORREF kMemoTextColour = RGB(0, 0, 128);
-constexpr int kFontPixels = 13;
-constexpr int kGroupBoxFontPixels = 16;
+constexpr COLORREF Colour(LayoutColour colour) {
+  return RGB(colour.red, colour.green, colour.blue);
+}
+constexpr COLORREF kFormColour = Colour(kMessageFormColour);
+constexpr COLORREF kGroupTextColour = Colour(kGroupBoxTextColour);
+constexpr COLORREF kMemoBackground = Colour(kMemoColour);
+constexpr COLORREF kMemoForeground = Colour(kMemoTextColour);
 
 int SystemDpi() {
   HDC screen = GetDC(nullptr);
@@ -130,12 +133,12 @@ INT_PTR Tmessage_frm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Tmessage_frm::SetUpForm() {
   dpi_ = SystemDpi();
-  formFont_ = MessageFont(L"Tahoma", kFontPixels, false, true, dpi_);
+  formFont_ = MessageFont(L"Tahoma", kMessageFontPixels, false, true, dpi_);
   groupFont_ = MessageFont(L"MS Sans Serif", kGroupBoxFontPixels, false, false, dpi_);
-  memoFont_ = MessageFont(L"Titr", kFontPixels, true, true, dpi_);
-  buttonFont_ = MessageFont(L"Nazanin", kFontPixels, true, true, dpi_);
+  memoFont_ = MessageFont(L"Titr", kMessageFontPixels, true, true, dpi_);
+  buttonFont_ = MessageFont(L"Nazanin", kMessageFontPixels, true, true, dpi_);
   formBrush_.reset(CreateSolidBrush(kFormColour));
-  memoBrush_.reset(CreateSolidBrush(kMemoColour));
+  memoBrush_.reset(CreateSolidBrush(kMemoBackground));
   checkMark_ = CheckMarkGlyph(Scale(kButtonGlyphSize));
   noEntry_ = NoEntryGlyph(Scale(kButtonGlyphSize));
 
@@ -177,11 +180,11 @@ void Tmessage_frm::SetUpControls() {
 
 void Tmessage_frm::LayOut() {
   // Mirrored: x counts from the right edge of the parent's client area.
-  for (const Place& place : kPlaces) {
-    MoveWindow(GetDlgItem(hwnd_, place.id), Scale(kClientWidth - place.left - place.width),
+  for (const auto& [id, place] : kPlaces) {
+    MoveWindow(GetDlgItem(hwnd_, id), Scale(kMessageClientWidth - place.left - place.width),
                Scale(place.top), Scale(place.width), Scale(place.height), FALSE);
   }
-  RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
+  RECT frame{0, 0, Scale(kMessageClientWidth), Scale(kMessageClientHeight)};
   AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
@@ -225,8 +228,8 @@ void Tmessage_frm::OnCommand(int id, int code) {
 
 INT_PTR Tmessage_frm::Colour(HDC dc, HWND control) {
   if (control == GetDlgItem(hwnd_, kMemoId)) {
-    SetTextColor(dc, kMemoTextColour);
-    SetBkColor(dc, kMemoColour);
+    SetTextColor(dc, kMemoForeground);
+    SetBkColor(dc, kMemoBackground);
     return reinterpret_cast<INT_PTR>(memoBrush_.get());
   }
   if (control == GetDlgItem(hwnd_, kGroupBoxId)) SetTextColor(dc, kGroupTextColour);
