@@ -12,7 +12,7 @@
 #include "recording/call_queue.h"
 #include "recording/call_writer.h"
 #include "recording/database_target.h"
-#include "recording/posix/open_database.h"
+#include "recording/open_database.h"
 #include "recording/posix/posix_durable_file.h"
 
 namespace qelto::bench {

@@ -18,7 +18,7 @@
 #include "recording/call_queue.h"
 #include "recording/call_statement.h"
 #include "recording/call_writer.h"
-#include "recording/posix/open_database.h"
+#include "recording/open_database.h"
 #include "recording/posix/posix_durable_file.h"
 
 namespace qelto::bench {

@@ -1,4 +1,4 @@
-#include "recording/posix/open_database.h"
+#include "recording/open_database.h"
 
 #include <filesystem>
 

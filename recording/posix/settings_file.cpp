@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-#include "recording/posix/open_database.h"
+#include "recording/open_database.h"
 
 namespace qelto {
 namespace {

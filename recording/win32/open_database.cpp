@@ -1,4 +1,4 @@
-#include "recording/win32/open_database.h"
+#include "recording/open_database.h"
 
 #include <filesystem>
 

@@ -7,7 +7,7 @@
 #include "common/win32/system_error_text.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/wide_text.h"
-#include "recording/win32/open_database.h"
+#include "recording/open_database.h"
 
 namespace qelto {
 

@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "recording/posix/open_database.h"
+#include "recording/open_database.h"
 #include "silent_listener.h"
 
 namespace qelto {

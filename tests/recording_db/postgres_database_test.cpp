@@ -10,7 +10,7 @@
 
 #include "odbc_rows.h"
 #include "recording/call_statement.h"
-#include "recording/posix/open_database.h"
+#include "recording/open_database.h"
 
 namespace qelto {
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "recording/call_statement.h"
-#include "recording/posix/open_database.h"
+#include "recording/open_database.h"
 #include "sqlite_rows.h"
 #include "support/temp_dir.h"
 
