@@ -19,6 +19,7 @@ std::string FromOdbc(const Char* text, std::size_t length) {
   return Utf8FromWide(std::wstring_view(reinterpret_cast<const wchar_t*>(text), length));
 }
 #define QELTO_ODBC_TEXT_CALL(name) name##W
+constexpr SQLSMALLINT kTextType = SQL_C_WCHAR;
 #else
 using Char = SQLCHAR;
 using Text = std::string;
@@ -29,6 +30,7 @@ std::string FromOdbc(const Char* text, std::size_t length) {
   return std::string(reinterpret_cast<const char*>(text), length);
 }
 #define QELTO_ODBC_TEXT_CALL(name) name
+constexpr SQLSMALLINT kTextType = SQL_C_CHAR;
 #endif
 
 }  // namespace
@@ -63,6 +65,31 @@ SQLRETURN DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
     }
     buffer.resize(static_cast<std::size_t>(length) + 1);  // truncated: ask again with room
   }
+}
+
+SQLRETURN GetText(SQLHSTMT stmt, SQLUSMALLINT column, std::string& value, bool& null) {
+  Text text;
+  Char buffer[256];
+  SQLLEN length = 0;
+  null = false;
+  SQLRETURN result;
+  while ((result = SQLGetData(stmt, column, kTextType, buffer, sizeof buffer, &length)) !=
+         SQL_NO_DATA) {
+    if (!SQL_SUCCEEDED(result)) return result;
+    if (length == SQL_NULL_DATA) {
+      null = true;
+      break;
+    }
+    // Each piece ends in a NUL; a piece that filled the buffer holds one character less than it.
+    constexpr std::size_t kRoom = sizeof buffer / sizeof buffer[0] - 1;
+    const std::size_t characters =
+        (length == SQL_NO_TOTAL || static_cast<std::size_t>(length) / sizeof(Char) > kRoom)
+            ? kRoom
+            : static_cast<std::size_t>(length) / sizeof(Char);
+    text.append(reinterpret_cast<const Text::value_type*>(buffer), characters);
+  }
+  value = FromOdbc(reinterpret_cast<const Char*>(text.data()), text.size());
+  return SQL_SUCCESS;
 }
 
 }  // namespace qelto::odbc

@@ -25,5 +25,9 @@ SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& statement);
 // past the last record.
 SQLRETURN DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
                          std::string& message, std::string& sqlState);
+// The whole value of column `column` (from 1) of the current row as text, by as many SQLGetData
+// calls as it takes; `null` tells a NULL. The result is that of the first failing call, else
+// SQL_SUCCESS.
+SQLRETURN GetText(SQLHSTMT stmt, SQLUSMALLINT column, std::string& value, bool& null);
 
 }  // namespace qelto::odbc

@@ -1,9 +1,8 @@
 #include "odbc_rows.h"
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <stdexcept>
+
+#include "recording/odbc/odbc_text_calls.h"
 
 namespace qelto::testing_support {
 namespace {
@@ -28,19 +27,9 @@ void Check(SQLRETURN result, const char* what) {
 
 std::string Value(SQLHANDLE stmt, SQLUSMALLINT column) {
   std::string value;
-  char buffer[256];
-  SQLLEN length = 0;
-  SQLRETURN result;
-  while ((result = SQLGetData(stmt, column, SQL_C_CHAR, buffer, sizeof buffer, &length)) !=
-         SQL_NO_DATA) {
-    Check(result, "SQLGetData");
-    if (length == SQL_NULL_DATA) return "<NULL>";
-    const auto chunk = (length == SQL_NO_TOTAL || length >= SQLLEN{sizeof buffer})
-                           ? sizeof buffer - 1
-                           : static_cast<std::size_t>(length);
-    value.append(buffer, chunk);
-  }
-  return value;
+  bool null = false;
+  Check(odbc::GetText(stmt, column, value, null), "SQLGetData");
+  return null ? "<NULL>" : value;
 }
 
 }  // namespace
@@ -51,14 +40,10 @@ Rows OdbcRows(const std::string& connectionString, const std::string& query) {
   Check(SQLSetEnvAttr(h.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
         "SQLSetEnvAttr");
   Check(SQLAllocHandle(SQL_HANDLE_DBC, h.env, &h.dbc), "SQLAllocHandle");
-  std::string text = connectionString;
-  Check(SQLDriverConnect(h.dbc, nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS, nullptr,
-                         0, nullptr, SQL_DRIVER_NOPROMPT),
-        "SQLDriverConnect");
+  Check(odbc::DriverConnect(h.dbc, connectionString), "SQLDriverConnect");
   h.connected = true;
   Check(SQLAllocHandle(SQL_HANDLE_STMT, h.dbc, &h.stmt), "SQLAllocHandle");
-  std::string sql = query;
-  Check(SQLExecDirect(h.stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS), query.c_str());
+  Check(odbc::ExecDirect(h.stmt, query), query.c_str());
   SQLSMALLINT columns = 0;
   Check(SQLNumResultCols(h.stmt, &columns), "SQLNumResultCols");
   Rows rows;
