@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 
@@ -12,20 +16,51 @@
 namespace qelto {
 namespace {
 
+#if defined(_WIN32)
+std::size_t PageSize() {
+  SYSTEM_INFO info{};
+  GetSystemInfo(&info);
+  return info.dwPageSize;
+}
+// Two pages, the second of them inaccessible.
+unsigned char* MapGuardedPages(std::size_t pageSize) {
+  auto* base = static_cast<unsigned char*>(
+      VirtualAlloc(nullptr, 2 * pageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  DWORD old = 0;
+  if (base != nullptr) VirtualProtect(base + pageSize, pageSize, PAGE_NOACCESS, &old);
+  return base;
+}
+void UnmapPages(unsigned char* base, std::size_t) {
+  VirtualFree(base, 0, MEM_RELEASE);
+}
+#else
+std::size_t PageSize() {
+  return static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+unsigned char* MapGuardedPages(std::size_t pageSize) {
+  void* base =
+      mmap(nullptr, 2 * pageSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (base == MAP_FAILED) return nullptr;
+  mprotect(static_cast<unsigned char*>(base) + pageSize, pageSize, PROT_NONE);
+  return static_cast<unsigned char*>(base);
+}
+void UnmapPages(unsigned char* base, std::size_t pageSize) {
+  munmap(base, 2 * pageSize);
+}
+#endif
+
 // A text placed at the very end of a readable page, followed by an inaccessible page: any read
 // past the text's end faults instead of passing unnoticed.
 class GuardedBuffer {
  public:
   explicit GuardedBuffer(const void* bytes, std::size_t size) {
-    pageSize_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    base_ = static_cast<unsigned char*>(
-        mmap(nullptr, 2 * pageSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    EXPECT_NE(base_, MAP_FAILED);
-    mprotect(base_ + pageSize_, pageSize_, PROT_NONE);
+    pageSize_ = PageSize();
+    base_ = MapGuardedPages(pageSize_);
+    EXPECT_NE(base_, nullptr);
     data_ = base_ + pageSize_ - size;
     std::memcpy(data_, bytes, size);
   }
-  ~GuardedBuffer() { munmap(base_, 2 * pageSize_); }
+  ~GuardedBuffer() { UnmapPages(base_, pageSize_); }
   GuardedBuffer(const GuardedBuffer&) = delete;
   GuardedBuffer& operator=(const GuardedBuffer&) = delete;
   const void* data() const { return data_; }
