@@ -34,3 +34,14 @@ target_compile_definitions(qelto_sqlite3 PRIVATE SQLITE_THREADSAFE=1 SQLITE_OMIT
 # SQLite's own code: optimised for size, whatever the build type, and without our warnings.
 target_compile_options(qelto_sqlite3 PRIVATE -Os -w)
 target_link_libraries(qelto_win32 PUBLIC qelto_sqlite3)
+
+if(QELTO_BUILD_TESTS)
+  # The tests run under Wine, through ctest, in a Wine prefix of this build's own (see
+  # cmake/wine-run). GoogleTest is built for Windows from Debian's source of it.
+  set(QELTO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix CACHE PATH
+      "The Wine prefix the Windows tests run in; made on first use")
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/wine-run ${QELTO_WINE_PREFIX})
+  set(QELTO_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's source (Debian: googletest)")
+  # It makes the targets GTest::gtest, GTest::gtest_main and GTest::gmock itself.
+  add_subdirectory(${QELTO_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+endif()

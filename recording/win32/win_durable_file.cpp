@@ -60,7 +60,7 @@ std::optional<std::string> WinDurableFile::ReadAll() {
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return std::string();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::string();
     return std::nullopt;
   }
   std::string content;

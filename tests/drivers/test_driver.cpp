@@ -1,6 +1,6 @@
 // A trivial stand-in for the caller-ID driver library, built in several variants (see
-// CMakeLists.txt) for the recorder's tests of driver binding and version checking. It never
-// delivers an event.
+// CMakeLists.txt) for the recorder's tests of driver binding and version checking. It delivers
+// an event only when a test asks it to, through its extra entry point "TestDriver_Deliver".
 //
 // Compile definitions:
 //   QELTO_TEST_DRIVER_VERSION=<x>  the version written after "VER " (e.g. 2.1)
@@ -19,7 +19,11 @@
 
 #include "device/driver_abi.h"
 
+#if defined(_WIN32)
+#define QELTO_TEST_DRIVER_EXPORT __declspec(dllexport)
+#else
 #define QELTO_TEST_DRIVER_EXPORT __attribute__((visibility("default")))
+#endif
 #define QELTO_TEST_DRIVER_STRING(x) #x
 #define QELTO_TEST_DRIVER_EXPAND(x) QELTO_TEST_DRIVER_STRING(x)
 #define QELTO_TEST_DRIVER_VERSION_TEXT QELTO_TEST_DRIVER_EXPAND(QELTO_TEST_DRIVER_VERSION)
@@ -118,5 +122,15 @@ QELTO_TEST_DRIVER_EXPORT std::int32_t CIDR_CALL CIDR_PlayLine(std::int32_t /*lin
   return 0;
 }
 #endif
+
+// Not part of a driver: calls the registered callback as the driver's own code would, through
+// the callback convention of the driver interface. 0 when none is registered, else 1.
+QELTO_TEST_DRIVER_EXPORT std::int32_t CIDR_CALL TestDriver_Deliver(std::int32_t code,
+                                                                   const char16_t* text) {
+  const CIDR_EventCallback callback = registered_callback.load();
+  if (callback == nullptr) return 0;
+  callback(code, text);
+  return 1;
+}
 
 }  // extern "C"
