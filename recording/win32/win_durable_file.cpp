@@ -3,15 +3,16 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
-#include <utility>
+#include <system_error>
 
 #include "common/win32/wide_text.h"
 
 namespace qelto {
 namespace {
 
-// Others may read the journal and rename or delete it (a backup tool, say); nobody else writes.
+// Others may read the journal, and rename or delete it (a backup tool, say); nobody else writes.
 constexpr DWORD kShareMode = FILE_SHARE_READ | FILE_SHARE_DELETE;
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
@@ -25,32 +26,77 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
+std::wstring AbsolutePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute =
+      std::filesystem::absolute(std::filesystem::path(WideFromUtf8(path)), error);
+  return error ? WideFromUtf8(path) : absolute.lexically_normal().wstring();
+}
+
+// The file's identity: its volume and its number on that volume.
+bool SameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
+bool DeletePending(HANDLE file) {
+  FILE_STANDARD_INFO info{};
+  return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) &&
+         (info.DeletePending || info.NumberOfLinks == 0);
+}
+
 }  // namespace
 
-WinDurableFile::WinDurableFile(std::string path) : path_(WideFromUtf8(path)) {}
+WinDurableFile::WinDurableFile(const std::string& path) : path_(AbsolutePath(path)) {}
+
+std::string WinDurableFile::Path() const {
+  return Utf8FromWide(path_);
+}
 
 bool WinDurableFile::OpenForAppend() {
   if (!file_) {
-    file_ = UniqueHandle(CreateFileW(path_.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, kShareMode,
+    file_ = UniqueHandle(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, kShareMode,
                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   return static_cast<bool>(file_);
 }
 
+// A record cut short by a full disk is cut off again, so that the next one does not stick to it.
+bool WinDurableFile::AppendWhole(std::string_view record) {
+  if (!OpenForAppend()) return false;
+  LARGE_INTEGER end{};
+  if (!SetFilePointerEx(file_.get(), LARGE_INTEGER{}, &end, FILE_END)) return false;
+  if (WriteAll(file_.get(), record)) return true;
+  if (SetFilePointerEx(file_.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file_.get());
+  return false;
+}
+
 bool WinDurableFile::Append(std::string_view record) {
   std::lock_guard guard(lock_);
-  // A record cut short by a full disk lacks its LF and is skipped when the journal is read.
-  return OpenForAppend() && WriteAll(file_.get(), record) && FlushFileBuffers(file_.get());
+  return AppendWhole(record) && FlushFileBuffers(file_.get());
 }
 
 bool WinDurableFile::AppendUnsynced(std::string_view record) {
   std::lock_guard guard(lock_);
-  return OpenForAppend() && WriteAll(file_.get(), record);
+  return AppendWhole(record);
 }
 
 bool WinDurableFile::Sync() {
   std::lock_guard guard(lock_);
   return !file_ || FlushFileBuffers(file_.get());
+}
+
+bool WinDurableFile::Intact() {
+  std::lock_guard guard(lock_);
+  if (!file_) return true;
+  const UniqueHandle named(CreateFileW(path_.c_str(), 0,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return named && SameFile(file_.get(), named.get()) && !DeletePending(file_.get());
 }
 
 std::optional<std::string> WinDurableFile::ReadAll() {
@@ -74,22 +120,28 @@ std::optional<std::string> WinDurableFile::ReadAll() {
   return content;
 }
 
+bool WinDurableFile::WriteReplacement(const std::wstring& temporary, std::string_view content) {
+  auto create = [&] {
+    return UniqueHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  UniqueHandle file = create();
+  if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {  // the folder was deleted: make it again
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
+    file = create();
+  }
+  return file && WriteAll(file.get(), content) && FlushFileBuffers(file.get());
+}
+
 bool WinDurableFile::Replace(std::string_view content) {
   std::lock_guard guard(lock_);
   const std::wstring temporary = path_ + L".new";
-  {
-    const UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    if (!WriteAll(file.get(), content) || !FlushFileBuffers(file.get())) {
-      DeleteFileW(temporary.c_str());
-      return false;
-    }
-  }
+  const bool written = WriteReplacement(temporary, content);
   // Our own handle would keep the old file from being replaced; later appends reopen the new one.
-  file_.reset();
-  if (!MoveFileExW(temporary.c_str(), path_.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (written) file_.reset();
+  if (!written || !MoveFileExW(temporary.c_str(), path_.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileW(temporary.c_str());
     return false;
   }

@@ -10,10 +10,14 @@ namespace qelto {
 
 // A durable file on Windows: appends go to the end of the file and are flushed to the disk with
 // FlushFileBuffers before they count; a replacement is written beside the file and moved over it
-// with MoveFileEx, write-through. Others may read the file while it is open.
+// with MoveFileEx, write-through. Others may read the file while it is open, and delete or rename
+// it (which Intact() then notices). Windows replaces no file that another program holds open: a
+// replacement then fails, and works again once that program has let go.
 class WinDurableFile : public DurableFile {
  public:
-  explicit WinDurableFile(std::string path);  // UTF-8
+  // `path` in UTF-8. A relative path is taken from the current folder now, so that the file can be
+  // made again where it was even after its folder was deleted.
+  explicit WinDurableFile(const std::string& path);
   WinDurableFile(const WinDurableFile&) = delete;
   WinDurableFile& operator=(const WinDurableFile&) = delete;
 
@@ -22,9 +26,14 @@ class WinDurableFile : public DurableFile {
   bool Sync() override;
   std::optional<std::string> ReadAll() override;
   bool Replace(std::string_view content) override;
+  bool Intact() override;
+
+  std::string Path() const;  // UTF-8
 
  private:
-  bool OpenForAppend();  // with lock_ held
+  bool OpenForAppend();                       // with lock_ held
+  bool AppendWhole(std::string_view record);  // with lock_ held
+  bool WriteReplacement(const std::wstring& temporary, std::string_view content);
 
   const std::wstring path_;
   std::mutex lock_;
