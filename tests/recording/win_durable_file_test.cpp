@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "common/win32/wide_text.h"
 #include "recording/call_journal.h"
 #include "support/temp_dir.h"
@@ -57,6 +60,37 @@ TEST(WinDurableFile, ReadersOfTheFileStopOnlyItsReplacement) {
   EXPECT_EQ(store.ReadAll(), std::optional<std::string>("three\nfour\n"));
 }
 
+// Someone renames or replaces the journal while the recorder runs.
+TEST(WinDurableFile, NoticesARenamedOrReplacedFile) {
+  TempDir dir;
+  const std::filesystem::path folder = WideFromUtf8(dir.File("work"));
+  std::filesystem::create_directory(folder);
+  WinDurableFile store(Utf8FromWide((folder / kCallJournalFileName).wstring()));
+  EXPECT_TRUE(store.Intact()) << "nothing written yet";
+  ASSERT_TRUE(store.Append("a\n"));
+  EXPECT_TRUE(store.Intact());
+
+  std::filesystem::rename(folder / kCallJournalFileName, folder / "moved.txt");
+  EXPECT_FALSE(store.Intact()) << "renamed away";
+  std::ofstream(folder / kCallJournalFileName) << "someone else's\n";
+  EXPECT_FALSE(store.Intact()) << "replaced by another file";
+  ASSERT_TRUE(store.Replace("b\n"));
+  EXPECT_TRUE(store.Intact());
+  ASSERT_TRUE(store.Append("c\n"));
+  EXPECT_EQ(store.ReadAll(), "b\nc\n");
+}
+
+TEST(WinDurableFile, ReplacementMakesADeletedFolderAgain) {
+  TempDir dir;
+  const std::string folder = dir.File("work");
+  std::filesystem::create_directory(folder);
+  WinDurableFile store(folder + "\\" + kCallJournalFileName);
+  std::filesystem::remove_all(folder);
+  ASSERT_TRUE(store.Replace("b\n"));
+  ASSERT_TRUE(store.Append("c\n"));
+  EXPECT_EQ(store.ReadAll(), "b\nc\n");
+}
+
 TEST(WinDurableFile, PersianPathsWork) {
   TempDir dir;
   WinDurableFile store(
@@ -66,11 +100,13 @@ TEST(WinDurableFile, PersianPathsWork) {
 }
 
 TEST(WinDurableFile, UnwritableFolderFailsWithoutHarm) {
-  WinDurableFile store("C:\\nonexistent-folder\\calls-journal.txt");
+  TempDir dir;
+  std::ofstream(std::filesystem::path(WideFromUtf8(dir.File("plain"))))
+      << "a file where a folder should be";
+  WinDurableFile store(dir.File("plain") + "\\calls-journal.txt");
   EXPECT_FALSE(store.Append("x\n"));
   EXPECT_FALSE(store.AppendUnsynced("x\n"));
   EXPECT_FALSE(store.Replace("x\n"));
-  EXPECT_EQ(store.ReadAll(), std::optional<std::string>("")) << "no journal there yet";
 }
 
 }  // namespace
