@@ -1,0 +1,330 @@
+#!/usr/bin/env bash
+# End-to-end checks that every call the simulated driver reported becomes exactly one row of
+# Pos_Calls, through full disks, crashes, locked databases, damaged journals, a second recorder,
+# a database server that hangs and one that is stopped in the middle of a drain.
+# Usage: exactly_once_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR
+set -u
+case_name=$1 bin_dir=$2 driver_dir=$3
+
+source "$(dirname "$0")/e2e_lib.sh"
+command -v sqlite3 >/dev/null || { echo "sqlite3 is not installed"; exit 77; }
+
+work=$scratch/work
+journal=$work/calls-journal.txt
+damaged=$work/calls-journal.damaged.txt
+rejected=$work/rejected-calls.txt
+db=$scratch/app/calls.sqlite
+
+sim_listening() { "$bin_dir/qelto-cidr-sim" info >/dev/null 2>&1; }
+start_recorder() {  # start_recorder NAME [env...]: starts headless, waits for the driver to listen
+  local name=$1; shift
+  start_resident "$name" "${headless[@]}" "$@"
+  wait_until 10 sim_listening || fail "the simulated driver does not listen"
+}
+kill9() { kill -9 "$1" 2>/dev/null; wait "$1" 2>/dev/null; }
+
+# Every call is made with a number of its own; the numbers the simulator acknowledged (the
+# driver's event returned, so the recorder had the call) are listed in $scratch/acked.
+: >"$scratch/acked"
+call() {  # call NUMBER [LINE]: true when acknowledged
+  "$bin_dir/qelto-cidr-sim" call "${2:-1}" "$1" >/dev/null 2>&1 || return 1
+  echo "$1" >>"$scratch/acked"
+}
+must_call() { call "$@" || fail "qelto-cidr-sim call ${2:-1} $1 was not acknowledged"; }
+
+sql() { sqlite3 "$db" "$1" 2>/dev/null; }
+numbers() { sql "SELECT TotalNumber FROM Pos_Calls ORDER BY TotalNumber"; }
+row_count() { local n; n=$(sql "SELECT COUNT(*) FROM Pos_Calls"); echo "${n:-0}"; }
+has_number() { [ "$(sql "SELECT COUNT(*) FROM Pos_Calls WHERE TotalNumber = '$1'")" -ge 1 ] 2>/dev/null; }
+
+# Calls are written in their order, recovered ones first: once a call made now has its row, every
+# call before it has been dealt with. The first connection comes 15 s after start.
+settle() {  # settle NUMBER: one more call, then wait for its row
+  must_call "$1" 9
+  wait_until "${2:-40}" has_number "$1" || fail "the call $1 made to settle was not written"
+}
+
+# The table holds every number of FILE once, and, with ALLOWED given, nothing that is not in it.
+expect_exactly_once() {  # expect_exactly_once FILE [ALLOWED]
+  local doubled missing extra
+  doubled=$(numbers | uniq -d | head -10 | tr '\n' ' ')
+  missing=$(sort -u "$1" | comm -23 - <(numbers | sort -u) | head -10 | tr '\n' ' ')
+  extra=$(numbers | sort -u | comm -23 - <(sort -u "${2:-$1}") | head -10 | tr '\n' ' ')
+  [ -z "$doubled$missing$extra" ] && return 0
+  fail "not exactly once: $(row_count) rows for $(sort -u "$1" | wc -l) calls;" \
+    "twice: ${doubled:-none}; missing: ${missing:-none}; unknown: ${extra:-none}"
+}
+
+# A journal left by an earlier run, as the recorder writes it; CR LF ends when asked.
+write_journal() {  # write_journal crlf|lf RECORD...
+  local ending=$'\n'; [ "$1" = crlf ] && ending=$'\r\n'; shift
+  local record
+  for record in "$@"; do printf '%s%s' "$record" "$ending"; done >"$journal"
+  chmod 600 "$journal"
+}
+
+# Sub-second waits for what the operator must see at once.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+within_ms() {  # within_ms LIMIT COMMAND...: true when COMMAND succeeds within LIMIT ms
+  local limit=$1 start; start=$(now_ms); shift
+  until "$@"; do [ $(($(now_ms) - start)) -gt "$limit" ] && return 1; sleep 0.05; done
+}
+
+case $case_name in
+  full_disk_tmpfs)
+    [ "$(id -u)" = 0 ] || { echo "mounting a tmpfs needs root"; exit 77; }
+    mount -t tmpfs -o size=1m,mode=0755 qelto-e2e "$work" || { echo "cannot mount a tmpfs"; exit 77; }
+    trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; sleep 0.2; umount -l "$work"; cleanup' EXIT
+    install_app sim  # the database lies outside the full disk; the journal and the log on it
+    start_recorder first
+    must_call 1000
+    wait_until 30 has_number 1000 || fail "first call not written"
+    for n in $(seq 1001 1050); do must_call "$n"; done
+    # The disk fills while the calls keep coming: records and marks are torn or refused.
+    dd if=/dev/zero of="$work/filler" bs=4k 2>/dev/null
+    for n in $(seq 1051 1200); do must_call "$n"; done
+    [ "$(df --output=avail "$work" | tail -1)" -eq 0 ] || fail "the disk is not full"
+    wait_until 30 has_number 1200 || fail "calls were not written while the journal's disk was full"
+    rm -f "$work/filler"
+    must_call 1201
+    kill9 "$pid"
+    start_recorder second
+    settle 1202
+    expect_exactly_once "$scratch/acked"
+    stop_with TERM "$pid"
+    ;;
+
+  kill9_during_burst)
+    # 2,000 calls in bursts of 100, sent as fast as the tool goes; the recorder is killed 20 times
+    # and started again at once. Odd lives end at a random moment while their burst arrives and
+    # is journalled (the first connection comes only after 15 s); even lives at a random moment
+    # after the writer began writing the calls left by the lives before. A call that was not
+    # acknowledged may or may not have reached the recorder: it may be in the table, once; an
+    # acknowledged one must be.
+    install_app sim
+    : >"$scratch/attempted"
+    for life in $(seq 1 20); do
+      start_recorder "life$life"
+      first=$((20001 + (life - 1) * 100))
+      seq $first $((first + 99)) >>"$scratch/attempted"
+      (for n in $(seq $first $((first + 99))); do call "$n"; done) &
+      burst=$!
+      if [ $((life % 2)) = 1 ]; then
+        sleep "$((RANDOM % 2)).$((RANDOM % 10))"
+        kill9 "$pid"
+        wait "$burst"
+      else
+        wait "$burst"
+        before=$(row_count)
+        more_rows() { [ "$(row_count)" -gt "$before" ]; }
+        wait_until 30 more_rows || fail "life $life wrote nothing in 30 s"
+        sleep "0.$((RANDOM % 3))$((RANDOM % 10))"
+        kill9 "$pid"
+      fi
+    done
+    start_recorder last
+    [ "$(wc -l <"$scratch/acked")" -ge 1000 ] || fail "only $(wc -l <"$scratch/acked") calls acknowledged"
+    echo 29999 >>"$scratch/attempted"
+    settle 29999
+    expect_exactly_once "$scratch/acked" "$scratch/attempted"
+    echo "$(wc -l <"$scratch/acked") calls acknowledged, $(row_count) rows"
+    stop_with TERM "$pid"
+    ;;
+
+  sqlite_locked)
+    # Held for 120 s: with its 30 s busy wait per statement, a writer that counted "database is
+    # locked" as a refusal would set the call aside after the third, about 90 s in.
+    install_app sim
+    start_recorder rec
+    must_call 3000
+    wait_until 30 has_number 3000 || fail "first call not written"
+    mkfifo "$scratch/locker"
+    sqlite3 "$db" <"$scratch/locker" >"$scratch/locker.out" 2>&1 &
+    locker=$!; pids+=("$locker")
+    exec 7>"$scratch/locker"
+    echo "BEGIN EXCLUSIVE; SELECT 'locked';" >&7
+    wait_until 10 grep -q locked "$scratch/locker.out" || fail "sqlite3 could not lock the file"
+    for n in $(seq 3001 3010); do must_call "$n"; sleep 1; done
+    sleep 110
+    [ "$(sql "SELECT COUNT(*) FROM Pos_Calls WHERE TotalNumber > '3000'")" = 0 ] \
+      || fail "written while the file was locked"
+    echo "COMMIT;" >&7
+    exec 7>&-
+    wait "$locker"
+    wait_until 60 has_number 3010 || fail "the calls were not written after the lock ended"
+    [ ! -s "$rejected" ] || fail "calls set aside: $(cat "$rejected")"
+    settle 3011
+    expect_exactly_once "$scratch/acked"
+    stop_with TERM "$pid"
+    ;;
+
+  second_recorder_same_folder)
+    install_app sim
+    start_recorder first
+    first=$pid
+    for n in 4001 4002 4003; do must_call "$n"; done
+    # Another session's recorder: its own runtime folder (so its own instance lock) and socket.
+    mkdir -m 700 "$scratch/run2"
+    (cd "$work" && exec "${headless[@]}" XDG_RUNTIME_DIR="$scratch/run2" \
+      QELTO_CIDR_SIM_SOCKET="$scratch/run2/sim.sock" "$scratch/app/qelto-callerid" \
+      2>"$scratch/second.err") &
+    second=$!; pids+=("$second")
+    wait_until 15 gone "$second" || fail "the second recorder in the same folder kept running"
+    wait "$second"; code=$?
+    [ $code -eq 0 ] || fail "the second recorder ended with $code"
+    [ ! -s "$scratch/second.err" ] || fail "the second recorder was not silent: $(cat "$scratch/second.err")"
+    kill -0 "$first" || fail "the first recorder was disturbed"
+    for n in 4004 4005 4006; do must_call "$n"; done
+    settle 4007
+    expect_exactly_once "$scratch/acked"
+    stop_with TERM "$first"
+    # Its journal was left whole: a restart writes nothing again.
+    start_recorder again
+    settle 4008
+    expect_exactly_once "$scratch/acked"
+    stop_with TERM "$pid"
+    ;;
+
+  crlf_journal)
+    install_app sim
+    # Pending calls of an earlier run, the file edited on Windows; one was already written, and
+    # two records share an id.
+    write_journal crlf \
+      "C 7 2026-12-09 10:00:01 1,5001" \
+      "C 8 2026-12-09 10:00:02 2,5002" \
+      "W 7" \
+      "C 9 2026-12-09 10:00:03 1,5003" \
+      "C 9 2026-12-09 10:00:04 3,5004"
+    printf '%s\n' 5002 5003 5004 >"$scratch/acked"
+    start_recorder rec
+    settle 5005
+    expect_exactly_once "$scratch/acked"
+    [ "$(sql "SELECT group_concat(LineNumber || ',' || TotalNumber || ' ' || Time, ' | ')
+              FROM (SELECT * FROM Pos_Calls ORDER BY IdNumber LIMIT 3)")" \
+      = "2,5002 10:00:02 | 1,5003 10:00:03 | 3,5004 10:00:04" ] \
+      || fail "not written with their own lines and moments, in order: $(sql 'SELECT * FROM Pos_Calls')"
+    stop_with TERM "$pid"
+    ;;
+
+  damaged_journal)
+    install_app sim
+    bad1=$'C 12 2026-12-09 10:00:0\x01\xff\xfe 1,60'
+    bad2="C 13 2026-13-45 25:61:61 1,6666"
+    bad3="C 14 2026-12-09 03:14:4C 15 2026-12-09 03:14:45 2,6003"
+    write_journal lf \
+      "C 11 2026-12-09 10:00:01 1,6001" \
+      "$bad1" \
+      "$bad2" \
+      "$bad3" \
+      "not a record at all" \
+      "C 16 2026-12-09 10:00:06 1,6002"
+    printf '%s\n' 6001 6002 >"$scratch/acked"
+    start_recorder rec
+    settle 6004
+    expect_exactly_once "$scratch/acked"
+    ! has_number 6666 || fail "the impossible moment was written: $(sql "SELECT * FROM Pos_Calls WHERE TotalNumber = '6666'")"
+    [ -f "$damaged" ] || fail "no $(basename "$damaged")"
+    for bad in "$bad1" "$bad2" "$bad3" "not a record at all"; do
+      grep -qxF -- "$bad" "$damaged" || fail "not kept unchanged in the side file: $(printf %q "$bad")"
+    done
+    ! grep -q "6001\|6002" "$damaged" || fail "good records moved to the side file"
+    log_has "calls-journal.damaged.txt" || fail "the log does not say where the damaged records went"
+    ! LC_ALL=C grep -q $'[\x01\xff\xfe]' "$work/log.txt" || fail "raw bytes of the damaged file in the log"
+    long=$(LC_ALL=C awk '{ if (length($0) > 4096) print NR }' "$work/log.txt")
+    [ -z "$long" ] || fail "log lines over 4 KB: $long"
+    stop_with TERM "$pid"
+    # Set aside once: a restart neither writes them nor moves them again.
+    cp "$damaged" "$scratch/damaged.before"
+    start_recorder again
+    settle 6005
+    expect_exactly_once "$scratch/acked"
+    cmp -s "$damaged" "$scratch/damaged.before" || fail "the side file changed at the restart"
+    stop_with TERM "$pid"
+    ;;
+
+  silent_sql_server)
+    command -v python3 >/dev/null || { echo "python3 is not installed"; exit 77; }
+    command -v trayer >/dev/null || { echo "trayer is not installed"; exit 77; }
+    command -v import >/dev/null || { echo "ImageMagick is not installed"; exit 77; }
+    source "$(dirname "$0")/e2e_tray_lib.sh"
+    # A SQL Server that completes the TCP handshake and then never says a word: every login
+    # hangs until its own time-out of 15 s, and the next attempt follows at once.
+    python3 -u -c '
+import socket
+server = socket.socket()
+server.bind(("127.0.0.1", 0))
+server.listen(64)
+print(server.getsockname()[1])
+held = []
+while True:
+    held.append(server.accept()[0])
+    print("accepted")
+' >"$scratch/listener.out" &
+    pids+=($!)
+    wait_until 10 test -s "$scratch/listener.out" || fail "the silent listener did not start"
+    install_app sim
+    printf 'e2e\n127.0.0.1,%s\nShop\n1\nsa\npw\n' "$(head -1 "$scratch/listener.out")" \
+      >"$scratch/app/Server_Config.dll"
+    start_tray_host
+    attempts() { grep -c accepted "$scratch/listener.out"; }
+    hanging_since() { [ "$(attempts)" -gt "$1" ]; }
+    for stop in exit sigterm; do
+      before=$(attempts)
+      start_resident "$stop"
+      locate_icon
+      wait_until 30 hanging_since "$before" || fail "the recorder never tried to connect"
+      sleep 1
+      [ "$(icon_pictures)" -ge 2 ] || fail "the tray icon froze while a connection attempt hung"
+      if [ $stop = exit ]; then
+        # Right click, "EXIT", and the question: each within 1 s while the login hangs.
+        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
+        within_ms 1000 menu_open || fail "the menu did not open within 1 s of the right click"
+        eval "$(xdotool getwindowgeometry --shell "$(menu_window)" | sed 's/^/MENU_/')"
+        xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT / 2)) click 1
+        within_ms 1000 dialog_open || fail "EXIT asked nothing within 1 s"
+        shot silent-server-exit-question
+        xdotool key Return  # Yes
+      else
+        kill -TERM "$pid"
+      fi
+      within_ms 2000 gone "$pid" || fail "$stop did not end the program within 2 s"
+      wait "$pid"; code=$?
+      [ $code -eq 0 ] || fail "exit code $code after $stop"
+    done
+    ;;
+
+  pg_stopped_during_drain)
+    source "$(dirname "$0")/e2e_postgres_lib.sh"
+    fresh_pos_calls "varchar(20)"
+    install_app sim
+    write_odbc_settings
+    sql() { pg "$1"; }
+    trap 'pg_ctlcluster 15 main start >/dev/null 2>&1; cleanup' EXIT
+    # Calls a crash left pending: at the first connection the writer drains them, each looked
+    # up before its INSERT, while new calls keep arriving. The server is killed three times in
+    # the middle of that drain.
+    seq 70001 72000 | awk '{ print "C " NR " 2026-12-09 10:00:00 1," $1 }' >"$journal"
+    chmod 600 "$journal"
+    seq 70001 72000 >"$scratch/acked"
+    start_recorder rec
+    (for n in $(seq 72001 72300); do call "$n"; sleep 0.1; done) &
+    pids+=($!)
+    for outage in 1 2 3; do
+      before=$(row_count)
+      more_rows() { [ "$(row_count)" -gt "$before" ]; }
+      wait_until 60 more_rows || fail "the drain did not go on after outage $((outage - 1))"
+      at_stop=$(row_count)
+      pg_server stop -m immediate
+      [ "$at_stop" -lt 2000 ] || echo "note: outage $outage came after the drain had ended"
+      sleep 1
+      pg_server start
+    done
+    wait "${pids[-1]}"
+    settle 79999 60
+    expect_exactly_once "$scratch/acked"
+    stop_with TERM "$pid"
+    ;;
+
+  *) echo "unknown case $case_name" >&2; exit 2 ;;
+esac
+echo "PASS [$case_name]"
