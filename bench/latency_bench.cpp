@@ -18,6 +18,7 @@
 #include "recording/call_queue.h"
 #include "recording/call_statement.h"
 #include "recording/call_writer.h"
+#include "recording/call_writer_thread.h"
 #include "recording/open_database.h"
 #include "recording/posix/posix_durable_file.h"
 
@@ -31,17 +32,25 @@ constexpr int kTickIntervalMs = 500;  // the recorder's Timer1
 // How long the ticks go on after the last call arrived before the run counts as stuck.
 constexpr auto kStuckAfter = std::chrono::seconds(20);
 constexpr unsigned kArrivalSeed = 20240321;
+// What the recorder gives its writer to finish when it stops.
+constexpr auto kWriterStopGrace = std::chrono::seconds(2);
 
 double Milliseconds(SteadyClock::duration span) {
   return std::chrono::duration<double, std::milli>(span).count();
 }
 
 // The driver's side: the events, and what the recorder's event method does with a call event
-// (stamp it, journal it, queue it), run on the driver's thread.
+// (stamp it, journal it, queue it, wake the writer), run on the driver's thread.
 class FakeDriver {
  public:
-  FakeDriver(BenchEnv& env, CallJournal& journal, LockedCallQueue& queue, int calls)
-      : env_(env), journal_(journal), queue_(queue), arrivals_(calls), handled_(calls) {}
+  FakeDriver(BenchEnv& env, CallJournal& journal, LockedCallQueue& queue, CallWriterThread& writer,
+             int calls)
+      : env_(env),
+        journal_(journal),
+        queue_(queue),
+        writer_(writer),
+        arrivals_(calls),
+        handled_(calls) {}
 
   // Delivers the calls at their arrival moments; returns when all are delivered.
   void Run(double perSecond) {
@@ -70,7 +79,7 @@ class FakeDriver {
   const std::vector<SteadyClock::duration>& Handled() const { return handled_; }
 
  private:
-  // As TMAIN_FRM::OnDeviceEvent does for a call event.
+  // As TMAIN_FRM::QueueCall does for a call event.
   void OnCallEvent(std::int32_t code, std::u16string_view text) {
     QueuedCall call;
     call.moment = env_.clock.Now();
@@ -79,11 +88,13 @@ class FakeDriver {
       env_.log.WriteLog("Error: Call journal: " + problem);
     }
     queue_.Append(std::move(call));
+    writer_.Wake();
   }
 
   BenchEnv& env_;
   CallJournal& journal_;
   LockedCallQueue& queue_;
+  CallWriterThread& writer_;
   std::vector<TimePoint> arrivals_;
   std::vector<SteadyClock::duration> handled_;
   std::atomic<bool> done_{false};
@@ -108,7 +119,8 @@ LatencyFigures RunLatency(BenchEnv& env, const BenchTarget& target, BareConnecti
   writer.ReconnectDatabase();
   if (!writer.DbConnected()) throw std::runtime_error("the writer cannot connect; see its log");
 
-  FakeDriver driver(env, journal, queue, calls);
+  CallWriterThread writerThread(writer, database);
+  FakeDriver driver(env, journal, queue, writerThread, calls);
   const TimePoint runStart = SteadyClock::now();
   std::vector<TimePoint> ticks;
   TimePoint driverDoneAt{};
@@ -116,13 +128,13 @@ LatencyFigures RunLatency(BenchEnv& env, const BenchTarget& target, BareConnecti
   QTimer Timer1;  // the recorder's is of the default, coarse, type
   Timer1.setTimerType(preciseTimer ? Qt::PreciseTimer : Qt::CoarseTimer);
   Timer1.setInterval(kTickIntervalMs);
+  // As the status tick does: it only wakes the writer, which works on its own thread.
   QObject::connect(&Timer1, &QTimer::timeout, [&] {
     ticks.push_back(SteadyClock::now());
-    writer.ReconnectDatabase();
-    writer.WriteQueuedCalls();
+    writerThread.ReconnectAndWrite();
     if (!driver.Done()) return;
     if (driverDoneAt == TimePoint{}) driverDoneAt = ticks.back();
-    const bool allWritten = database.InsertsReturned().size() >= static_cast<std::size_t>(calls);
+    const bool allWritten = database.InsertsReturnedCount() >= static_cast<std::size_t>(calls);
     if (allWritten || ticks.back() - driverDoneAt > kStuckAfter) loop.quit();
   });
   Timer1.start();
@@ -130,9 +142,12 @@ LatencyFigures RunLatency(BenchEnv& env, const BenchTarget& target, BareConnecti
   loop.exec();
   Timer1.stop();
   driverThread.join();
+  if (!writerThread.Stop(kWriterStopGrace)) {
+    throw std::runtime_error("latency run: the writer's thread did not stop");
+  }
   database.Close();
 
-  const auto& returned = database.InsertsReturned();
+  const std::vector<TimedDatabase::TimePoint> returned = database.InsertsReturned();
   if (returned.size() != static_cast<std::size_t>(calls) ||
       check.Number("SELECT COUNT(*) FROM Pos_Calls") != before + calls) {
     throw std::runtime_error("latency run: " + std::to_string(returned.size()) + " of " +

@@ -9,7 +9,7 @@ namespace qelto::bench {
 
 struct LatencyFigures {
   int calls = 0;
-  // From a call's arrival at the driver to the return of its INSERT.
+  // From a call's arrival at the driver to the return of its INSERT: its row is in the table.
   double medianMs = 0;
   double p99Ms = 0;
   double maxMs = 0;
@@ -24,9 +24,10 @@ struct LatencyFigures {
 
 // Calls arrive on a driver thread of their own at `perSecond` on average (Poisson arrivals: the
 // gaps are random, as a shop's calls are) and take the recorder's event path: stamped, journalled,
-// queued. The writer runs on this thread in the tick of a 500 ms QTimer, as in the recorder, with
-// the connection opened before the first call. Needs a QCoreApplication. Throws
-// std::runtime_error when not every call reaches the table.
+// queued, and the writer woken. The writer runs on its own thread, as in the recorder, woken by
+// each arrival and by the tick of a 500 ms QTimer on this thread, with the connection opened
+// before the first call. Needs a QCoreApplication. Throws std::runtime_error when not every call
+// reaches the table.
 LatencyFigures RunLatency(BenchEnv& env, const BenchTarget& target, BareConnection& check,
                           int calls, double perSecond, bool preciseTimer);
 

@@ -150,17 +150,17 @@ void DrainSection(Table& table, const RunPlan& plan) {
 }
 
 void LatencySection(Table& table, const RunPlan& plan) {
-  table.Section("2  Latency from a call's arrival to the return of its INSERT (ms), " +
+  table.Section("2  Latency from a call's arrival to its row (its INSERT returned, ms), " +
                 Number(plan.latencyCalls) + " calls, Poisson arrivals at " +
-                Number(plan.callsPerSecond) + "/s, 500 ms " +
-                (plan.preciseTimer ? "precise" : "coarse") + " timer");
+                Number(plan.callsPerSecond) + "/s, writer thread woken by each call and by a " +
+                "500 ms " + (plan.preciseTimer ? "precise" : "coarse") + " timer");
   table.Row("median", [](const TargetFigures& t) { return Milliseconds(t.latency.medianMs); });
   table.Row(
       "99th percentile",
       [](const TargetFigures& t) {
-        return Cell{Number(t.latency.p99Ms, 1), t.latency.p99Ms < kLatencyP99GoalMs};
+        return Cell{Number(t.latency.p99Ms, 1), t.latency.p99Ms <= kLatencyP99GoalMs};
       },
-      "< 550");
+      "<= " + Number(kLatencyP99GoalMs));
   table.Row("maximum", [](const TargetFigures& t) { return Milliseconds(t.latency.maxMs); });
   table.Row("driver thread in journal + queue, median/p99", [](const TargetFigures& t) {
     return Cell{
@@ -206,6 +206,28 @@ void GrowthSection(Table& table, const RunPlan& plan) {
   });
 }
 
+Cell LookupCell(const LookupSample& sample, bool withGoal) {
+  const double worst = std::max(sample.foundP99Ms, sample.missingP99Ms);
+  return {Number(sample.foundMedianMs, 2) + "/" + Number(sample.foundP99Ms, 2) + "  " +
+              Number(sample.missingMedianMs, 2) + "/" + Number(sample.missingP99Ms, 2),
+          withGoal ? std::optional<bool>(worst < kLookupGoalMs) : std::nullopt};
+}
+
+void LookupSection(Table& table) {
+  table.Section(
+      "5  Look-up before a recovered call's INSERT, full table (ms): row there median/p99, "
+      "row not there median/p99");
+  table.Row("rows in the table", [](const TargetFigures& t) {
+    return Cell{Number(static_cast<double>(t.lookup.tableRows)), {}};
+  });
+  table.Row("as the recorder finds the table",
+            [](const TargetFigures& t) { return LookupCell(t.lookup.asFound, false); });
+  table.Row(
+      "with the index Pos_Calls_Call (SQLite: its own)",
+      [](const TargetFigures& t) { return LookupCell(t.lookup.withIndex, true); },
+      "p99 < " + Number(kLookupGoalMs));
+}
+
 }  // namespace
 
 void PrintReport(std::ostream& out, const std::vector<TargetFigures>& targets, const RunPlan& plan,
@@ -220,6 +242,7 @@ void PrintReport(std::ostream& out, const std::vector<TargetFigures>& targets, c
   DrainSection(table, plan);
   LatencySection(table, plan);
   GrowthSection(table, plan);
+  LookupSection(table);
   table.Summary();
   if (writerLog.empty()) {
     out << "Writer's activity log: empty (no errors)\n";

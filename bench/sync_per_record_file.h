@@ -22,6 +22,7 @@ class SyncPerRecordFile : public DurableFile {
   bool Sync() override { return file_.Sync(); }
   std::optional<std::string> ReadAll() override { return file_.ReadAll(); }
   bool Replace(std::string_view content) override { return file_.Replace(content); }
+  bool Intact() override { return file_.Intact(); }
 
  private:
   PosixDurableFile file_;

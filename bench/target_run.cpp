@@ -84,6 +84,8 @@ class TargetRun {
     FreshTable(*bare_, target_, target_.createTable);
     figures.fillSeconds = Fill(*bare_, target_, plan_.fillRows);
     figures.full = Measure("full table", false);
+    Step("look-ups before insert, full table");
+    figures.lookup = RunLookups(target_, *bare_, plan_.fillRows, plan_.lookups);
 
     Step("writer drain, full table without an index on IdNumber");
     FreshTable(*bare_, target_, target_.createUnindexedTable);

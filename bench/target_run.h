@@ -8,6 +8,7 @@
 #include "bench/bench_target.h"
 #include "bench/drain_bench.h"
 #include "bench/latency_bench.h"
+#include "bench/lookup_bench.h"
 
 namespace qelto::bench {
 
@@ -18,6 +19,7 @@ struct RunPlan {
   double callsPerSecond = 20;  // arrivals in the latency run
   std::int64_t fillRows = 1000000;
   int unindexedCalls = 100;  // the drain on a table without an index on IdNumber
+  int lookups = 1000;        // look-ups before insert of each kind (row there, row not there)
   // The latency run's timer: coarse, the toolkit's default and the recorder's, may fire up to 5%
   // late; precise keeps to the millisecond.
   bool preciseTimer = false;
@@ -49,6 +51,7 @@ struct TargetFigures {
   LatencyFigures latency;
   double fillSeconds = 0;
   DrainFigures unindexed;  // writer drain with no index on IdNumber, fillRows rows in the table
+  LookupFigures lookup;    // look-ups before a recovered call's INSERT, on the full table
 };
 
 // Runs every measurement on `target`; `progress` hears what is being done.
