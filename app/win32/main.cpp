@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "app/win32/console_close.h"
 #include "app/win32/executable_path.h"
+#include "app/win32/file_lock.h"
 #include "app/win32/instance_mutex.h"
 #include "app/win32/main_window.h"
 #include "app/win32/startup_box.h"
@@ -36,6 +37,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 0;
   }
   if (verdict == qelto::StartupVerdict::kAlreadyRunning) return 0;
+
+  // One recorder per working folder: two would write one journal over each other's records.
+  qelto::FileLock journalLock(qelto::kJournalLockFileName);
+  if (!journalLock.Acquire()) return 0;
 
   // The themed (version 6) controls that the manifest asks for.
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
