@@ -30,13 +30,15 @@ locate_icon() {
   wait_until 15 icon_shown || fail "no tray icon"
   eval "$(xdotool getwindowgeometry --shell "$(icon_window)")"
 }
-# Distinct pictures the icon showed over two seconds: the blink alternates two of them.
+# Distinct pictures the icon showed over two seconds: the blink alternates two of them. Told apart
+# by a signature of their pixels alone: the PNG files themselves always differ, by the time stamp
+# ImageMagick writes into them.
 icon_pictures() {
   for i in 1 2 3 4 5 6 7 8; do
     import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$scratch/icon$i.png"
     sleep 0.25
   done
-  md5sum "$scratch"/icon*.png | awk '{print $1}' | sort -u | wc -l
+  identify -format '%#\n' "$scratch"/icon*.png | sort -u | wc -l
 }
 
 dialog_window() { xdotool search --onlyvisible --name "پيغام" 2>/dev/null | head -1; }
