@@ -1,0 +1,144 @@
+// qelto-bench-windows: the call writer's drain of 1,000 queued calls into an SQLite file against
+// a bare loop of the same INSERTs on SQLite's C API, in one Windows process (under Wine, in one
+// Wine process), so that both pay the same file system. Prints figures; asserts nothing.
+//
+//   qelto-bench-windows FOLDER [CALLS]
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/win32/system_clock.h"
+#include "bench/call_lines.h"
+#include "bench/memory_log_files.h"
+#include "recording/call_journal.h"
+#include "recording/call_queue.h"
+#include "recording/call_statement.h"
+#include "recording/call_writer.h"
+#include "recording/open_database.h"
+#include "recording/win32/win_durable_file.h"
+#include "ui/activity_log.h"
+
+namespace {
+
+using namespace qelto;
+using Seconds = std::chrono::duration<double>;
+
+// The machine's clock, whose tick can be moved past the writer's 15 s wait before it connects.
+class SkippingClock : public Clock {
+ public:
+  std::uint32_t Tick() const override { return system_.Tick() + offset_; }
+  LocalDateTime Now() const override { return system_.Now(); }
+  void SkipReconnectWait() { offset_ += 60'000; }
+
+ private:
+  SystemClock system_;
+  std::uint32_t offset_ = 0;
+};
+
+std::string Fresh(const std::string& folder, const std::string& name) {
+  const std::string path = folder + "\\" + name;
+  std::filesystem::remove(path);
+  std::filesystem::remove(path + "-wal");
+  std::filesystem::remove(path + "-shm");
+  return path;
+}
+
+std::vector<QueuedCall> Calls(const Clock& clock, int count) {
+  std::vector<QueuedCall> calls;
+  for (std::string& line : bench::QueueLines(count)) {
+    QueuedCall call;
+    call.moment = clock.Now();
+    call.line = std::move(line);
+    calls.push_back(std::move(call));
+  }
+  return calls;
+}
+
+double WriterDrain(const std::string& folder, int count) {
+  SkippingClock clock;
+  bench::MemoryLogFiles logFiles;
+  ActivityLog log(logFiles, clock);
+  log.Open();
+  WinDurableFile journalFile(Fresh(folder, kCallJournalFileName));
+  WinDurableFile rejected(Fresh(folder, kRejectedCallsFileName));
+  WinDurableFile damaged(Fresh(folder, kDamagedJournalFileName));
+  CallJournal journal(journalFile, damaged);
+  LockedCallQueue queue;
+  for (QueuedCall& call : Calls(clock, count)) {
+    std::string problem;
+    if (!journal.Record(call, problem)) throw std::runtime_error("journal: " + problem);
+    queue.Append(std::move(call));
+  }
+  const ServerConfig settings = ParseServerConfig(
+      "any\nsqlite:" + Fresh(folder, "writer.db") + "\n\n0\n\n", "Server_Config.dll");
+  const auto database = OpenDatabaseFor(settings, folder);
+  CallWriter writer(*database, queue, journal, rejected, log, clock, CallWriter::Branch{});
+  clock.SkipReconnectWait();
+  writer.ReconnectDatabase();
+  if (!writer.DbConnected()) {
+    const auto lines = logFiles.Lines();
+    throw std::runtime_error("the writer cannot connect: " + (lines.empty() ? "" : lines.back()));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  writer.WriteQueuedCalls();
+  const Seconds took = std::chrono::steady_clock::now() - start;
+  if (queue.Size() != 0) throw std::runtime_error("the writer left calls queued");
+  return took.count();
+}
+
+double BareLoop(const std::string& folder, int count) {
+  SystemClock clock;
+  sqlite3* db = nullptr;
+  if (sqlite3_open(Fresh(folder, "bare.db").c_str(), &db) != SQLITE_OK) {
+    throw std::runtime_error("bare: cannot open");
+  }
+  std::vector<std::string> statements;
+  for (const QueuedCall& call : Calls(clock, count)) {
+    statements.push_back(bench::InsertStatementFor(call, SqlDialect::Standard));
+  }
+  // As the recorder's connection is set up: WAL, and the same table.
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  sqlite3_exec(db,
+               "CREATE TABLE Pos_Calls (IdNumber INTEGER PRIMARY KEY, LineNumber TEXT, "
+               "TotalNumber TEXT, TarYY TEXT, TarMM TEXT, TarDD TEXT, Time TEXT, BranchCode TEXT)",
+               nullptr, nullptr, nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  for (const std::string& statement : statements) {
+    if (sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+      throw std::runtime_error(std::string("bare: ") + sqlite3_errmsg(db));
+    }
+  }
+  const Seconds took = std::chrono::steady_clock::now() - start;
+  sqlite3_close(db);
+  return took.count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: qelto-bench-windows FOLDER [CALLS]\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  const int count = argc > 2 ? std::stoi(argv[2]) : 1000;
+  try {
+    const double bare = BareLoop(folder, count);
+    const double writer = WriterDrain(folder, count);
+    std::printf("bare SQLite loop:   %d calls in %.3f s, %.0f calls/s\n", count, bare,
+                count / bare);
+    std::printf("writer drain:       %d calls in %.3f s, %.0f calls/s\n", count, writer,
+                count / writer);
+    std::printf("ratio writer/bare:  %.2f (goal >= 0.80)\n", bare / writer);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "qelto-bench-windows: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
