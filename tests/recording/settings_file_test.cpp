@@ -30,7 +30,7 @@ TEST(SettingsPlaces, BesideTheExecutableThenTheUsersThenTheSystemsFolder) {
       {nullptr,
        "/home/u",
        {{exe, true}, {"/home/u/.config/qelto-callerid/Server_Config.dll"}, {sys}}},
-      // The base directory specification ignores empty and relative values.
+      // The XDG base directory rules ignore empty and relative values.
       {"", "/home/u", {{exe, true}, {"/home/u/.config/qelto-callerid/Server_Config.dll"}, {sys}}},
       {"conf",
        "/home/u",
