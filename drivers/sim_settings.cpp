@@ -20,6 +20,18 @@ std::string ControlSocketPath(const char* socket_variable, const char* runtime_d
   return "/tmp/qelto-cidr-sim-" + std::to_string(uid) + ".sock";
 }
 
+std::string ControlPipeName(const char* socket_variable, unsigned long session,
+                            std::string_view user) {
+  constexpr std::string_view kPipeFolder = R"(\\.\pipe\)";
+  if (IsSet(socket_variable)) {
+    const std::string_view name(socket_variable);
+    return name.starts_with(kPipeFolder) ? std::string(name)
+                                         : std::string(kPipeFolder) + std::string(name);
+  }
+  return std::string(kPipeFolder) + "qelto-cidr-sim-" + std::to_string(session) + "-" +
+         std::string(user);
+}
+
 std::optional<int> ParseDeviceCount(const char* value) {
   if (value == nullptr) return std::nullopt;
   const std::string_view text(value);

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qelto::sim {
 
@@ -15,6 +16,13 @@ inline constexpr int kDefaultDeviceCount = 1;
 // "/tmp/qelto-cidr-sim-<uid>.sock".
 std::string ControlSocketPath(const char* socket_variable, const char* runtime_dir,
                               unsigned long uid);
+
+// The named pipe the Windows driver serves, for QELTO_CIDR_SIM_SOCKET's value (null or empty
+// when unset), the Windows session id and the user's SID: the variable's pipe (a bare name is
+// taken as one under \\.\pipe\), else "\\.\pipe\qelto-cidr-sim-<session>-<user>", so each
+// user of each session has a pipe of their own.
+std::string ControlPipeName(const char* socket_variable, unsigned long session,
+                            std::string_view user);
 
 // The value of QELTO_CIDR_SIM_DEVICES: decimal 1..8; nullopt when it is anything else.
 std::optional<int> ParseDeviceCount(const char* value);

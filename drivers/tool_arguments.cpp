@@ -27,7 +27,7 @@ ToolRequest ParseToolArguments(std::span<const std::string_view> arguments) {
   return {Kind::kSend, line};
 }
 
-std::string ToolUsage() {
+std::string ToolUsage(std::string_view address_help) {
   return "Usage: qelto-cidr-sim COMMAND [ARGUMENTS]\n"
          "Drives the caller-ID simulator inside a running qelto-callerid.\n"
          "\n"
@@ -38,9 +38,8 @@ std::string ToolUsage() {
          "  plug [DEVICE]       connect simulated device DEVICE (default 1)\n"
          "  status TEXT         send the status event \"S\" followed by TEXT\n"
          "  info                print the driver's information text\n"
-         "\n"
-         "The control socket is $QELTO_CIDR_SIM_SOCKET if set, else\n"
-         "$XDG_RUNTIME_DIR/qelto-cidr-sim.sock, else /tmp/qelto-cidr-sim-<uid>.sock.\n"
+         "\n" +
+         std::string(address_help) +
          "The number of simulated devices (1..8, default 1) is read by the driver from\n"
          "QELTO_CIDR_SIM_DEVICES in the recorder's environment when it starts.\n"
          "With a POS_CIDR.conf, info lists its modems too, and DEVICE counts only its\n"

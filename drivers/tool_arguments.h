@@ -18,7 +18,8 @@ struct ToolRequest {
 // for its form, and sends everything else. "--help" or "-h" alone asks for help.
 ToolRequest ParseToolArguments(std::span<const std::string_view> arguments);
 
-// The text printed for --help and after a usage error.
-std::string ToolUsage();
+// The text printed for --help and after a usage error; `address_help` says where the tool finds
+// the running driver on this platform (see ControlAddressHelp).
+std::string ToolUsage(std::string_view address_help);
 
 }  // namespace qelto::sim

@@ -1,4 +1,4 @@
-#include "drivers/posix/control_client.h"
+#include "drivers/control_client.h"
 
 #include <sys/socket.h>
 #include <sys/time.h>

@@ -13,9 +13,6 @@
 namespace qelto::sim {
 namespace {
 
-constexpr std::size_t kMaxLineBytes = 1024;
-constexpr std::size_t kMaxClients = 16;
-
 void ThrowErrno(const char* what) {
   throw std::system_error(errno, std::generic_category(), what);
 }
@@ -42,7 +39,7 @@ ControlSession::~ControlSession() {
   RequestStop();
   if (!thread_.joinable()) return;
   // Only reachable when the process exits from inside a callback: a thread cannot join itself.
-  if (IsSessionThread()) {
+  if (IsChannelThread()) {
     thread_.detach();
   } else {
     thread_.join();
@@ -60,7 +57,7 @@ void ControlSession::RequestStop() {
   Wake();
 }
 
-void ControlSession::UnlinkSocket() {
+void ControlSession::ReleaseAddress() {
   if (socket_) socket_->Unlink();
 }
 

@@ -8,46 +8,30 @@
 #include <thread>
 #include <vector>
 
+#include "drivers/driver_platform.h"
 #include "drivers/line_splitter.h"
 #include "drivers/posix/unique_fd.h"
 #include "drivers/posix/unix_socket.h"
 
 namespace qelto::sim {
 
-// What a control session's thread calls out to. Both run on that thread.
-class SessionHandler {
+// The control channel on a listening Unix socket (see ControlChannel). While the most clients
+// are connected new ones wait in the listening queue.
+class ControlSession final : public ControlChannel {
  public:
-  virtual ~SessionHandler() = default;
-  // The session was woken by Wake(): work may be waiting for its thread.
-  virtual void OnWake() = 0;
-  // One line received from a control client; returns the reply lines to send back.
-  virtual std::vector<std::string> OnLine(std::string_view line) = 0;
-};
-
-// The driver's own thread: it serves control clients on the listening socket and runs work
-// handed to it with Wake(). Without a socket it only runs the woken work. Clients are served
-// one line at a time in arrival order; each line is answered before the next is read. A client
-// that sends nothing for kIdleClientTimeout is closed, and while the most clients are connected
-// new ones wait in the listening queue, so idle clients cannot lock the others out for long.
-class ControlSession {
- public:
-  static constexpr std::chrono::seconds kIdleClientTimeout{5};
-
   // Starts the thread; throws std::system_error when the thread or its wake pipe cannot be
   // made. `handler` must outlive the session.
   ControlSession(std::optional<ListeningSocket> socket, SessionHandler& handler);
   // Stops and joins the thread. Must not run on the session's own thread.
-  ~ControlSession();
+  ~ControlSession() override;
   ControlSession(const ControlSession&) = delete;
   ControlSession& operator=(const ControlSession&) = delete;
 
-  // Makes the thread call OnWake() soon. Callable from any thread.
-  void Wake();
-  // Asks the thread to finish; it returns once the handler call in progress (if any) returns.
-  void RequestStop();
+  void Wake() override;
+  void RequestStop() override;
   // Removes the socket file at once, so a new session can bind the same path.
-  void UnlinkSocket();
-  bool IsSessionThread() const { return std::this_thread::get_id() == thread_id_; }
+  void ReleaseAddress() override;
+  bool IsChannelThread() const override { return std::this_thread::get_id() == thread_id_; }
 
  private:
   using SteadyClock = std::chrono::steady_clock;

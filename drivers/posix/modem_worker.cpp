@@ -60,7 +60,7 @@ bool WriteAll(int fd, std::string_view bytes, std::string& why) {
 }  // namespace
 
 ModemWorker::ModemWorker(std::uint64_t generation, std::size_t modem, DeviceConfig config,
-                         RawLogFile* raw_log, ModemSink& sink)
+                         RawLog* raw_log, ModemSink& sink)
     : generation_(generation),
       modem_(modem),
       config_(std::move(config)),

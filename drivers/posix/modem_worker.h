@@ -10,33 +10,23 @@
 
 #include "drivers/driver_config.h"
 #include "drivers/driver_events.h"
+#include "drivers/driver_platform.h"
 #include "drivers/modem_device.h"
-#include "drivers/posix/raw_log_file.h"
 #include "drivers/posix/unique_fd.h"
 
 namespace qelto::sim {
 
-// Where a modem's thread reports. Called on that thread, never with a lock of the worker held.
-class ModemSink {
- public:
-  virtual ~ModemSink() = default;
-  // `generation` is the one the worker was made with; `connected` is the modem's state once
-  // `events` (possibly none) have happened.
-  virtual void OnModemReport(std::uint64_t generation, std::size_t modem, bool connected,
-                             std::vector<DriverEvent> events) = 0;
-};
-
 // The thread that runs one caller-ID modem: it opens the port, and opens it again every
 // kReopenInterval while that fails or after the modem was lost; it writes what the modem's
 // ModemDevice asks for, reads what the modem says, keeps the raw data and reports every change.
-class ModemWorker {
+class ModemWorker final : public ModemRunner {
  public:
   // Starts the thread; throws std::system_error when it or its wake pipe cannot be made.
   // `raw_log` (may be null) and `sink` must outlive the worker.
-  ModemWorker(std::uint64_t generation, std::size_t modem, DeviceConfig config, RawLogFile* raw_log,
+  ModemWorker(std::uint64_t generation, std::size_t modem, DeviceConfig config, RawLog* raw_log,
               ModemSink& sink);
   // Stops the thread, closing the port, and joins it.
-  ~ModemWorker();
+  ~ModemWorker() override;
   ModemWorker(const ModemWorker&) = delete;
   ModemWorker& operator=(const ModemWorker&) = delete;
 
@@ -62,7 +52,7 @@ class ModemWorker {
   std::uint64_t generation_;
   std::size_t modem_;
   DeviceConfig config_;
-  RawLogFile* raw_log_;
+  RawLog* raw_log_;
   ModemSink& sink_;
   bool reported_connected_ = false;  // touched by the worker's thread only
   std::atomic<bool> stop_{false};

@@ -2,7 +2,6 @@
 // is hidden, so these are its whole interface.
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <exception>
@@ -10,9 +9,10 @@
 #include <type_traits>
 
 #include "device/driver_abi.h"
+#include "drivers/cidr_driver.h"
 #include "drivers/driver_config.h"
-#include "drivers/posix/cidr_driver.h"
-#include "drivers/posix/driver_setup.h"
+#include "drivers/driver_setup.h"
+#include "drivers/posix/posix_driver_platform.h"
 #include "drivers/sim_settings.h"
 
 #define QELTO_DRIVER_EXPORT __attribute__((visibility("default")))
@@ -20,11 +20,6 @@
 extern "C" QELTO_DRIVER_EXPORT const void* CIDR_CALL CIDR_Info();
 
 namespace {
-
-std::string SocketPathFromEnvironment() {
-  return qelto::sim::ControlSocketPath(std::getenv(qelto::sim::kSocketVariable),
-                                       std::getenv("XDG_RUNTIME_DIR"), ::getuid());
-}
 
 // The folder this library was loaded from, or empty when the loader does not say.
 std::string LibraryDirectory() {
@@ -51,7 +46,8 @@ qelto::sim::DriverSetup LoadSetup() {
 qelto::sim::CidrDriver& Driver() {
   static qelto::sim::CidrDriver driver = [] {
     qelto::sim::DriverSetup setup = LoadSetup();
-    return qelto::sim::CidrDriver(std::move(setup.roster), SocketPathFromEnvironment,
+    return qelto::sim::CidrDriver(std::move(setup.roster),
+                                  std::make_unique<qelto::sim::PosixDriverPlatform>(),
                                   std::move(setup.raw_log));
   }();
   return driver;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "drivers/driver_platform.h"
 #include "drivers/posix/unique_fd.h"
 #include "drivers/raw_record.h"
 
@@ -15,7 +16,7 @@ namespace qelto::sim {
 // record per read (see FormatRawRecord). Shared by the modems' threads. A file grown beyond
 // kRawLogLimit is renamed to "<path>.1", replacing the one before, and a new one begun, so a
 // modem that babbles cannot fill the disk.
-class RawLogFile {
+class RawLogFile final : public RawLog {
  public:
   static constexpr std::uint64_t kRawLogLimit = 10'000'000;
 
@@ -25,7 +26,7 @@ class RawLogFile {
 
   // Appends one record stamped with the local time. Thread-safe. A failed write is dropped:
   // the file is an aid for diagnosis, never a reason to stop reading a modem.
-  void Write(std::int32_t line, RawDirection direction, std::string_view bytes);
+  void Write(std::int32_t line, RawDirection direction, std::string_view bytes) override;
 
  private:
   RawLogFile(UniqueFd fd, std::string path, std::uint64_t size);

@@ -13,6 +13,25 @@ TEST(ControlSocketPath, PrefersTheExplicitPathThenTheRuntimeDirectory) {
   EXPECT_EQ(ControlSocketPath("", "", 0), "/tmp/qelto-cidr-sim-0.sock");
 }
 
+TEST(ControlPipeName, IsTheUsersOwnInTheirSessionUnlessNamed) {
+  struct Case {
+    const char* variable;
+    unsigned long session;
+    const char* user;
+    const char* pipe;
+  };
+  const Case cases[] = {
+      {nullptr, 1, "S-1-5-21-7-1001", R"(\\.\pipe\qelto-cidr-sim-1-S-1-5-21-7-1001)"},
+      {"", 2, "S-1-5-21-7-1001", R"(\\.\pipe\qelto-cidr-sim-2-S-1-5-21-7-1001)"},
+      {"test-pipe", 1, "S-1-5-21-7-1001", R"(\\.\pipe\test-pipe)"},
+      {R"(\\.\pipe\x)", 1, "S-1-5-21-7-1001", R"(\\.\pipe\x)"},
+  };
+  for (const Case& row : cases) {
+    EXPECT_EQ(ControlPipeName(row.variable, row.session, row.user), row.pipe)
+        << (row.variable != nullptr ? row.variable : "(unset)");
+  }
+}
+
 TEST(ParseDeviceCount, AcceptsOneToEightOnly) {
   EXPECT_EQ(ParseDeviceCount("1"), 1);
   EXPECT_EQ(ParseDeviceCount("8"), 8);

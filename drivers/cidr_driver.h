@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,9 +10,7 @@
 #include "device/driver_abi.h"
 #include "drivers/device_roster.h"
 #include "drivers/driver_events.h"
-#include "drivers/posix/control_session.h"
-#include "drivers/posix/modem_worker.h"
-#include "drivers/posix/raw_log_file.h"
+#include "drivers/driver_platform.h"
 
 namespace qelto::sim {
 
@@ -21,15 +18,16 @@ namespace qelto::sim {
 // through the control socket, and the caller-ID modems of the configuration file, each run by a
 // thread of its own from registration until withdrawal.
 //
-// Events reach the callback only from the driver's own control thread (a ControlSession), never
-// from a caller of RegisterEvent nor from a modem's thread, which hands its events over. No lock
+// Events reach the callback only from the driver's own control thread (its ControlChannel), never
+// from a caller of RegisterEvent nor from a modem's thread, which hands its events over. The
+// threads, the control channel and the files come from the DriverPlatform. No lock
 // of the driver is held while the callback runs, so the callback may call Info() and
 // RegisterEvent() itself; Info() never waits for a modem.
 class CidrDriver final : private SessionHandler, private ModemSink {
  public:
-  // `socket_path` is asked each time the control thread starts. `raw_log_path`, when not empty,
-  // names the raw data file the modems' bytes go to; it is opened at the first registration.
-  CidrDriver(DeviceRoster roster, std::function<std::string()> socket_path,
+  // `raw_log_path`, when not empty, names the raw data file the modems' bytes go to; it is
+  // opened at the first registration.
+  CidrDriver(DeviceRoster roster, std::unique_ptr<DriverPlatform> platform,
              std::string raw_log_path);
   // Withdraws the callback; the threads are joined.
   ~CidrDriver() override;
@@ -38,11 +36,11 @@ class CidrDriver final : private SessionHandler, private ModemSink {
 
   // With a callback: installs it (replacing any earlier one), starts the control thread and the
   // modems' threads if they are not running and queues the start status event. Returns 0, or -1
-  // when the control socket could not be opened; the threads run and the start event (telling
-  // why) is delivered anyway, since the recorder has no other way to learn of it.
+  // when the control channel's address could not be taken; the threads run and the start event
+  // (telling why) is delivered anyway, since the recorder has no other way to learn of it.
   // With null: withdraws. Once it returns no callback runs and none will, except that when it
-  // is called from inside the callback, that callback runs to its end; the socket file is gone
-  // and the modems' ports are closed.
+  // is called from inside the callback, that callback runs to its end; the channel's address is
+  // given up and the modems' ports are closed.
   std::int32_t RegisterEvent(CIDR_EventCallback callback);
 
   // The information text, NUL-terminated UTF-16, in a buffer of the calling thread that stays
@@ -50,8 +48,8 @@ class CidrDriver final : private SessionHandler, private ModemSink {
   const char16_t* Info();
 
  private:
-  using SessionList = std::vector<std::unique_ptr<ControlSession>>;
-  using WorkerList = std::vector<std::unique_ptr<ModemWorker>>;
+  using SessionList = std::vector<std::unique_ptr<ControlChannel>>;
+  using WorkerList = std::vector<std::unique_ptr<ModemRunner>>;
 
   std::int32_t Install(CIDR_EventCallback callback);
   std::int32_t Withdraw();
@@ -65,18 +63,21 @@ class CidrDriver final : private SessionHandler, private ModemSink {
   // Whether this thread is one of the driver's own, current or retired. Requires `mutex_`.
   bool OnDriverThreadLocked() const;
 
-  std::function<std::string()> socket_path_;
+  // Joins the sessions that withdrew on their own thread, unless this is one of them.
+  void JoinRetiredSessions();
+
+  const std::unique_ptr<DriverPlatform> platform_;
   const std::string raw_log_path_;
   std::mutex mutex_;
   DeviceRoster roster_;
   CIDR_EventCallback callback_ = nullptr;
-  std::string socket_problem_;  // why the current session has no socket, or empty
+  std::string socket_problem_;  // why the current session has no address, or empty
   std::deque<DriverEvent> pending_;
-  std::unique_ptr<ControlSession> session_;
+  std::unique_ptr<ControlChannel> session_;
   // Sessions withdrawn from their own thread, which cannot join itself: joined by the next
   // RegisterEvent made on another thread, or by the destructor.
   SessionList retired_;
-  std::unique_ptr<RawLogFile> raw_log_;  // opened once, kept to the end
+  std::unique_ptr<RawLog> raw_log_;  // opened once, kept to the end
   bool raw_log_tried_ = false;
   WorkerList workers_;
   // Reports of workers from before the last withdrawal carry an older generation and are

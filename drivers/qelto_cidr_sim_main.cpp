@@ -1,15 +1,13 @@
 // qelto-cidr-sim: drives the simulated caller-ID driver inside a running recorder through its
-// control socket. Exit status: 0 on OK, 1 on ERROR or when no simulator answers, 2 on misuse.
+// control channel (a Unix socket, or on Windows a named pipe). Exit status: 0 on OK, 1 on ERROR or
+// when no simulator answers, 2 on misuse.
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <iostream>
 #include <string_view>
 #include <vector>
 
-#include "drivers/posix/control_client.h"
-#include "drivers/sim_settings.h"
+#include "drivers/control_address.h"
+#include "drivers/control_client.h"
 #include "drivers/tool_arguments.h"
 
 namespace {
@@ -20,8 +18,7 @@ constexpr int kExitUsage = 2;
 
 int Send(const std::string& line) {
   using Status = qelto::sim::ControlReply::Status;
-  const std::string path = qelto::sim::ControlSocketPath(
-      std::getenv(qelto::sim::kSocketVariable), std::getenv("XDG_RUNTIME_DIR"), ::getuid());
+  const std::string path = qelto::sim::ControlAddressFromEnvironment();
   const qelto::sim::ControlReply reply = qelto::sim::SendControlCommand(path, line);
   for (const std::string& reply_line : reply.lines) {
     (reply_line.starts_with("ERROR") ? std::cerr : std::cout) << reply_line << '\n';
@@ -38,10 +35,11 @@ int main(int argc, char** argv) {
   const qelto::sim::ToolRequest request = qelto::sim::ParseToolArguments(arguments);
   switch (request.kind) {
     case qelto::sim::ToolRequest::Kind::kHelp:
-      std::cout << qelto::sim::ToolUsage();
+      std::cout << qelto::sim::ToolUsage(qelto::sim::ControlAddressHelp());
       return kExitOk;
     case qelto::sim::ToolRequest::Kind::kUsageError:
-      std::cerr << "qelto-cidr-sim: " << request.text << "\n\n" << qelto::sim::ToolUsage();
+      std::cerr << "qelto-cidr-sim: " << request.text << "\n\n"
+                << qelto::sim::ToolUsage(qelto::sim::ControlAddressHelp());
       return kExitUsage;
     case qelto::sim::ToolRequest::Kind::kSend:
       return Send(request.text);

@@ -14,7 +14,8 @@ struct ControlReply {
 };
 
 // Sends one protocol line to the simulator listening at `path` and reads its reply. Waits at
-// most a few seconds for an answer, so a stuck driver does not hang the tool.
+// most a few seconds for an answer, so a stuck driver does not hang the tool. Defined once per
+// platform.
 ControlReply SendControlCommand(const std::string& path, const std::string& line);
 
 }  // namespace qelto::sim

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,18 @@ struct DriverSetup {
 // driver simulates `simulated_count` devices as it always did. A file that exists but cannot be
 // read configures no device, and its start event tells why.
 DriverSetup LoadDriverSetup(const std::vector<std::string>& candidates, int simulated_count);
+
+// A configuration file is a few dozen lines; anything near this size is not one.
+inline constexpr std::size_t kMaxConfigBytes = 1 << 20;
+
+struct ConfigFileText {
+  bool exists = false;
+  std::string text;
+  std::string problem;  // why an existing file could not be read
+};
+
+// Reads the configuration file at `path` (UTF-8), at most kMaxConfigBytes of it. Defined once
+// per platform.
+ConfigFileText ReadConfigFile(const std::string& path);
 
 }  // namespace qelto::sim

@@ -1,4 +1,4 @@
-#include "drivers/posix/cidr_driver.h"
+#include "drivers/cidr_driver.h"
 
 #include <algorithm>
 #include <utility>
@@ -7,9 +7,9 @@
 
 namespace qelto::sim {
 
-CidrDriver::CidrDriver(DeviceRoster roster, std::function<std::string()> socket_path,
+CidrDriver::CidrDriver(DeviceRoster roster, std::unique_ptr<DriverPlatform> platform,
                        std::string raw_log_path)
-    : socket_path_(std::move(socket_path)),
+    : platform_(std::move(platform)),
       raw_log_path_(std::move(raw_log_path)),
       roster_(std::move(roster)) {}
 
@@ -33,38 +33,49 @@ const char16_t* CidrDriver::Info() {
 }
 
 std::int32_t CidrDriver::Install(CIDR_EventCallback callback) {
-  SessionList finished;  // destroyed (joined) after the lock is released
+  // Before a new channel is opened: a retired one may still hold the address (a named pipe is
+  // gone only once its thread has closed every instance).
+  JoinRetiredSessions();
   std::lock_guard lock(mutex_);
   if (!session_) {
-    std::optional<ListeningSocket> socket = ListeningSocket::Open(socket_path_(), socket_problem_);
-    if (socket) socket_problem_.clear();
-    session_ =
-        std::make_unique<ControlSession>(std::move(socket), static_cast<SessionHandler&>(*this));
+    socket_problem_.clear();
+    session_ = platform_->StartControlChannel(platform_->ControlAddress(),
+                                              static_cast<SessionHandler&>(*this), socket_problem_);
   }
   callback_ = callback;
   if (!raw_log_path_.empty() && !std::exchange(raw_log_tried_, true)) {
     std::string problem;
-    raw_log_ = RawLogFile::Open(raw_log_path_, problem);
+    raw_log_ = platform_->OpenRawLog(raw_log_path_, problem);
     if (!raw_log_) roster_.AddProblem("no raw data file: " + problem);
   }
   pending_.push_back(roster_.StartEvent(socket_problem_));
   session_->Wake();
   if (workers_.empty()) StartModemsLocked();
-  if (!OnDriverThreadLocked()) finished.swap(retired_);
   return socket_problem_.empty() ? 0 : -1;
+}
+
+void CidrDriver::JoinRetiredSessions() {
+  SessionList finished;
+  {
+    std::lock_guard lock(mutex_);
+    if (!OnDriverThreadLocked()) finished.swap(retired_);
+  }
+  // Outside the lock: a retired thread may be waiting for it on its way out.
+  finished.clear();
 }
 
 // Each modem's thread blocks on the lock for its first report until Install has returned.
 void CidrDriver::StartModemsLocked() {
   const std::vector<DeviceConfig>& modems = roster_.modems();
   for (std::size_t modem = 0; modem < modems.size(); ++modem) {
-    workers_.push_back(std::make_unique<ModemWorker>(
-        generation_, modem, modems[modem], raw_log_.get(), static_cast<ModemSink&>(*this)));
+    std::unique_ptr<ModemRunner> worker = platform_->StartModem(
+        generation_, modem, modems[modem], raw_log_.get(), static_cast<ModemSink&>(*this));
+    if (worker) workers_.push_back(std::move(worker));
   }
 }
 
 std::int32_t CidrDriver::Withdraw() {
-  std::unique_ptr<ControlSession> stopping;
+  std::unique_ptr<ControlChannel> stopping;
   SessionList finished;
   WorkerList workers;
   {
@@ -78,7 +89,7 @@ std::int32_t CidrDriver::Withdraw() {
     stopping = std::move(session_);
     if (stopping) {
       stopping->RequestStop();
-      stopping->UnlinkSocket();
+      stopping->ReleaseAddress();
     }
     if (on_driver_thread) {
       if (stopping) retired_.push_back(std::move(stopping));
@@ -135,13 +146,13 @@ void CidrDriver::OnModemReport(std::uint64_t generation, std::size_t modem, bool
 }
 
 CIDR_EventCallback CidrDriver::CallbackForThisThreadLocked() const {
-  return session_ && session_->IsSessionThread() ? callback_ : nullptr;
+  return session_ && session_->IsChannelThread() ? callback_ : nullptr;
 }
 
 bool CidrDriver::OnDriverThreadLocked() const {
-  if (session_ && session_->IsSessionThread()) return true;
+  if (session_ && session_->IsChannelThread()) return true;
   return std::any_of(retired_.begin(), retired_.end(),
-                     [](const auto& session) { return session->IsSessionThread(); });
+                     [](const auto& session) { return session->IsChannelThread(); });
 }
 
 }  // namespace qelto::sim

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "drivers/driver_platform.h"
+
+namespace qelto::sim {
+
+// The driver on Linux: the control channel on a Unix socket, modems on serial ports through
+// termios, the raw data file with mode 0600.
+class PosixDriverPlatform final : public DriverPlatform {
+ public:
+  std::unique_ptr<ControlChannel> StartControlChannel(const std::string& address,
+                                                      SessionHandler& handler,
+                                                      std::string& problem) override;
+  std::string ControlAddress() override;
+  std::unique_ptr<RawLog> OpenRawLog(const std::string& path, std::string& problem) override;
+  std::unique_ptr<ModemRunner> StartModem(std::uint64_t generation, std::size_t modem,
+                                          const DeviceConfig& config, RawLog* raw_log,
+                                          ModemSink& sink) override;
+};
+
+}  // namespace qelto::sim

@@ -1,0 +1,33 @@
+#include "drivers/win32/win32_driver_platform.h"
+
+#include "drivers/control_address.h"
+#include "drivers/win32/environment.h"
+#include "drivers/win32/named_pipe_session.h"
+
+namespace qelto::sim {
+
+std::unique_ptr<ControlChannel> Win32DriverPlatform::StartControlChannel(const std::string& address,
+                                                                         SessionHandler& handler,
+                                                                         std::string& problem) {
+  return std::make_unique<NamedPipeSession>(address, CurrentUserSid(), handler, problem);
+}
+
+std::string Win32DriverPlatform::ControlAddress() {
+  return ControlAddressFromEnvironment();
+}
+
+std::unique_ptr<RawLog> Win32DriverPlatform::OpenRawLog(const std::string& /*path*/,
+                                                        std::string& problem) {
+  problem = kModemsUnsupported;
+  return nullptr;
+}
+
+std::unique_ptr<ModemRunner> Win32DriverPlatform::StartModem(std::uint64_t /*generation*/,
+                                                             std::size_t /*modem*/,
+                                                             const DeviceConfig& /*config*/,
+                                                             RawLog* /*raw_log*/,
+                                                             ModemSink& /*sink*/) {
+  return nullptr;
+}
+
+}  // namespace qelto::sim

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "drivers/driver_platform.h"
+
+namespace qelto::sim {
+
+// The driver on Windows: the control channel on a named pipe private to the user. Caller-ID
+// modems on COM ports are not run here; the driver's start event says so (see
+// kModemsUnsupported).
+class Win32DriverPlatform final : public DriverPlatform {
+ public:
+  static constexpr char kModemsUnsupported[] =
+      "serial modems are not supported on Windows: their lines stay disconnected";
+
+  std::unique_ptr<ControlChannel> StartControlChannel(const std::string& address,
+                                                      SessionHandler& handler,
+                                                      std::string& problem) override;
+  std::string ControlAddress() override;
+  std::unique_ptr<RawLog> OpenRawLog(const std::string& path, std::string& problem) override;
+  std::unique_ptr<ModemRunner> StartModem(std::uint64_t generation, std::size_t modem,
+                                          const DeviceConfig& config, RawLog* raw_log,
+                                          ModemSink& sink) override;
+};
+
+}  // namespace qelto::sim

@@ -1,0 +1,45 @@
+# Fails unless the Windows program or library FILE imports from no DLL but ALLOWED_IMPORTS
+# (the MinGW runtime is linked in statically) and, with EXPORTS given, exports exactly those
+# names, undecorated.
+# Usage: cmake -DFILE=<path> -DOBJDUMP=<objdump> -DALLOWED_IMPORTS=a.dll;b.dll
+#              [-DEXPORTS=name;name] -P check_pe_file.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} failed on ${FILE}")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" import_lines "${listing}")
+foreach(line IN LISTS import_lines)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(TOUPPER "${dll}" dll_upper)
+  set(allowed FALSE)
+  foreach(candidate IN LISTS ALLOWED_IMPORTS)
+    string(TOUPPER "${candidate}" candidate_upper)
+    if(dll_upper STREQUAL candidate_upper)
+      set(allowed TRUE)
+    endif()
+  endforeach()
+  if(NOT allowed)
+    message(FATAL_ERROR "${FILE} imports ${dll}, which a shop's PC may lack")
+  endif()
+endforeach()
+
+if(DEFINED EXPORTS)
+  # The name table follows the line "[Ordinal/Name Pointer] Table": "[   0] CIDR_Info".
+  string(FIND "${listing}" "[Ordinal/Name Pointer] Table" start)
+  set(names "")
+  if(NOT start EQUAL -1)
+    string(SUBSTRING "${listing}" ${start} -1 table)
+    string(REGEX MATCHALL "\n\t\\[ *[0-9]+\\] [^\n]+" entries "${table}")
+    foreach(entry IN LISTS entries)
+      string(REGEX REPLACE "^\n\t\\[ *[0-9]+\\] " "" name "${entry}")
+      list(APPEND names ${name})
+    endforeach()
+  endif()
+  list(SORT names)
+  set(expected ${EXPORTS})
+  list(SORT expected)
+  if(NOT names STREQUAL expected)
+    message(FATAL_ERROR "${FILE} exports [${names}], expected [${expected}]")
+  endif()
+endif()
