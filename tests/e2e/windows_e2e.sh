@@ -135,10 +135,13 @@ script=$scratch/driver-script.txt
 export QELTO_TEST_DRIVER_SCRIPT=$script
 driver() { echo "$*" >>"$script"; }  # a command for the test driver: call, plug, unplug
 
-install_app() {  # install_app DRIVER_VARIANT|none
+install_app() {  # install_app DRIVER_VARIANT|none|ours (our POS_CIDR.dll and qelto-cidr-sim.exe)
   cp "$exe" "$scratch/app/" || fail "cannot copy the executable"
   printf 'e2e\nsqlite:calls.sqlite\nShop\n0\nrecorder\n' >"$scratch/app/Server_Config.dll"
-  if [ "$1" != none ]; then
+  if [ "$1" = ours ]; then
+    cp "$bin_dir/POS_CIDR.dll" "$bin_dir/qelto-cidr-sim.exe" "$scratch/app/" \
+      || fail "no POS_CIDR.dll or qelto-cidr-sim.exe in $bin_dir"
+  elif [ "$1" != none ]; then
     cp "$driver_dir/$1/POS_CIDR.dll" "$scratch/app/" || fail "no test driver $1 in $driver_dir"
   fi
 }
@@ -276,6 +279,21 @@ use_postgres() {  # use_postgres BRANCH: a fresh table, and settings naming a da
   row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
 }
 
+# sim ARGS...: runs qelto-cidr-sim.exe; its output (CR LF made LF) in $sim_out, its exit code in
+# $sim_code.
+sim() {
+  "$wine" "$scratch/app/qelto-cidr-sim.exe" "$@" </dev/null >"$scratch/sim.out" 2>&1
+  sim_code=$?
+  sim_out=$(tr -d '\r' <"$scratch/sim.out")
+}
+expect_sim() {  # expect_sim CODE OUTPUT ARGS...: exit code and the whole output (a glob)
+  local code=$1 output=$2; shift 2
+  sim "$@"
+  [ "$sim_code" = "$code" ] || fail "qelto-cidr-sim $*: exit code $sim_code, not $code: $sim_out"
+  # shellcheck disable=SC2053 # the expected output is a pattern
+  [[ $sim_out == $output ]] || fail "qelto-cidr-sim $*: unexpected output: $sim_out"
+}
+
 not_installed="درايور دستگاه نصب نشده است"
 outdated="درايور دستگاه بروز نيست"
 
@@ -377,6 +395,34 @@ case $case_name in
     wait_until 3 dialog_closed || fail "the device alert stayed after the device came back"
     log_has "SLine 1 unplugged" || fail "the status event was not logged"
     close_from_outside "$pid"
+    ;;
+  our_driver)
+    # Our POS_CIDR.dll driven by qelto-cidr-sim.exe through the user's own pipe (its default
+    # name: this suite has a wineserver, and so a pipe namespace, of its own).
+    command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
+    unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
+    install_app ours
+    start_resident rec
+    wait_until 10 log_has "SSimulator started: 1 of 1 devices connected" \
+      || fail "no start event of the simulator"
+    expect_sim 0 $'POS CID Simulator\nVER 2.1\nPorts 1\nDevices\nLine 1: Connected\nOK' info
+    expect_sim 0 OK call 2 09121234567
+    expect_sim 0 OK status Line busy
+    expect_sim 2 'qelto-cidr-sim: LINE must be*' call 0
+    expect_sim 1 'ERROR no device 2: the simulator has 1' unplug 2
+    expect_sim 0 OK unplug
+    wait_until 30 has_rows 1 || fail "the call was not written within 30 s: $(rows)"
+    [ "$(rows)" = '1|2|09121234567|' ] || fail "unexpected rows: $(rows)"
+    log_has "SLine busy" || fail "the status event was not logged"
+    log_has "SDevice 1 disconnected" || fail "the unplugging was not logged"
+    # The alert opens once the device has been missing for more than 15 s.
+    wait_until 25 dialog_open || fail "no device alert within 25 s of unplugging"
+    grep -q "message 2345: مشکل در اتصال دستگاه کالرآيدي" "$scratch/rec.err" || fail "not the device alert"
+    expect_sim 0 OK plug
+    wait_until 3 dialog_closed || fail "the device alert stayed after plug"
+    log_has "SDevice 1 connected" || fail "the plugging was not logged"
+    close_from_outside "$pid"
+    expect_sim 1 '*no running caller-ID simulator at \\\\.\\pipe\\qelto-cidr-sim-*-S-1-5-*: is qelto-callerid running?*' info
     ;;
   database_alert)
     install_app v2_1
