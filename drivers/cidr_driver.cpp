@@ -38,9 +38,9 @@ std::int32_t CidrDriver::Install(CIDR_EventCallback callback) {
   JoinRetiredSessions();
   std::lock_guard lock(mutex_);
   if (!session_) {
-    socket_problem_.clear();
-    session_ = platform_->StartControlChannel(platform_->ControlAddress(),
-                                              static_cast<SessionHandler&>(*this), socket_problem_);
+    channel_problem_.clear();
+    session_ = platform_->StartControlChannel(
+        platform_->ControlAddress(), static_cast<SessionHandler&>(*this), channel_problem_);
   }
   callback_ = callback;
   if (!raw_log_path_.empty() && !std::exchange(raw_log_tried_, true)) {
@@ -48,10 +48,10 @@ std::int32_t CidrDriver::Install(CIDR_EventCallback callback) {
     raw_log_ = platform_->OpenRawLog(raw_log_path_, problem);
     if (!raw_log_) roster_.AddProblem("no raw data file: " + problem);
   }
-  pending_.push_back(roster_.StartEvent(socket_problem_));
+  pending_.push_back(roster_.StartEvent(channel_problem_));
   session_->Wake();
   if (workers_.empty()) StartModemsLocked();
-  return socket_problem_.empty() ? 0 : -1;
+  return channel_problem_.empty() ? 0 : -1;
 }
 
 void CidrDriver::JoinRetiredSessions() {

@@ -15,7 +15,7 @@
 namespace qelto::sim {
 
 // The caller-ID driver behind the exported CIDR_* functions: the simulated devices, driven
-// through the control socket, and the caller-ID modems of the configuration file, each run by a
+// through the control channel, and the caller-ID modems of the configuration file, each run by a
 // thread of its own from registration until withdrawal.
 //
 // Events reach the callback only from the driver's own control thread (its ControlChannel), never
@@ -71,7 +71,7 @@ class CidrDriver final : private SessionHandler, private ModemSink {
   std::mutex mutex_;
   DeviceRoster roster_;
   CIDR_EventCallback callback_ = nullptr;
-  std::string socket_problem_;  // why the current session has no address, or empty
+  std::string channel_problem_;  // why the current session has no address, or empty
   std::deque<DriverEvent> pending_;
   std::unique_ptr<ControlChannel> session_;
   // Sessions withdrawn from their own thread, which cannot join itself: joined by the next
