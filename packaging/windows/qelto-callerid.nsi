@@ -225,7 +225,7 @@ Section "Uninstall"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegValue HKLM "${PRODUCT_KEY}" "SimulatedDriverSize"
   ; The working folder is named here, so a later installation finds its journal again.
-  DetailPrint "$(UnKeptText)"
+  DetailPrint "$(UnKeptShort)"
 SectionEnd
 
 Function un.DeleteOurDriver

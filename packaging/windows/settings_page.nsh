@@ -51,6 +51,9 @@ Function ReadSettingsOptions
   ${If} $R2 == 1
     StrCpy $Kind "sqlite"
   ${EndIf}
+  ${If} $SqlitePath == ""  ; "/SQLITE=" alone: the file in the working folder
+    StrCpy $SqlitePath "$WorkDir\calls.sqlite"
+  ${EndIf}
   !insertmacro _Option SETTINGS $SettingsSource
   ${If} $R2 == 1
     StrCpy $Kind "file"
@@ -143,6 +146,11 @@ Function SettingsPageShow
   ${EndIf}
   Push 0  ; in place of the clicked control
   Call SettingsPageUpdate
+  ${If} $Kind == "sqlite"
+    ${NSD_SetFocus} $hSqlite
+  ${Else}
+    ${NSD_SetFocus} $hServer
+  ${EndIf}
   nsDialogs::Show
 FunctionEnd
 

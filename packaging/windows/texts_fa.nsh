@@ -33,6 +33,7 @@ LangString StartingRecorder ${LANG_FARSI} "در حال اجرای برنامه..
 LangString WorkDirShortcut ${LANG_FARSI} "گزارش و دفتر تماس‌ها"
 
 LangString FinishTitle ${LANG_FARSI} "نصب ${PRODUCT} انجام شد"
-LangString FinishText ${LANG_FARSI} "برنامه در ناحیه اعلان‌ها اجرا می‌شود و با هر ورود به ویندوز شروع به کار می‌کند.$\r$\n$\r$\nگزارش فعالیت (log.txt) و دفتر تماس‌ها در پوشه $WorkDir است."
+LangString FinishText ${LANG_FARSI} "برنامه در ناحیه اعلان‌ها اجرا می‌شود و با هر ورود به ویندوز شروع به کار می‌کند.$\r$\n$\r$\nگزارش فعالیت (log.txt) و دفتر تماس‌ها در این پوشه کاری است:$\r$\n$WorkDir"
 LangString UnFinishTitle ${LANG_FARSI} "${PRODUCT} حذف شد"
-LangString UnKeptText ${LANG_FARSI} "حفظ شدند: پوشه کاری $WorkDir (گزارش فعالیت، دفتر تماس‌ها با تماس‌هایی که هنوز ثبت نشده‌اند و تماس‌های کنار گذاشته) و فایل تنظیمات $INSTDIR\${SETTINGS_FILE}. نصب بعدی از همین‌ها ادامه می‌دهد."
+LangString UnKeptText ${LANG_FARSI} "این‌ها حفظ شدند تا نصب بعدی از همین‌ها ادامه دهد:$\r$\n$\r$\nپوشه کاری، با گزارش فعالیت، دفتر تماس‌ها (تماس‌هایی که هنوز ثبت نشده‌اند) و تماس‌های کنار گذاشته:$\r$\n$WorkDir$\r$\n$\r$\nفایل تنظیمات:$\r$\n$INSTDIR\${SETTINGS_FILE}"
+LangString UnKeptShort ${LANG_FARSI} "حفظ شدند: $WorkDir و $INSTDIR\${SETTINGS_FILE}"

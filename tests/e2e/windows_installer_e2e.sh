@@ -1,0 +1,224 @@
+#!/usr/bin/env bash
+# End-to-end checks of the shops' installer, qelto-callerid-setup.exe, under Wine: silent
+# installations into SQLite and into PostgreSQL (through Wine's odbc32) that start the recorder in
+# its working folder and record a call from our simulated driver; an installation over a vendor's
+# driver and existing settings; the settings written from the command line; the uninstaller; and
+# the pages of an installation in Persian, clicked through as a shop's installer would, with a
+# screenshot of each (BUILD_DIR/screenshots/installer-*.png).
+#
+# Usage: windows_installer_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR
+# Runs inside the Windows end-to-end fixture (tests/e2e/windows_e2e.sh setup): its Wine prefix,
+# virtual display and wineserver. Every case leaves the prefix without the installation.
+set -u
+case_name=$1 bin_dir=$(cd "$2" && pwd) driver_dir=$3
+build_dir=$(cd "$bin_dir/.." && pwd)
+state=$build_dir/wine-e2e
+shots=$build_dir/screenshots
+export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset WAYLAND_DISPLAY
+wine=${QELTO_WINE:-/usr/lib/wine/wine64}
+export WINELOADER=$wine
+
+setup=$bin_dir/qelto-callerid-setup.exe
+program_dir=$WINEPREFIX/drive_c/Program\ Files/QELTO\ Caller\ ID
+work_dir=$WINEPREFIX/drive_c/ProgramData/QELTO\ Caller\ ID
+startup_link=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/StartUp/QELTO\ Caller\ ID.lnk
+scratch=$(mktemp -d /tmp/qelto-setup-e2e.XXXXXX)
+
+fail() {
+  echo "FAIL [$case_name]: $*" >&2
+  [ -f "$work_dir/log.txt" ] && { echo "--- log.txt" >&2; tail -20 "$work_dir/log.txt" >&2; }
+  exit 1
+}
+skip() { echo "SKIP [$case_name]: $*"; exit 77; }
+wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.2; done
+}
+
+# Whatever a case leaves behind is taken away, so the next case (and the recorder's own cases)
+# find the prefix as the fixture made it.
+remove_installation() {
+  if [ -f "$program_dir/uninstall.exe" ]; then
+    "$wine" "$program_dir/uninstall.exe" /S </dev/null >/dev/null 2>&1
+    wait_until 30 uninstalled
+  fi
+  "$wine" taskkill /F /IM qelto-callerid.exe </dev/null >/dev/null 2>&1
+  rm -rf "$program_dir" "$work_dir" "$startup_link"
+}
+trap 'remove_installation; rm -rf "$scratch"' EXIT
+
+[ -x "$wine" ] || skip "$wine is not installed"
+[ -f "$setup" ] || skip "no installer $setup (is makensis installed?)"
+[ -s "$state/display" ] || fail "the suite is not set up: run windows_e2e.sh setup first"
+export DISPLAY=:$(cat "$state/display")
+mkdir -p "$shots"
+
+# --- Installing and removing -----------------------------------------------------------------
+install_silently() {  # install_silently OPTIONS...: the installer's exit code must be 0
+  "$wine" "$setup" /S "$@" </dev/null >/dev/null 2>&1 || fail "the silent installation failed ($?)"
+}
+# The uninstaller copies itself to %TEMP% and returns at once; its copy does the work.
+uninstalled() { [ ! -e "$program_dir/uninstall.exe" ] && [ ! -e "$program_dir/qelto-callerid.exe" ]; }
+uninstall_silently() {
+  "$wine" "$program_dir/uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the uninstaller failed"
+  wait_until 30 uninstalled || fail "the program is still there 30 s after uninstalling"
+  [ ! -e "$startup_link" ] || fail "the logon shortcut stayed"
+}
+
+log_has() { grep -q -- "$1" "$work_dir/log.txt" 2>/dev/null; }
+last_log_line() { tail -1 "$work_dir/log.txt" | tr -d '\r' | sed 's/^.\{22\}//'; }
+closed() { [ "$(last_log_line)" = "Application Closed" ]; }
+# The installer starts the recorder in the working folder: its log appears there.
+expect_recorder_started() {
+  wait_until 30 log_has "Application Started!" \
+    || fail "the recorder did not start in its working folder within 30 s"
+}
+sim() { "$wine" "$program_dir/qelto-cidr-sim.exe" "$@" </dev/null 2>&1 | tr -d '\r'; }
+expect_installed_files() {  # expect_installed_files FILE...: in the program folder
+  local f
+  for f in "$@"; do [ -f "$program_dir/$f" ] || fail "not installed: $f"; done
+  [ -f "$startup_link" ] || fail "no shortcut in the all-users Startup folder"
+}
+# Uninstalling stops the recorder in order and keeps the working folder and the settings.
+expect_orderly_removal() {
+  uninstall_silently
+  wait_until 20 closed || fail "the log does not end with 'Application Closed' after uninstalling"
+  [ -f "$program_dir/Server_Config.dll" ] || fail "the settings were removed"
+  [ -f "$work_dir/log.txt" ] || fail "the working folder's log was removed"
+}
+
+# --- The pages, clicked through -------------------------------------------------------------------
+window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
+window_shown() { [ -n "$(window_named "$1")" ]; }
+# shot_page NAME TITLE: waits for the window, lets it settle, and saves it alone.
+shot_page() {
+  local window
+  wait_until 15 window_shown "$2" || fail "no window '$2' for the page $1"
+  sleep 1
+  window=$(window_named "$2")
+  eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/PAGE_/')"
+  import -window root -crop "${PAGE_WIDTH}x${PAGE_HEIGHT}+${PAGE_X}+${PAGE_Y}" +repage \
+    "$shots/installer-$1.png" || fail "no screenshot $1"
+}
+keys() { xdotool key --delay 100 "$@"; }
+typed() { xdotool type --delay 40 -- "$1"; }
+
+settings_lines() { tr -d '\r' <"$program_dir/Server_Config.dll" | sed -n "$1"; }
+
+# --- Databases -----------------------------------------------------------------------------------
+sqlite_db=$work_dir/calls.sqlite
+rows() { sqlite3 -separator '|' "$sqlite_db" "SELECT LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber" 2>/dev/null; }
+source "$(dirname "$0")/e2e_postgres_lib.sh"
+use_postgres() {
+  command -v psql >/dev/null || skip "psql is not installed"
+  fresh_pos_calls "varchar(20)"
+  printf '[QeltoE2E]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = 5432\nDatabase = shop\n' \
+    >"$scratch/odbc.ini"
+  export ODBCINI=$scratch/odbc.ini  # read by the host's unixODBC behind Wine's odbc32
+  rows() { pg "SELECT LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
+}
+# The first connection is attempted 15 s after the start.
+expect_rows() {
+  local expected=$1
+  wait_until 40 test "$(rows)" = "$expected" || fail "rows $(rows | tr '\n' ' '), expected $expected"
+}
+
+remove_installation  # of a run that was killed
+case $case_name in
+  silent_sqlite)
+    command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
+    install_silently /SIMDRIVER /SQLITE= "/BRANCH=Branch 7"
+    expect_installed_files qelto-callerid.exe POS_CIDR.dll qelto-cidr-sim.exe uninstall.exe \
+      Server_Config.dll
+    cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "not our simulated driver"
+    [ "$(settings_lines '2p;4p;10p')" = $'sqlite:C:\\ProgramData\\QELTO Caller ID\\calls.sqlite\n0\nBranch 7' ] \
+      || fail "settings: $(settings_lines '1,$p')"
+    expect_recorder_started
+    [ "$(sim call 2 09121234567)" = OK ] || fail "qelto-cidr-sim call did not answer OK"
+    expect_rows "2|09121234567|Branch 7"
+    expect_orderly_removal
+    [ -f "$sqlite_db" ] && [ -f "$work_dir/calls-journal.txt" ] \
+      || fail "the calls' SQLite file or the call journal was removed"
+    [ ! -e "$program_dir/POS_CIDR.dll" ] || fail "our simulated driver stayed"
+    ;;
+  silent_postgres)
+    use_postgres
+    install_silently /SIMDRIVER /SERVER=odbc:QeltoE2E /DATABASE=shop /LOGIN=sql /USER=recorder \
+      /PASSWORD=pw /BRANCH=North
+    expect_recorder_started
+    [ "$(sim call 3 02188776655)" = OK ] || fail "qelto-cidr-sim call did not answer OK"
+    expect_rows "3|02188776655|North"
+    expect_orderly_removal
+    ;;
+  keeps_vendor_files)
+    # A vendor's driver and the shop's settings already there: neither is touched, even when our
+    # driver is asked for and other settings are given.
+    mkdir -p "$program_dir"
+    cp "$driver_dir/v2_1/POS_CIDR.dll" "$program_dir/"
+    printf 'shop\r\nsqlite:C:\\ProgramData\\QELTO Caller ID\\shop.sqlite\r\nShop\r\n1\r\nsa\r\np;w"d\r\n' \
+      >"$program_dir/Server_Config.dll"
+    cp "$program_dir/POS_CIDR.dll" "$program_dir/Server_Config.dll" "$scratch/"
+    install_silently /SIMDRIVER /SERVER=other /DATABASE=other
+    cmp "$scratch/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "the vendor's driver was changed"
+    cmp "$scratch/Server_Config.dll" "$program_dir/Server_Config.dll" || fail "the settings were changed"
+    expect_recorder_started
+    expect_orderly_removal
+    cmp "$scratch/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "the uninstaller took the vendor's driver"
+    ;;
+  settings_text)
+    # What the command line gives is written by position, a password with ';', quotes and a
+    # space included; and a prepared settings file is copied as it is.
+    password="p;a'ss w\"x\\y"
+    install_silently /NOSTART '/SERVER=.\SQLEXPRESS' /DATABASE=Shop /LOGIN=sql /USER=recorder \
+      "/PASSWORD=$password" /BRANCH=12
+    expected=$(printf '%s\n' '.\SQLEXPRESS' Shop 1 recorder "$password" '' '' '' 12)
+    [ "$(settings_lines '2,10p')" = "$expected" ] || fail "settings: $(settings_lines '1,$p')"
+    [ ! -e "$work_dir/log.txt" ] || fail "/NOSTART started the recorder"
+    uninstall_silently
+    remove_installation  # the kept settings too: a PC of its own
+    printf 'prepared\r\n(local)\r\nShop\r\n0\r\nrecorder\r\n' >"$scratch/prepared.txt"
+    install_silently /NOSTART "/SETTINGS=Z:${scratch//\//\\}\\prepared.txt"
+    cmp "$scratch/prepared.txt" "$program_dir/Server_Config.dll" || fail "the prepared settings were not copied"
+    uninstall_silently
+    ;;
+  pages)
+    # A shop's installer at the PC: Persian, our driver ticked, SQL Server with its own login.
+    password="p;a'ss w\"x"
+    "$wine" "$setup" </dev/null >/dev/null 2>&1 &
+    shot_page language "^Installer Language$"
+    keys Down Return  # Persian, the second in the list
+    title="نصب QELTO Caller ID"
+    shot_page welcome "$title"
+    keys Return
+    shot_page components-before "$title"
+    keys Down space  # the simulated driver
+    shot_page components "$title"
+    keys Return
+    shot_page folder "$title"
+    keys Return
+    sleep 1  # the settings page: the server field has the focus
+    typed '.\SQLEXPRESS'; keys Tab; typed Shop
+    keys Tab Down Tab  # the SQL Server login
+    typed recorder; keys Tab; typed "$password"; keys Tab; typed 12
+    shot_page settings "$title"
+    keys Return
+    wait_until 30 log_has "Application Started!" || fail "the recorder did not start"
+    shot_page finish "$title"
+    keys Return
+    expected=$(printf '%s\n' '.\SQLEXPRESS' Shop 1 recorder "$password" '' '' '' 12)
+    [ "$(settings_lines '2,10p')" = "$expected" ] || fail "settings: $(settings_lines '1,$p')"
+    expect_installed_files qelto-callerid.exe POS_CIDR.dll qelto-cidr-sim.exe uninstall.exe
+    "$wine" "$program_dir/uninstall.exe" </dev/null >/dev/null 2>&1 &
+    title="حذف QELTO Caller ID"
+    shot_page uninstall-confirm "$title"
+    keys Return
+    wait_until 30 uninstalled || fail "the program is still there 30 s after uninstalling"
+    shot_page uninstall-finish "$title"
+    keys Return
+    wait_until 20 closed || fail "the log does not end with 'Application Closed' after uninstalling"
+    [ -f "$program_dir/Server_Config.dll" ] || fail "the settings were removed"
+    ;;
+  *) echo "unknown case $case_name" >&2; exit 2 ;;
+esac
+echo "PASS [$case_name]"
