@@ -157,6 +157,7 @@ Function .onInit
     !insertmacro SelectSection ${SecSimDriver}
   ${EndIf}
   Call ReadSettingsOptions
+  Call CheckSilentSettings
   ${IfNot} ${Silent}
     !insertmacro MUI_LANGDLL_DISPLAY
   ${EndIf}

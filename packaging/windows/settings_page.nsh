@@ -227,6 +227,28 @@ Function CheckSettings
   Push ""
 FunctionEnd
 
+; A silent installation with settings it could not write stops before it installs anything:
+; exit code 2.
+Function CheckSilentSettings
+  ${IfNot} ${Silent}
+  ${OrIf} ${FileExists} "$INSTDIR\${SETTINGS_FILE}"
+    Return
+  ${EndIf}
+  ${If} $Kind == "file"
+    ${IfNot} ${FileExists} "$SettingsSource"
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+    Return
+  ${EndIf}
+  Call CheckSettings
+  Pop $R0
+  ${If} $R0 != ""
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+FunctionEnd
+
 ; A path without a drive or a share is taken from the working folder: the recorder would take it
 ; from its own folder, which its users may not write.
 Function AbsoluteSqlitePath

@@ -169,6 +169,12 @@ case $case_name in
   settings_text)
     # What the command line gives is written by position, a password with ';', quotes and a
     # space included; and a prepared settings file is copied as it is.
+    # Incomplete settings stop a silent installation with exit code 2, before anything is written.
+    "$wine" "$setup" /S /NOSTART /SERVER=srv </dev/null >/dev/null 2>&1
+    status=$?
+    [ $status -eq 2 ] || fail "incomplete settings: exit code $status, expected 2"
+    [ ! -e "$program_dir/qelto-callerid.exe" ] || fail "incomplete settings, yet the program was installed"
+    remove_installation
     password="p;a'ss w\"x\\y"
     install_silently /NOSTART '/SERVER=.\SQLEXPRESS' /DATABASE=Shop /LOGIN=sql /USER=recorder \
       "/PASSWORD=$password" /BRANCH=12
