@@ -137,6 +137,16 @@ case $case_name in
     expect_recorder_started
     [ "$(sim call 2 09121234567)" = OK ] || fail "qelto-cidr-sim call did not answer OK"
     expect_rows "2|09121234567|Branch 7"
+    # Installing again over the running recorder (an upgrade): it is closed in order, replaced
+    # and started again, and the settings stay.
+    cp "$program_dir/Server_Config.dll" "$scratch/settings-before"
+    install_silently /SIMDRIVER /SQLITE=elsewhere.sqlite
+    cmp -s "$scratch/settings-before" "$program_dir/Server_Config.dll" || fail "an upgrade changed the settings"
+    [ "$(grep -c 'Application Closed' "$work_dir/log.txt")" = 1 ] || fail "the upgrade did not close the recorder in order"
+    wait_until 30 test "$(grep -c 'Application Started!' "$work_dir/log.txt")" = 2 \
+      || fail "the recorder was not started again after the upgrade"
+    [ "$(sim call 1 0)" = OK ] || fail "qelto-cidr-sim call did not answer OK after the upgrade"
+    expect_rows $'2|09121234567|Branch 7\n1|0|Branch 7'
     expect_orderly_removal
     [ -f "$sqlite_db" ] && [ -f "$work_dir/calls-journal.txt" ] \
       || fail "the calls' SQLite file or the call journal was removed"
