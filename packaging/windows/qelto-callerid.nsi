@@ -224,8 +224,10 @@ Section "Uninstall"
   ; Only when empty: the settings (and a vendor's driver) stay.
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  DeleteRegValue HKLM "${PRODUCT_KEY}" "SimulatedDriverSize"
-  ; The working folder is named here, so a later installation finds its journal again.
+  ; A later installation asks for the language again and finds the same working folder, which
+  ; holds the journal, by its fixed place.
+  DeleteRegKey HKLM "${PRODUCT_KEY}"
+  DeleteRegKey /ifempty HKLM "Software\QELTO"
   DetailPrint "$(UnKeptShort)"
 SectionEnd
 

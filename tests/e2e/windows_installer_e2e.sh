@@ -44,6 +44,7 @@ remove_installation() {
     wait_until 30 uninstalled
   fi
   "$wine" taskkill /F /IM qelto-callerid.exe </dev/null >/dev/null 2>&1
+  "$wine" reg delete 'HKLM\Software\QELTO' /f </dev/null >/dev/null 2>&1
   rm -rf "$program_dir" "$work_dir" "$startup_link"
 }
 trap 'remove_installation; rm -rf "$scratch"' EXIT
@@ -121,7 +122,8 @@ use_postgres() {
 # The first connection is attempted 15 s after the start.
 expect_rows() {
   local expected=$1
-  wait_until 40 test "$(rows)" = "$expected" || fail "rows $(rows | tr '\n' ' '), expected $expected"
+  rows_are() { [ "$(rows)" = "$expected" ]; }
+  wait_until 40 rows_are || fail "rows $(rows | od -c | head -5), expected $expected"
 }
 
 remove_installation  # of a run that was killed
@@ -143,8 +145,8 @@ case $case_name in
     install_silently /SIMDRIVER /SQLITE=elsewhere.sqlite
     cmp -s "$scratch/settings-before" "$program_dir/Server_Config.dll" || fail "an upgrade changed the settings"
     [ "$(grep -c 'Application Closed' "$work_dir/log.txt")" = 1 ] || fail "the upgrade did not close the recorder in order"
-    wait_until 30 test "$(grep -c 'Application Started!' "$work_dir/log.txt")" = 2 \
-      || fail "the recorder was not started again after the upgrade"
+    started_twice() { [ "$(grep -c 'Application Started!' "$work_dir/log.txt")" = 2 ]; }
+    wait_until 30 started_twice || fail "the recorder was not started again after the upgrade"
     [ "$(sim call 1 0)" = OK ] || fail "qelto-cidr-sim call did not answer OK after the upgrade"
     expect_rows $'2|09121234567|Branch 7\n1|0|Branch 7'
     expect_orderly_removal
