@@ -14,7 +14,9 @@ case_name=$1 bin_dir=$(cd "$2" && pwd) driver_dir=$3
 build_dir=$(cd "$bin_dir/.." && pwd)
 state=$build_dir/wine-e2e
 shots=$build_dir/screenshots
-export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No winemenubuilder: it would make Linux menu entries of the installer's shortcuts, holding the
+# program file open to take its icon while the uninstaller wants it gone.
+export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset WAYLAND_DISPLAY
 wine=${QELTO_WINE:-/usr/lib/wine/wine64}
 export WINELOADER=$wine
@@ -27,6 +29,8 @@ scratch=$(mktemp -d /tmp/qelto-setup-e2e.XXXXXX)
 
 fail() {
   echo "FAIL [$case_name]: $*" >&2
+  echo "--- running: $(pgrep -af 'qelto-callerid|uninstall|Un_A' | tr '\n' ';')" >&2
+  echo "--- program folder: $(ls "$program_dir" 2>&1 | tr '\n' ' ')" >&2
   [ -f "$work_dir/log.txt" ] && { echo "--- log.txt" >&2; tail -20 "$work_dir/log.txt" >&2; }
   exit 1
 }
@@ -41,9 +45,10 @@ wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
 remove_installation() {
   if [ -f "$program_dir/uninstall.exe" ]; then
     "$wine" "$program_dir/uninstall.exe" /S </dev/null >/dev/null 2>&1
-    wait_until 30 uninstalled
+    wait_until 90 uninstalled
   fi
   "$wine" taskkill /F /IM qelto-callerid.exe </dev/null >/dev/null 2>&1
+  pkill -f 'qelto-callerid-setup.exe|uninstall.exe|Un_A.exe'
   "$wine" reg delete 'HKLM\Software\QELTO' /f </dev/null >/dev/null 2>&1
   rm -rf "$program_dir" "$work_dir" "$startup_link"
 }
@@ -61,9 +66,10 @@ install_silently() {  # install_silently OPTIONS...: the installer's exit code m
 }
 # The uninstaller copies itself to %TEMP% and returns at once; its copy does the work.
 uninstalled() { [ ! -e "$program_dir/uninstall.exe" ] && [ ! -e "$program_dir/qelto-callerid.exe" ]; }
+# It gives the recorder up to a minute to end before it leaves the program to the next restart.
 uninstall_silently() {
   "$wine" "$program_dir/uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the uninstaller failed"
-  wait_until 30 uninstalled || fail "the program is still there 30 s after uninstalling"
+  wait_until 90 uninstalled || fail "the program is still there 90 s after uninstalling"
   [ ! -e "$startup_link" ] || fail "the logon shortcut stayed"
 }
 
@@ -98,11 +104,17 @@ shot_page() {
   wait_until 15 window_shown "$2" || fail "no window '$2' for the page $1"
   sleep 1
   window=$(window_named "$2")
+  PAGE_WINDOW=$window
   eval "$(xdotool getwindowgeometry --shell "$window" | sed 's/^/PAGE_/')"
   import -window root -crop "${PAGE_WIDTH}x${PAGE_HEIGHT}+${PAGE_X}+${PAGE_Y}" +repage \
     "$shots/installer-$1.png" || fail "no screenshot $1"
 }
 keys() { xdotool key --delay 100 "$@"; }
+# Keys for the page's window after the recorder started, which took the activation: a click on
+# the title bar gives it back.
+keys_to_page() {
+  xdotool mousemove --window "$PAGE_WINDOW" 200 10 click 1 sleep 0.3 key --delay 100 "$@"
+}
 typed() { xdotool type --delay 40 -- "$1"; }
 
 settings_lines() { tr -d '\r' <"$program_dir/Server_Config.dll" | sed -n "$1"; }
@@ -223,17 +235,19 @@ case $case_name in
     keys Return
     wait_until 30 log_has "Application Started!" || fail "the recorder did not start"
     shot_page finish "$title"
-    keys Return
+    keys_to_page Return
     expected=$(printf '%s\n' '.\SQLEXPRESS' Shop 1 recorder "$password" '' '' '' 12)
     [ "$(settings_lines '2,10p')" = "$expected" ] || fail "settings: $(settings_lines '1,$p')"
     expect_installed_files qelto-callerid.exe POS_CIDR.dll qelto-cidr-sim.exe uninstall.exe
     "$wine" "$program_dir/uninstall.exe" </dev/null >/dev/null 2>&1 &
     title="حذف QELTO Caller ID"
     shot_page uninstall-confirm "$title"
-    keys Return
-    wait_until 30 uninstalled || fail "the program is still there 30 s after uninstalling"
+    keys_to_page Return
+    wait_until 90 uninstalled || fail "the program is still there 90 s after uninstalling"
     shot_page uninstall-finish "$title"
-    keys Return
+    keys_to_page Return
+    installer_ended() { ! pgrep -f 'qelto-callerid-setup.exe|Un_A.exe' >/dev/null; }
+    wait_until 10 installer_ended || fail "the installer or the uninstaller did not end at Finish"
     wait_until 20 closed || fail "the log does not end with 'Application Closed' after uninstalling"
     [ -f "$program_dir/Server_Config.dll" ] || fail "the settings were removed"
     ;;
