@@ -25,6 +25,7 @@
 #include "common/win32/unique_handle.h"
 #include "common/win32/wide_text.h"
 #include "device/driver_abi.h"
+#include "driver_observer.h"
 #include "drivers/win32/environment.h"
 #include "drivers/win32/overlapped_io.h"
 #include "recorder_reading.h"
@@ -34,86 +35,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Bounds waits that should end almost at once, so a broken driver fails instead of hanging.
-constexpr auto kPatience = 20s;
 constexpr DWORD kPatienceMs = 20'000;
 
-struct SeenEvent {
-  std::int32_t code = 0;
-  std::u16string text;
-  std::thread::id thread;
-  int connected = -1;  // status events: devices counted from CIDR_Info inside the callback
-};
-
-struct DriverApi {
-  CIDR_InfoFunction info = nullptr;
-  CIDR_RegisterEventFunction register_event = nullptr;
-};
-
-DriverApi api;
-
-std::string Narrow(const char16_t* text) {
-  std::string narrow;
-  for (; text != nullptr && *text != u'\0'; ++text) narrow += static_cast<char>(*text);
-  return narrow;
-}
-
-// What the callback saw; the callback has no context argument, so it reaches this globally.
-class Observer {
- public:
-  void Record(SeenEvent event) {
-    {
-      std::lock_guard lock(mutex_);
-      events_.push_back(std::move(event));
-    }
-    changed_.notify_all();
-  }
-
-  bool WaitForEvents(std::size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, kPatience, [&] { return events_.size() >= count; });
-  }
-
-  std::vector<SeenEvent> Events() {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-
-  void Reset() {
-    std::lock_guard lock(mutex_);
-    events_.clear();
-    withdrawn = false;
-    calls_after_withdrawal = 0;
-    inner_withdraw_result = 1;
-  }
-
-  std::atomic<bool> withdrawn{false};
-  std::atomic<int> calls_after_withdrawal{0};
-  std::atomic<int> inner_withdraw_result{1};
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<SeenEvent> events_;
-};
-
-Observer observer;
-
-// The callback as the recorder uses it: a status event makes it ask for the information text.
-// The status text "Swithdraw-me" makes it withdraw itself from inside the callback.
-void CIDR_CALL OnEvent(std::int32_t code, const char16_t* text) {
-  SeenEvent event{code, text != nullptr ? text : u"", std::this_thread::get_id(), -1};
-  if (code == 0) {
-    event.connected =
-        testing_support::ConnectedDeviceCount(Narrow(static_cast<const char16_t*>(api.info())));
-  }
-  if (event.text == u"Swithdraw-me") {
-    observer.inner_withdraw_result = api.register_event(nullptr, 0);
-  }
-  observer.Record(std::move(event));
-  // Checked last: a callback still running when withdrawal returns is as wrong as a late one.
-  if (observer.withdrawn) ++observer.calls_after_withdrawal;
-}
+using namespace testing_support;  // the driver's callback and what it saw
 
 UniqueHandle Connect(const std::string& pipe) {
   return UniqueHandle(CreateFileW(WideFromUtf8(pipe).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
