@@ -128,7 +128,11 @@ std::optional<std::int64_t> SqliteDatabase::QueryNumber(const std::string& query
 void SqliteDatabase::Cancel() {
   cancelled_ = true;
   std::lock_guard guard(connectionLock_);
-  if (db_) sqlite3_interrupt(db_.get());
+  // An interrupt sent between statements stays pending and would cut short the checkpoint that
+  // closing runs, leaving the latest calls in the -wal file beside the database: a copy of the
+  // database file alone, taken with the recorder stopped, would miss them. A statement that
+  // starts after this sees `cancelled_` through the progress and busy handlers instead.
+  if (db_ && stepping_) sqlite3_interrupt(db_.get());
 }
 
 void SqliteDatabase::Close() {
@@ -160,6 +164,7 @@ bool SqliteDatabase::Run(const std::string& statement, std::chrono::milliseconds
   deadline_ = std::chrono::steady_clock::now() + limit;
   if (number != nullptr) *number = 0;
   bool first = true;
+  stepping_ = true;
   do {
     result = sqlite3_step(prepared.get());
     if (result == SQLITE_ROW && first && number != nullptr) {
@@ -167,6 +172,7 @@ bool SqliteDatabase::Run(const std::string& statement, std::chrono::milliseconds
     }
     first = false;
   } while (result == SQLITE_ROW);
+  stepping_ = false;
   deadline_ = {};
   if (result != SQLITE_DONE) {
     error = {Classify(result), Message(result)};

@@ -52,6 +52,7 @@ class SqliteDatabase : public Database {
   Connection db_;
   std::chrono::steady_clock::time_point deadline_;
   std::atomic<bool> cancelled_{false};
+  std::atomic<bool> stepping_{false};  // a statement is being stepped: an interrupt can reach it
 };
 
 }  // namespace qelto

@@ -132,6 +132,19 @@ TEST_F(SqliteFile, NothingIsExecutedWhileClosed) {
   EXPECT_EQ(Calls(), Rows{});
 }
 
+// The writer's stop cancels the connection, mostly between statements. The database file alone
+// must then hold every call: shops back it up by copying that one file with the recorder stopped.
+TEST_F(SqliteFile, AStopBetweenStatementsLeavesEveryCallInTheDatabaseFile) {
+  OpenOk();
+  ExecuteOk(Insert("1", "09121234567"));
+  db.Cancel();
+  db.Close();
+  EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+  const std::string copy = dir.File("copy.db");
+  std::filesystem::copy_file(path, copy);
+  EXPECT_EQ(SqliteRows(copy, "SELECT TotalNumber FROM Pos_Calls"), Rows{{"09121234567"}});
+}
+
 TEST_F(SqliteFile, LongStatementIsStoppedAtItsTimeOut) {
   SqliteDatabase quick(path,
                        DatabaseTimeouts{std::chrono::seconds(15), std::chrono::milliseconds(50)});
