@@ -72,6 +72,23 @@ Function ReadSettingsOptions
   ${EndIf}
 FunctionEnd
 
+; Server names, logins, passwords and paths read left to right on the Persian page too: in a
+; right-to-left field ".\SQLEXPRESS" shows as "SQLEXPRESS\.". Such a field is made without the
+; page's right-to-left styles, at the place the page's mirroring would have given it (X and W in
+; dialog units of the 300-unit-wide page).
+!macro _CreateLatinField KIND X Y W H TEXT VAR
+  ${If} $(^RTL) == 1
+    nsDialogs::SetRTL 0
+    IntOp $R7 300 - ${X}
+    IntOp $R7 $R7 - ${W}
+    ${NSD_Create${KIND}} $R7u ${Y}u ${W}u ${H}u "${TEXT}"
+    nsDialogs::SetRTL 1
+  ${Else}
+    ${NSD_Create${KIND}} ${X}u ${Y}u ${W}u ${H}u "${TEXT}"
+  ${EndIf}
+  Pop ${VAR}
+!macroend
+
 Function SettingsPageShow
   ${If} ${FileExists} "$INSTDIR\${SETTINGS_FILE}"
   ${OrIf} $Kind == "file"
@@ -95,12 +112,10 @@ Function SettingsPageShow
 
   ${NSD_CreateLabel} 10u 18u 52u 10u "$(ServerLabel)"
   Pop $R0
-  ${NSD_CreateText} 62u 16u 92u 12u "$Server"
-  Pop $hServer
+  !insertmacro _CreateLatinField Text 62 16 92 12 "$Server" $hServer
   ${NSD_CreateLabel} 160u 18u 48u 10u "$(DatabaseLabel)"
   Pop $R0
-  ${NSD_CreateText} 208u 16u 92u 12u "$Database"
-  Pop $hDatabase
+  !insertmacro _CreateLatinField Text 208 16 92 12 "$Database" $hDatabase
 
   ${NSD_CreateRadioButton} 62u 31u 96u 12u "$(LoginWindows)"
   Pop $hLoginWindows
@@ -112,20 +127,17 @@ Function SettingsPageShow
 
   ${NSD_CreateLabel} 10u 48u 52u 10u "$(UserLabel)"
   Pop $R0
-  ${NSD_CreateText} 62u 46u 92u 12u "$User"
-  Pop $hUser
+  !insertmacro _CreateLatinField Text 62 46 92 12 "$User" $hUser
   ${NSD_AddStyle} $hUser ${WS_GROUP}
   ${NSD_CreateLabel} 160u 48u 48u 10u "$(PasswordLabel)"
   Pop $R0
-  ${NSD_CreatePassword} 208u 46u 92u 12u "$Password"
-  Pop $hPassword
+  !insertmacro _CreateLatinField Password 208 46 92 12 "$Password" $hPassword
   ${NSD_CreateLabel} 62u 61u 238u 18u "$(OdbcHint)"
   Pop $R0
 
   ${NSD_CreateLabel} 10u 88u 52u 10u "$(SqliteLabel)"
   Pop $R0
-  ${NSD_CreateText} 62u 86u 238u 12u "$SqlitePath"
-  Pop $hSqlite
+  !insertmacro _CreateLatinField Text 62 86 238 12 "$SqlitePath" $hSqlite
 
   ${NSD_CreateLabel} 0 116u 62u 10u "$(BranchLabel)"
   Pop $R0

@@ -164,6 +164,8 @@ case $case_name in
     expect_orderly_removal
     [ -f "$sqlite_db" ] && [ -f "$work_dir/calls-journal.txt" ] \
       || fail "the calls' SQLite file or the call journal was removed"
+    # Closed in order, the SQLite file alone holds every call: a shop may copy it as a backup.
+    [ ! -e "$sqlite_db-wal" ] || fail "calls.sqlite-wal stayed after the recorder was closed in order"
     [ ! -e "$program_dir/POS_CIDR.dll" ] || fail "our simulated driver stayed"
     ;;
   silent_postgres)
