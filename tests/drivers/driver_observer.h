@@ -8,8 +8,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -42,6 +45,10 @@ inline std::string Narrow(const char16_t* text) {
   return narrow;
 }
 
+inline std::u16string Widen(std::string_view text) {
+  return std::u16string(text.begin(), text.end());
+}
+
 // What the callback saw. The callback is a plain function without a context argument, so it
 // reaches this through a global object.
 class Observer {
@@ -56,7 +63,40 @@ class Observer {
 
   bool WaitForEvents(std::size_t count) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, kPatience, [&] { return events_.size() >= count; });
+    return changed_.wait_for(lock, patience, [&] { return events_.size() >= count; });
+  }
+
+  // Waits until an event that `match` accepts has come, and returns it.
+  std::optional<SeenEvent> WaitFor(const std::function<bool(const SeenEvent&)>& match) {
+    std::unique_lock lock(mutex_);
+    std::optional<SeenEvent> found;
+    changed_.wait_for(lock, patience, [&] {
+      for (const SeenEvent& event : events_) {
+        if (match(event)) found = event;
+      }
+      return found.has_value();
+    });
+    return found;
+  }
+
+  std::optional<SeenEvent> WaitForText(std::u16string_view start) {
+    return WaitFor([&](const SeenEvent& event) { return event.text.starts_with(start); });
+  }
+
+  // The calls reported on `line` so far, as their texts.
+  std::vector<std::u16string> Calls(std::int32_t line) {
+    std::lock_guard lock(mutex_);
+    std::vector<std::u16string> texts;
+    for (const SeenEvent& event : events_) {
+      if (event.code == line) texts.push_back(event.text);
+    }
+    return texts;
+  }
+
+  // Waits until `count` calls were reported on `line`, and returns them all.
+  std::vector<std::u16string> WaitForCalls(std::int32_t line, std::size_t count) {
+    WaitFor([&](const SeenEvent&) { return CallsLocked(line) >= count; });
+    return Calls(line);
   }
 
   std::vector<SeenEvent> Events() {
@@ -72,11 +112,18 @@ class Observer {
     inner_withdraw_result = 1;
   }
 
+  std::chrono::seconds patience = kPatience;  // how long each wait may take
   std::atomic<bool> withdrawn{false};
   std::atomic<int> calls_after_withdrawal{0};
   std::atomic<int> inner_withdraw_result{1};
 
  private:
+  std::size_t CallsLocked(std::int32_t line) const {
+    std::size_t count = 0;
+    for (const SeenEvent& event : events_) count += event.code == line ? 1 : 0;
+    return count;
+  }
+
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<SeenEvent> events_;

@@ -14,13 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -29,6 +26,7 @@
 #include <vector>
 
 #include "device/driver_abi.h"
+#include "driver_observer.h"
 #include "drivers/posix/unique_fd.h"
 #include "fake_modem.h"
 #include "recorder_reading.h"
@@ -37,112 +35,12 @@ namespace qelto::sim {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::FakeModem;
+
+using namespace testing_support;  // the driver's callback and what it saw
 
 // Bounds waits that should end within a reopen interval or two, so a broken driver fails
 // instead of hanging.
-constexpr auto kPatience = 30s;
-
-struct SeenEvent {
-  std::int32_t code = 0;
-  std::u16string text;
-  int connected = -1;  // status events: devices counted from CIDR_Info inside the callback
-};
-
-struct DriverApi {
-  CIDR_InfoFunction info = nullptr;
-  CIDR_RegisterEventFunction register_event = nullptr;
-};
-
-DriverApi api;
-
-std::string Narrow(const char16_t* text) {
-  std::string narrow;
-  for (; text != nullptr && *text != u'\0'; ++text) narrow += static_cast<char>(*text);
-  return narrow;
-}
-
-std::u16string Widen(std::string_view text) {
-  return std::u16string(text.begin(), text.end());
-}
-
-// What the callback saw; reached through a global, as the callback has no context argument.
-class Observer {
- public:
-  void Record(SeenEvent event) {
-    {
-      std::lock_guard lock(mutex_);
-      events_.push_back(std::move(event));
-    }
-    changed_.notify_all();
-  }
-
-  // Waits until an event that `match` accepts has come, and returns it.
-  std::optional<SeenEvent> WaitFor(const std::function<bool(const SeenEvent&)>& match) {
-    std::unique_lock lock(mutex_);
-    std::optional<SeenEvent> found;
-    changed_.wait_for(lock, kPatience, [&] {
-      for (const SeenEvent& event : events_) {
-        if (match(event)) found = event;
-      }
-      return found.has_value();
-    });
-    return found;
-  }
-
-  std::optional<SeenEvent> WaitForText(std::u16string_view start) {
-    return WaitFor([&](const SeenEvent& event) { return event.text.starts_with(start); });
-  }
-
-  // The calls reported on `line` so far, as their texts.
-  std::vector<std::u16string> Calls(std::int32_t line) {
-    std::lock_guard lock(mutex_);
-    std::vector<std::u16string> texts;
-    for (const SeenEvent& event : events_) {
-      if (event.code == line) texts.push_back(event.text);
-    }
-    return texts;
-  }
-
-  // Waits until `count` calls were reported on `line`, and returns them all.
-  std::vector<std::u16string> WaitForCalls(std::int32_t line, std::size_t count) {
-    WaitFor([&](const SeenEvent&) { return CallsLocked(line) >= count; });
-    return Calls(line);
-  }
-
-  std::vector<SeenEvent> Events() {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-
-  void Reset() {
-    std::lock_guard lock(mutex_);
-    events_.clear();
-  }
-
- private:
-  std::size_t CallsLocked(std::int32_t line) const {
-    std::size_t count = 0;
-    for (const SeenEvent& event : events_) count += event.code == line ? 1 : 0;
-    return count;
-  }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<SeenEvent> events_;
-};
-
-Observer observer;
-
-// The callback as the recorder uses it: a status event makes it count the connected devices.
-void CIDR_CALL OnEvent(std::int32_t code, const char16_t* text) {
-  SeenEvent event{code, text != nullptr ? text : u"", -1};
-  if (code == 0) {
-    event.connected =
-        testing_support::ConnectedDeviceCount(Narrow(static_cast<const char16_t*>(api.info())));
-  }
-  observer.Record(std::move(event));
-}
+constexpr std::chrono::seconds kModemPatience = 30s;
 
 int ConnectedNow() {
   return testing_support::ConnectedDeviceCount(Narrow(static_cast<const char16_t*>(api.info())));
@@ -156,7 +54,7 @@ std::optional<std::string> Converse(const std::string& path, const std::string& 
   if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
     return std::nullopt;
   }
-  const timeval patience{std::chrono::seconds(kPatience).count(), 0};
+  const timeval patience{kModemPatience.count(), 0};
   ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof(patience));
   ::send(fd.get(), lines.data(), lines.size(), MSG_NOSIGNAL);
   ::shutdown(fd.get(), SHUT_WR);
@@ -227,6 +125,7 @@ class ModemDriverLibrary : public testing::Test {
     ASSERT_FALSE(directory_.empty()) << "no temporary directory";
     ASSERT_TRUE(load_error_.empty()) << load_error_;
     observer.Reset();
+    observer.patience = kModemPatience;
     modem1_ = std::make_unique<FakeModem>(Link(1), FakeModem::VcidModem());
     modem2_ = std::make_unique<FakeModem>(Link(2), FakeModem::CidModem());
     ASSERT_EQ(modem1_->problem(), "");
