@@ -2,17 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/win32/wide_text.h"
 #include "device/driver_binding.h"
 #include "device/driver_info.h"
+#include "support/temp_dir.h"
 
 namespace qelto {
 namespace {
+
+using testing_support::ScopedWorkingFolder;
+using testing_support::TempDir;
 
 // The test driver DLLs, one folder per variant, each holding a POS_CIDR.dll.
 std::string VariantFolder(const char* variant) {
@@ -40,13 +49,26 @@ std::u16string Tagged(std::int32_t code, const std::u16string& text) {
   return std::u16string(digits.begin(), digits.end()) + u":" + text;
 }
 
-// First, before any test driver is loaded into this process under the same name.
-TEST(WinLibraryLoader, NoLibraryAnywhereIsReportedWithWindowsReason) {
+// First, before any test driver is loaded into this process under the same name. A driver
+// only in the working folder or on the PATH is never loaded: anyone may write the shop's working
+// folder.
+TEST(WinLibraryLoader, OnlyTheGivenFolderAndTheSystemFolderAreSearched) {
+  TempDir planted;
+  std::filesystem::copy_file(VariantFolder("v2_1") + "/POS_CIDR.dll", planted.File("POS_CIDR.dll"));
+  ScopedWorkingFolder inPlanted(planted.path());
+  const std::wstring oldPath = _wgetenv(L"PATH") ? _wgetenv(L"PATH") : L"";
+  SetEnvironmentVariableW(L"PATH", (planted.path().wstring() + L";" + oldPath).c_str());
+
   WinLibraryLoader loader("C:\\nonexistent-folder");
-  if (auto found = loader.Load()) GTEST_SKIP() << "a POS_CIDR.dll is on this system's path";
-  EXPECT_NE(loader.LastError().find("POS_CIDR.dll"), std::string::npos) << loader.LastError();
+  const bool found = loader.Load() != nullptr;
+  SetEnvironmentVariableW(L"PATH", oldPath.c_str());
+  if (found) GTEST_SKIP() << "a POS_CIDR.dll is in this system's own folder";
   EXPECT_NE(loader.LastError().find("C:\\nonexistent-folder\\POS_CIDR.dll"), std::string::npos)
-      << "the preferred folder is tried first: " << loader.LastError();
+      << "the given folder is tried first: " << loader.LastError();
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  EXPECT_NE(loader.LastError().find(Utf8FromWide(system) + "\\POS_CIDR.dll"), std::string::npos)
+      << "then the system folder: " << loader.LastError();
 }
 
 TEST(WinLibraryLoader, BindsAStdcallDriverFromThePreferredFolder) {
