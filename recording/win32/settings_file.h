@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "recording/database_factory.h"
 #include "recording/settings_source.h"
@@ -10,9 +11,15 @@ namespace qelto {
 // The settings file's name; it lies in the executable's folder.
 inline constexpr const char* kSettingsFileName = "Server_Config.dll";
 
-// The settings file "Server_Config.dll" in the given folder (UTF-8). Its text is taken as UTF-8
-// when it is valid UTF-8 (plain ASCII, or what newer editors save), else as the system's ANSI
-// code page, which older editors save in.
+// The settings file's text in UTF-8, whatever the editor saved it in. A byte-order mark decides:
+// UTF-8, or UTF-16 little- or big-endian (Notepad's "Unicode" and "Unicode big endian"); the
+// mark itself is dropped, and an odd last byte of UTF-16 too. Without a mark the text is taken
+// as the system's ANSI code page (1256 on a Persian Windows), which older editors save in, unless
+// it is valid UTF-8 with at least one character beyond ASCII (what newer editors save).
+std::string SettingsTextAsUtf8(std::string_view bytes);
+
+// The settings file "Server_Config.dll" in the given folder (UTF-8), read as SettingsTextAsUtf8
+// says.
 class SettingsFile : public SettingsSource {
  public:
   explicit SettingsFile(std::string folder);
@@ -26,8 +33,8 @@ class SettingsFile : public SettingsSource {
 };
 
 // Databases for this platform: SQLite files (relative paths taken from `baseFolder`, the
-// settings file's folder), ODBC data sources, and SQL Server through the newest of Microsoft's
-// SQL Server ODBC drivers on the PC.
+// working folder, as on Linux for settings outside the program's folder), ODBC data sources, and
+// SQL Server through the newest of Microsoft's SQL Server ODBC drivers on the PC.
 class PlatformDatabaseFactory : public DatabaseFactory {
  public:
   explicit PlatformDatabaseFactory(std::string baseFolder);

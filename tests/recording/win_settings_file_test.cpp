@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <string_view>
 
 #include "common/win32/wide_text.h"
 #include "recording/server_config.h"
@@ -40,23 +42,48 @@ TEST(WinSettingsFile, MissingFileGivesWindowsReasonForTheLog) {
   EXPECT_EQ(error.find("system error"), std::string::npos) << error;
 }
 
-// Older editors save in the ANSI code page, newer ones in UTF-8; the recorder reads either.
-TEST(WinSettingsFile, AnsiTextIsReadAsTheCodePageSaysAndUtf8AsItIs) {
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+  std::string bytes;
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+// Every way a shop's editor saves the file. A mark decides; without one, ANSI unless the bytes
+// are UTF-8 beyond ASCII. "شعبه" (branch) in Windows-1256 is not UTF-8; Notepad's "Unicode" is
+// UTF-16 with a mark.
+TEST(WinSettingsFile, TheEncodingIsTakenFromTheMarkElseFromTheBytes) {
+  const std::string branch = "\u0634\u0639\u0628\u0647";  // "شعبه"
+  const std::string ansiBranch = "\xD4\xDA\xC8\xE5";      // the same in Windows-1256
+  const std::string ansiRead = Utf8FromWide(WideFromAnsi(ansiBranch));
+  struct Row {
+    const char* what;
+    std::string bytes;
+    std::string text;
+  };
+  const Row rows[] = {
+      {"ASCII", "a\r\n(local)\r\n", "a\r\n(local)\r\n"},
+      {"UTF-8 without a mark", "a\n" + branch + "\n", "a\n" + branch + "\n"},
+      {"UTF-8 with a mark", std::string("\xEF\xBB\xBF") + "a\n" + branch, "a\n" + branch},
+      {"UTF-16 LE with a mark", "\xFF\xFE" + Utf16(u"a\n\u0634\u0639\u0628\u0647", false),
+       "a\n" + branch},
+      {"UTF-16 BE with a mark, odd last byte",
+       "\xFE\xFF" + Utf16(u"a\n\u0634\u0639\u0628\u0647", true) + '\0', "a\n" + branch},
+      {"ANSI", "a\n" + ansiBranch + "\n", "a\n" + ansiRead + "\n"},
+      {"ANSI that is no UTF-8 further on", "a\n" + branch + ansiBranch,
+       Utf8FromWide(WideFromAnsi("a\n" + branch + ansiBranch))},
+  };
   TempDir dir;
   SettingsFile settings(dir.path().string());
-  const std::string branch = "\u0634\u0639\u0628\u0647";  // "شعبه"
-  std::string content, error;
-  Write(settings.Path(), "any\n.\nShop\n0\nu\n\n\n\n\n" + branch + "\n");
-  ASSERT_TRUE(settings.Read(content, error)) << error;
-  EXPECT_EQ(content, "any\n.\nShop\n0\nu\n\n\n\n\n" + branch + "\n");
-
-  const std::string ansi = AnsiFromWide(WideFromUtf8(branch));
-  Write(settings.Path(), "any\n.\nShop\n0\nu\n\n\n\n\n" + ansi + "\n");
-  ASSERT_TRUE(settings.Read(content, error)) << error;
-  EXPECT_EQ(content, "any\n.\nShop\n0\nu\n\n\n\n\n" + Utf8FromWide(WideFromAnsi(ansi)) + "\n");
-  if (GetACP() == 1256) {
-    EXPECT_EQ(Utf8FromWide(WideFromAnsi(ansi)), branch);
+  for (const Row& row : rows) {
+    Write(settings.Path(), row.bytes);
+    std::string content, error;
+    ASSERT_TRUE(settings.Read(content, error)) << row.what << ": " << error;
+    EXPECT_EQ(content, row.text) << row.what;
   }
+  if (GetACP() == 1256) EXPECT_EQ(ansiRead, branch);
 }
 
 }  // namespace
