@@ -25,7 +25,11 @@ constexpr int kNoId = IDNO;
 static_assert(kOkId == kResultOk && kYesId == kResultYes && kNoId == kResultNo);
 
 constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-constexpr DWORD kFormExStyle = WS_EX_LAYOUTRTL | WS_EX_RTLREADING;
+// Above every other window, the point-of-sale program's too, and with a taskbar button of its
+// own: its owner, the main window, is never shown.
+constexpr DWORD kFormExStyle = WS_EX_LAYOUTRTL | WS_EX_RTLREADING | WS_EX_TOPMOST | WS_EX_APPWINDOW;
+// Posted at start, handled once the dialog is on screen.
+constexpr UINT kBringToFrontMessage = WM_APP + 1;
 
 // The places on screen, all relative to the form's client area: the group box's own children
 // (the text field and the yes and no buttons) are shifted by the group box's place.
@@ -115,7 +119,11 @@ INT_PTR Tmessage_frm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       LayOut();
       FocusFirstButton();
       if (withdrawn_) EndDialog(hwnd_, kResultClosed);
+      PostMessageW(hwnd_, kBringToFrontMessage, 0, 0);
       return FALSE;  // the focus is set
+    case kBringToFrontMessage:
+      BringToFront();
+      return TRUE;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return TRUE;
@@ -190,9 +198,17 @@ void Tmessage_frm::LayOut() {
   const int height = frame.bottom - frame.top;
   RECT work{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
-               work.top + (work.bottom - work.top - height) / 2, width, height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, HWND_TOPMOST, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOACTIVATE);
+}
+
+void Tmessage_frm::BringToFront() {
+  // Windows gives the focus to a program in the background only when the one in front allows
+  // it; otherwise the alert stays on top without the focus, and its taskbar button flashes until
+  // the cashier comes to it.
+  if (SetForegroundWindow(hwnd_) && GetForegroundWindow() == hwnd_) return;
+  FLASHWINFO flash{sizeof flash, hwnd_, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+  FlashWindowEx(&flash);
 }
 
 void Tmessage_frm::FocusFirstButton() {

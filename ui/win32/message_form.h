@@ -12,7 +12,8 @@ namespace qelto {
 // One showing of the message dialog: a modal dialog built from an in-memory template, laid out in
 // pixels for a 334 x 122 client area at 96 dpi (scaled to the system's dpi), read right to left.
 // The right-to-left layout mirrors the window; the controls are placed so that they keep their
-// designed places on screen all the same.
+// designed places on screen all the same. It stays above every other window, and takes the
+// focus where Windows lets it, else flashes its taskbar button.
 //
 // How it ends: `ok_btn` 1, `yes_btn` 6, `no_btn` 7 (also Escape while `no_btn` is shown), the
 // close box or the system menu's Close 2, Withdraw() 2. Escape does nothing while `no_btn` is
@@ -39,6 +40,7 @@ class Tmessage_frm {
   void SetUpControls();
   void LayOut();
   void FocusFirstButton();
+  void BringToFront();
   void OnCommand(int id, int code);
   INT_PTR Colour(HDC dc, HWND control);
   int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }

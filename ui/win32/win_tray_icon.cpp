@@ -34,12 +34,25 @@ WinTrayIcon::WinTrayIcon(HINSTANCE instance, HWND window)
 }
 
 void WinTrayIcon::Add() {
-  Shell_NotifyIconW(NIM_ADD, &TrayData);
-  Shell_NotifyIconW(NIM_SETVERSION, &TrayData);
   added_ = true;
+  shown_ = false;
+  TryToShow();
+}
+
+void WinTrayIcon::TryToShow() {
+  const UINT flags = TrayData.uFlags;
+  TrayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  // An add the shell timed out on may have been done all the same: then the icon is there to
+  // modify.
+  shown_ = Shell_NotifyIconW(NIM_ADD, &TrayData) || Shell_NotifyIconW(NIM_MODIFY, &TrayData);
+  if (shown_) Shell_NotifyIconW(NIM_SETVERSION, &TrayData);
+  TrayData.uFlags = flags;
 }
 
 void WinTrayIcon::SetImage(TrayImage image) {
+  // At logon the notification area may not be up yet when the recorder starts: each tick tries
+  // again until the icon is there.
+  if (added_ && !shown_) TryToShow();
   HICON icon = application_.get();
   if (image == TrayImage::kGood) icon = GoodIcon.get();
   if (image == TrayImage::kBad) icon = BadIcon.get();
@@ -52,14 +65,11 @@ void WinTrayIcon::SetImage(TrayImage image) {
 void WinTrayIcon::Remove() {
   Shell_NotifyIconW(NIM_DELETE, &TrayData);
   added_ = false;
+  shown_ = false;
 }
 
 void WinTrayIcon::AddAgain() {
-  if (!added_) return;
-  const UINT flags = TrayData.uFlags;
-  TrayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  Add();
-  TrayData.uFlags = flags;
+  if (added_) TryToShow();
 }
 
 bool WinTrayIcon::ChooseFromMenu() {

@@ -13,8 +13,10 @@ namespace qelto {
 // the mouse message.
 inline constexpr UINT kTrayCallbackMessage = 0x7658;
 
-// The recorder's icon in the notification area, with its one-item menu "EXIT". Shell results are
-// ignored: without a notification area the recorder runs on without its icon.
+// The recorder's icon in the notification area, with its one-item menu "EXIT". Without a
+// notification area the recorder runs on without its icon; an icon the shell did not take is
+// added on the next picture change (every tick) and when the shell announces a new notification
+// area, until the shell takes it.
 class WinTrayIcon : public TrayIcon {
  public:
   // `window` receives kTrayCallbackMessage.
@@ -33,13 +35,17 @@ class WinTrayIcon : public TrayIcon {
   bool ChooseFromMenu();
 
  private:
+  // NIM_ADD with every field, the picture it shows now.
+  void TryToShow();
+
   HWND window_;
   IconHandle application_;
   IconHandle GoodIcon;
   IconHandle BadIcon;
   MenuHandle PopupMenu1;
   NOTIFYICONDATAW TrayData{};
-  bool added_ = false;
+  bool added_ = false;  // between Add and Remove
+  bool shown_ = false;  // the shell took the icon
 };
 
 }  // namespace qelto
