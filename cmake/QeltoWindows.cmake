@@ -7,12 +7,17 @@ add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMIN
 
 add_library(qelto_win32 STATIC)
 add_library(qelto::win32 ALIAS qelto_win32)
-target_link_libraries(qelto_win32 PUBLIC qelto_core gdi32 user32 shell32 comctl32 odbc32)
+target_link_libraries(qelto_win32 PUBLIC qelto_core advapi32 gdi32 user32 shell32 comctl32 odbc32)
 qelto_target_options(qelto_win32)
 target_sources(qelto_win32 PRIVATE
   ${PROJECT_SOURCE_DIR}/common/win32/system_error_text.cpp
   ${PROJECT_SOURCE_DIR}/common/win32/wide_text.cpp
 )
+
+# The version in the recorder's resources (resources/qelto.rc).
+set(QELTO_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${PROJECT_SOURCE_DIR}/resources/qelto_version.h.in
+               ${QELTO_GENERATED_DIR}/qelto_version.h @ONLY)
 
 # SQLite, compiled into the recorder. Debian has no SQLite for MinGW, so its source is made from
 # Debian's source package once per machine and kept in a cache folder outside the build.

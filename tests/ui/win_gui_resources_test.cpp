@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
+#include "qelto_version.h"
 #include "ui/message_layout.h"
 #include "ui/win32/button_glyphs.h"
 #include "ui/win32/dialog_template.h"
@@ -54,6 +57,35 @@ TEST(IconResource, ApplicationIconInTheAskedSize) {
     ASSERT_TRUE(icon);
     EXPECT_EQ(SizeOf(icon.get()).width, size);
   }
+}
+
+// What Explorer's properties and the Task Manager show of the program: read back as they read it.
+TEST(VersionResource, NamesTheProductAndItsVersion) {
+  wchar_t path[MAX_PATH];
+  ASSERT_NE(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+  ASSERT_NE(size, 0u) << "no version resource";
+  std::string info(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, info.data()));
+  auto text = [&info](const wchar_t* name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueW(info.data(), key.c_str(), &value, &length) || length == 0)
+      return std::wstring();
+    return std::wstring(static_cast<const wchar_t*>(value), length - 1);
+  };
+  EXPECT_EQ(text(L"ProductName"), L"QELTO Caller ID");
+  const std::string version = QELTO_VERSION_TEXT;
+  EXPECT_EQ(text(L"ProductVersion"), std::wstring(version.begin(), version.end()));
+  void* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", &fixed, &length));
+  const auto* numbers = static_cast<const VS_FIXEDFILEINFO*>(fixed);
+  EXPECT_EQ(numbers->dwProductVersionMS,
+            static_cast<DWORD>(MAKELONG(QELTO_VERSION_MINOR, QELTO_VERSION_MAJOR)));
+  EXPECT_EQ(numbers->dwProductVersionLS, static_cast<DWORD>(MAKELONG(0, QELTO_VERSION_PATCH)));
 }
 
 TEST(ButtonGlyphs, DrawnInTheAskedSize) {
