@@ -9,6 +9,9 @@ namespace qelto {
 inline constexpr const char* kDriverNotInstalledText = "درايور دستگاه نصب نشده است";
 // Start-up box: the device driver is not up to date.
 inline constexpr const char* kDriverOutdatedText = "درايور دستگاه بروز نيست";
+// Start-up box: no folder for the log and the calls can be written.
+inline constexpr const char* kNoWritableFolderText =
+    "پوشه اي براي گزارش و تماس هاي برنامه قابل نوشتن نيست";
 // Exit question: do you want to leave the program?
 inline constexpr const char* kExitQuestionText = "ايا مايل به خروج از برنامه هستيد؟";
 // Settings alert: fault in the program settings.

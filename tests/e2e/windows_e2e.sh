@@ -21,12 +21,13 @@ pids=()
 scratch=$(mktemp -d /tmp/qelto-win-e2e.XXXXXX)
 cleanup_case() {
   for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
+  chattr -i "$scratch/work" 2>/dev/null
   rm -rf "$scratch"
 }
 trap cleanup_case EXIT
 fail() {
   echo "FAIL [$case_name]: $*" >&2
-  for f in "$scratch"/work/log.txt "$scratch"/*.err; do
+  for f in "$logs/log.txt" "$scratch"/*.err; do
     [ -f "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }
   done
   exit 1
@@ -130,6 +131,7 @@ mkdir -p "$shots"
 
 # --- The recorder ------------------------------------------------------------------------------
 mkdir -p "$scratch/app" "$scratch/work"
+logs=$scratch/work  # where the recorder works: the folder it starts in, unless it cannot write there
 script=$scratch/driver-script.txt
 : >"$script"
 export QELTO_TEST_DRIVER_SCRIPT=$script
@@ -146,11 +148,11 @@ install_app() {  # install_app DRIVER_VARIANT|none|ours (our POS_CIDR.dll and qe
   fi
 }
 
-log_has() { grep -q -- "$1" "$scratch/work/log.txt" 2>/dev/null; }
-log_count() { local n; n=$(grep -c -- "$1" "$scratch/work/log.txt" 2>/dev/null); echo "${n:-0}"; }
+log_has() { grep -q -- "$1" "$logs/log.txt" 2>/dev/null; }
+log_count() { local n; n=$(grep -c -- "$1" "$logs/log.txt" 2>/dev/null); echo "${n:-0}"; }
 started_more_than() { [ "$(log_count "Application Started!")" -gt "$1" ]; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
-last_log_line() { tail -1 "$scratch/work/log.txt" | tr -d '\r' | sed 's/^.\{22\}//'; }
+last_log_line() { tail -1 "$logs/log.txt" | tr -d '\r' | sed 's/^.\{22\}//'; }
 
 start_recorder() {  # start_recorder NAME: in the background, sets $pid
   local starts_before; starts_before=$(log_count "Application Started!")
@@ -197,6 +199,19 @@ box_shown() { [ -n "$(box_window)" ]; }
 dialog_window() { window_named '^پيغام$'; }
 dialog_open() { [ -n "$(dialog_window)" ]; }
 dialog_closed() { [ -z "$(dialog_window)" ]; }
+pos_window() { window_named 'Notepad$'; }
+pos_window_up() { [ -n "$(pos_window)" ]; }
+# Whether the alert lies above the point-of-sale program (X lists the screen's windows from the
+# bottom up).
+above_pos() {
+  local order; order=$(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}')
+  local alert pos
+  alert=$(printf '0x%x' "$(dialog_window)") pos=$(printf '0x%x' "$(pos_window)")
+  local alert_at pos_at
+  alert_at=$(grep -n -x "$alert" <<<"$order" | cut -d: -f1)
+  pos_at=$(grep -n -x "$pos" <<<"$order" | cut -d: -f1)
+  [ -n "$alert_at" ] && [ -n "$pos_at" ] && [ "$alert_at" -gt "$pos_at" ]
+}
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
 
 # The tray icon: a small window of Wine's explorer.exe docked in the tray host. Its geometry
@@ -260,11 +275,14 @@ answer_box_with_enter() {  # the start-up box: shown, captured, answered with En
   [ -z "${2:-}" ] || shot_window "$2" "$(box_window)"
   xdotool key Return
   expect_end "$pid" 10 "Enter on the start-up box"
-  [ ! -e "$scratch/work/log.txt" ] || fail "a refused start wrote log.txt"
+  # Nobody sees a GUI program's standard error: the log says why it did not start.
+  log_has " - $1" || fail "the log lacks the box text '$1'"
+  ! log_has "Application Started!" || fail "a refused start logged 'Application Started!'"
 }
 
 # --- Databases -----------------------------------------------------------------------------------
-db=$scratch/app/calls.sqlite
+# A relative SQLite path is taken from the working folder, not from the program's folder.
+db=$scratch/work/calls.sqlite
 rows() { sqlite3 -separator '|' "$db" "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber" 2>/dev/null; }
 row_count() { sqlite3 "$db" "SELECT COUNT(*) FROM Pos_Calls" 2>/dev/null || echo 0; }
 has_rows() { [ "$(row_count)" -ge "$1" ]; }
@@ -302,6 +320,53 @@ case $case_name in
     install_app none
     start_recorder box
     answer_box_with_enter "$not_installed" startup-box
+    log_has 'app\\POS_CIDR.dll: ' || fail "the log lacks the loader's reason"
+    ;;
+  driver_in_working_folder)
+    # Anyone may write the shop's working folder: a POS_CIDR.dll there is never loaded.
+    install_app none
+    cp "$driver_dir/v2_1/POS_CIDR.dll" "$scratch/work/" || fail "no test driver v2_1"
+    start_recorder box
+    answer_box_with_enter "$not_installed"
+    ;;
+  unwritable_working_folder)
+    # A double click on the program in Program Files starts it in a folder its user may not write.
+    command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
+    chattr +i "$scratch/work" 2>/dev/null || skip "chattr +i is not allowed here"
+    ! touch "$scratch/work/probe" 2>/dev/null || skip "an immutable folder is writable here"
+    install_app v2_1
+    driver plug
+    key='HKLM\Software\QELTO\Caller ID' view=/reg:64
+    [ "$(pe_machine "$exe")" = 014c ] && view=/reg:32
+    reg() { "$wine" reg "$@" $view </dev/null >/dev/null 2>&1; }
+    # 1. The installation's working folder, as the installer recorded it.
+    logs=$scratch/installed && mkdir -p "$logs"
+    reg add "$key" /v WorkingFolder /d "Z:${logs//\//\\}" /f || fail "cannot set the registry"
+    db=$logs/calls.sqlite
+    start_resident installed
+    log_has "cannot be written; working in Z:.*installed" || fail "the log does not say where it works"
+    driver call 2 09121234567
+    wait_until 30 has_rows 1 || fail "the call was not written into the working folder's SQLite file"
+    close_from_outside "$pid"
+    reg delete "$key" /f || fail "cannot clear the registry"
+    # 2. Without an installation: the user's local application data.
+    local_data=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local | grep -v /Public/ | head -1)
+    logs="$local_data/QELTO Caller ID"
+    rm -rf "$logs"
+    start_resident local
+    close_from_outside "$pid"
+    rm -rf "$logs"
+    # 3. No folder at all: the shop is told, and the recorder runs on without log and journal.
+    touch "$logs"
+    start_recorder box
+    wait_until 15 box_shown || { rm -f "$logs"; fail "no box about the unwritable folders"; }
+    rm -f "$logs"
+    grep -q "Error: پوشه اي براي گزارش" "$scratch/box.err" || fail "standard error lacks the box text"
+    xdotool key Return
+    sleep 2
+    kill -0 "$pid" 2>/dev/null || fail "the recorder did not run on"
+    "$wine" taskkill /IM qelto-callerid.exe </dev/null >/dev/null 2>&1
+    expect_end "$pid" 15 "taskkill"
     ;;
   old_driver)
     install_app v1_9
@@ -386,10 +451,20 @@ case $case_name in
     install_app v2_1
     driver plug
     start_resident rec
+    # The point-of-sale program, in front.
+    "$wine" notepad </dev/null >/dev/null 2>&1 &
+    pids+=($!)
+    wait_until 15 pos_window_up || fail "notepad did not open"
     driver unplug
     # The alert opens once the device has been missing for more than 15 s.
     wait_until 25 dialog_open || fail "no device alert within 25 s of unplugging"
     grep -q "message 2345: مشکل در اتصال دستگاه کالرآيدي" "$scratch/rec.err" || fail "not the device alert"
+    # Above the point-of-sale program, and still there when the cashier clicks into it.
+    above_pos || fail "the alert opened behind the point-of-sale program"
+    eval "$(xdotool getwindowgeometry --shell "$(pos_window)" | sed 's/^/POS_/')"
+    xdotool mousemove $((POS_X + 20)) $((POS_Y + 40)) click 1
+    sleep 1
+    above_pos || fail "a click into the point-of-sale program covered the alert"
     shot_dialog alert-device
     driver plug
     wait_until 3 dialog_closed || fail "the device alert stayed after the device came back"
