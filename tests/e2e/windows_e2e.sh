@@ -201,8 +201,8 @@ dialog_open() { [ -n "$(dialog_window)" ]; }
 dialog_closed() { [ -z "$(dialog_window)" ]; }
 pos_window() { window_named 'Notepad$'; }
 pos_window_up() { [ -n "$(pos_window)" ]; }
-# Whether the alert lies above the point-of-sale program (X lists the screen's windows from the
-# bottom up).
+# Whether the alert lies above the point-of-sale program (xwininfo lists the screen's windows from
+# the top down).
 above_pos() {
   local order; order=$(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}')
   local alert pos
@@ -210,7 +210,7 @@ above_pos() {
   local alert_at pos_at
   alert_at=$(grep -n -x "$alert" <<<"$order" | cut -d: -f1)
   pos_at=$(grep -n -x "$pos" <<<"$order" | cut -d: -f1)
-  [ -n "$alert_at" ] && [ -n "$pos_at" ] && [ "$alert_at" -gt "$pos_at" ]
+  [ -n "$alert_at" ] && [ -n "$pos_at" ] && [ "$alert_at" -lt "$pos_at" ]
 }
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
 

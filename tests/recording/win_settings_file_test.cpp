@@ -83,7 +83,9 @@ TEST(WinSettingsFile, TheEncodingIsTakenFromTheMarkElseFromTheBytes) {
     ASSERT_TRUE(settings.Read(content, error)) << row.what << ": " << error;
     EXPECT_EQ(content, row.text) << row.what;
   }
-  if (GetACP() == 1256) EXPECT_EQ(ansiRead, branch);
+  if (GetACP() == 1256) {
+    EXPECT_EQ(ansiRead, branch);
+  }
 }
 
 }  // namespace
