@@ -102,7 +102,10 @@ WorkingFolder EnterWritableWorkingFolder(const std::wstring& commandLine) {
 void RegisterRestart(const std::string& workingFolder) {
   std::wstring arguments;
   if (!workingFolder.empty()) {
-    arguments = L"\"" + std::wstring(kWorkingFolderOption) + WideFromUtf8(workingFolder) + L"\"";
+    std::wstring folder = WideFromUtf8(workingFolder);
+    // A backslash before the closing quote would escape it ("C:\" for a drive's root).
+    if (folder.back() == L'\\') folder += L'\\';
+    arguments = L"\"" + std::wstring(kWorkingFolderOption) + folder + L"\"";
   }
   RegisterApplicationRestart(arguments.c_str(),
                              RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);

@@ -131,6 +131,7 @@ mkdir -p "$shots"
 
 # --- The recorder ------------------------------------------------------------------------------
 mkdir -p "$scratch/app" "$scratch/work"
+recorder_args=()  # the recorder's command line
 logs=$scratch/work  # where the recorder works: the folder it starts in, unless it cannot write there
 script=$scratch/driver-script.txt
 : >"$script"
@@ -156,7 +157,7 @@ last_log_line() { tail -1 "$logs/log.txt" | tr -d '\r' | sed 's/^.\{22\}//'; }
 
 start_recorder() {  # start_recorder NAME: in the background, sets $pid
   local starts_before; starts_before=$(log_count "Application Started!")
-  (cd "$scratch/work" && exec "$wine" "$scratch/app/qelto-callerid.exe" </dev/null \
+  (cd "$scratch/work" && exec "$wine" "$scratch/app/qelto-callerid.exe" "${recorder_args[@]}" </dev/null \
     >/dev/null 2>"$scratch/$1.err") &
   pid=$!
   pids+=("$pid")
@@ -337,6 +338,13 @@ case $case_name in
     driver call 2 09121234567
     wait_until 30 has_rows 1 || fail "the call was not written into the working folder's SQLite file"
     close_from_outside "$pid"
+    # A restart by Windows names the working folder it had.
+    logs=$scratch/restarted && mkdir -p "$logs"
+    recorder_args=("/WORKDIR=Z:${logs//\//\\}")
+    start_resident restarted
+    ! log_has "cannot be written" || fail "the named working folder was not taken"
+    close_from_outside "$pid"
+    recorder_args=()
     reg delete "$key" /f || fail "cannot clear the registry"
     # 2. Without an installation: the user's local application data.
     local_data=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local | grep -v /Public/ | head -1)
