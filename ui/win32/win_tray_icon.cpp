@@ -59,7 +59,8 @@ void WinTrayIcon::SetImage(TrayImage image) {
   if (icon == TrayData.hIcon) return;
   TrayData.hIcon = icon;
   TrayData.uFlags = NIF_ICON;
-  Shell_NotifyIconW(NIM_MODIFY, &TrayData);
+  // Gone with a notification area that ended (Explorer crashed): added again on the next tick.
+  if (added_ && !Shell_NotifyIconW(NIM_MODIFY, &TrayData)) shown_ = false;
 }
 
 void WinTrayIcon::Remove() {

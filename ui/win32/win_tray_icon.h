@@ -14,9 +14,9 @@ namespace qelto {
 inline constexpr UINT kTrayCallbackMessage = 0x7658;
 
 // The recorder's icon in the notification area, with its one-item menu "EXIT". Without a
-// notification area the recorder runs on without its icon; an icon the shell did not take is
-// added on the next picture change (every tick) and when the shell announces a new notification
-// area, until the shell takes it.
+// notification area the recorder runs on without its icon. An icon the shell did not take, or
+// lost (a change of picture failed), is added again on every tick and when the shell announces
+// a new notification area, until the shell takes it.
 class WinTrayIcon : public TrayIcon {
  public:
   // `window` receives kTrayCallbackMessage.
