@@ -36,10 +36,11 @@ inline constexpr const char* kJournalLockFileName = "calls-journal.lock";
 // fresh id.
 //
 // After any write that failed (a full disk, say), and when someone deleted or replaced the file
-// while the recorder runs, the next record, mark or flush first makes the file anew from what is
-// pending in memory, at once and whole: so a torn record never has a record glued to it, a C
-// record that failed reaches the disk as soon as the disk takes it, and a W record that failed
-// takes effect then; until then the file keeps that call as pending.
+// while the recorder runs, the next record or flush (after a failed write, also the next mark)
+// first makes the file anew from what is pending in memory, at once and whole: so a torn record
+// never has a record glued to it, a C record that failed reaches the disk as soon as the disk
+// takes it, and a W record that failed takes effect then; until then the file keeps that call as
+// pending.
 //
 // A call is never lost: its C record is on the disk before the driver's event returns. A crash
 // between a row's INSERT and its W record leaves the call pending; the writer looks such a call

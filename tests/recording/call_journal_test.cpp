@@ -191,6 +191,17 @@ TEST_F(CallJournalTest, AFailedMarkIsWrittenWithTheNextFlush) {
   EXPECT_EQ(store.content, "") << "made anew without the written call";
 }
 
+TEST_F(CallJournalTest, AMarkIntoADeletedJournalTakesEffectWhenTheFlushMakesItAnew) {
+  journal.Recover();
+  QueuedCall a = Call("1,1"), b = Call("2,2", 1);
+  ASSERT_TRUE(Record(a));
+  ASSERT_TRUE(Record(b));
+  store.Delete();
+  EXPECT_TRUE(journal.Strike(a.id));
+  ASSERT_TRUE(journal.Flush());
+  EXPECT_EQ(store.content, "C 2 2026-12-08 23:05:01 2,2\n") << "the struck call is not pending";
+}
+
 TEST_F(CallJournalTest, ADeletedJournalIsMadeAgainWithEveryPendingCall) {
   journal.Recover();
   QueuedCall a = Call("1,1"), b = Call("2,2", 1), c = Call("3,3", 2);
