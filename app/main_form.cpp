@@ -47,7 +47,8 @@ void TMAIN_FRM::FormCreate() {
   tray_.Add();
 
   if (!LoadServerConfig()) {
-    dialog_.ShowMessageForm(kButtonsOk, kSettingsAlertText, kSettingsMessageId);
+    RunNestable(
+        [this] { dialog_.ShowMessageForm(kButtonsOk, kSettingsAlertText, kSettingsMessageId); });
     FormClose();
     return;
   }
@@ -93,6 +94,8 @@ void TMAIN_FRM::FormClose() {
   closing_ = true;
   if (handlerInstalled_) driver_.WithdrawCallerEvent();
   host_.EnableTimer(false);
+  // Asked for from outside while a dialog waits for the operator: nobody will answer it now.
+  dialog_.CloseAny();
   // Calls still queued stay in the journal for the next run. A writer stuck in the database is
   // not waited for beyond a moment: the process ends without it.
   const bool writerEnded = !writerThread_ || writerThread_->Stop(kWriterStopGrace);
@@ -103,19 +106,45 @@ void TMAIN_FRM::FormClose() {
     host_.EndProcessNow();
     return;
   }
+  // Come through a dialog's modal loop: the handler waiting in that dialog resumes once it has
+  // been withdrawn, the tick that opened an alert on the writer. Released after it has returned.
+  if (nestableHandlers_ > 0) {
+    releasePending_ = true;
+    return;
+  }
+  ReleaseAfterClose();
+}
+
+void TMAIN_FRM::ReleaseAfterClose() {
+  releasePending_ = false;
   writerThread_.reset();
   if (database_) database_->Close();
   host_.RequestQuit();
 }
 
+template <typename Handler>
+void TMAIN_FRM::RunNestable(Handler&& handler) {
+  {
+    struct Leave {
+      int& depth;
+      ~Leave() { --depth; }
+    } leave{++nestableHandlers_};
+    handler();
+  }
+  if (nestableHandlers_ == 0 && releasePending_) ReleaseAfterClose();
+}
+
 void TMAIN_FRM::Timer1Timer() {
-  if (statusTimer_ && !closed_) statusTimer_->Timer1Timer();
+  if (statusTimer_ && !closed_) RunNestable([this] { statusTimer_->Timer1Timer(); });
 }
 
 void TMAIN_FRM::exit1Click() {
-  if (dialog_.ShowMessageForm(kButtonsYesNo, kExitQuestionText, kSettingsMessageId) == kResultYes) {
-    FormClose();
-  }
+  if (closed_) return;
+  std::int32_t answer = kResultClosed;
+  RunNestable([this, &answer] {
+    answer = dialog_.ShowMessageForm(kButtonsYesNo, kExitQuestionText, kSettingsMessageId);
+  });
+  if (answer == kResultYes) FormClose();
 }
 
 void TMAIN_FRM::OnDeviceEvent(std::int32_t code, std::u16string_view text) {

@@ -42,7 +42,11 @@ class TMAIN_FRM {
   // read, driver handler installed, timer enabled. When the settings cannot be read, the settings
   // alert is shown and the window closes.
   void FormCreate();
-  // Shutdown; runs once, whichever way the recorder is closed.
+  // Shutdown; runs once, whichever way the recorder is closed. A close may come through the modal
+  // loop of a dialog that a tick, the exit question or the settings alert is waiting in: the
+  // dialog is then withdrawn and the shutdown runs at once, but what the suspended handlers still
+  // use is released, and the message loop asked to end, only once the outermost of them has
+  // returned.
   void FormClose();
   // One tick of the 500 ms timer.
   void Timer1Timer();
@@ -70,6 +74,11 @@ class TMAIN_FRM {
   // Stamps the call with the current moment, journals it and queues it.
   void QueueCall(std::string line);
   void OnStatusEvent(std::u16string_view text);
+  // Runs a handler that may wait in a dialog, and finishes a close that came meanwhile once the
+  // last such handler has left the stack.
+  template <typename Handler>
+  void RunNestable(Handler&& handler);
+  void ReleaseAfterClose();
 
   FormHost& host_;
   DriverBinding& driver_;
@@ -94,6 +103,8 @@ class TMAIN_FRM {
   // Set first thing at shutdown; driver events arriving from then on are ignored.
   std::atomic<bool> closing_{false};
   bool closed_ = false;
+  int nestableHandlers_ = 0;  // handlers on the stack that may be waiting in a dialog
+  bool releasePending_ = false;
   bool handlerInstalled_ = false;
   const bool useWriterThread_;
 };

@@ -32,7 +32,8 @@ std::string FormatRejectedCall(const QueuedCall& call, const std::string& error)
 }
 
 CallWriter::CallWriter(Database& database, LockedCallQueue& queue, CallJournal& journal,
-                       DurableFile& rejected, ActivityLog& log, const Clock& clock, Branch branch)
+                       DurableFile& rejected, ActivityLogWriter& log, const Clock& clock,
+                       Branch branch)
     : database_(database),
       queue_(queue),
       journal_(journal),

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string>
 
+#include "common/activity_log_writer.h"
 #include "common/clock.h"
 #include "recording/call_journal.h"
 #include "recording/call_queue.h"
 #include "recording/database.h"
 #include "recording/durable_file.h"
 #include "recording/writer_control.h"
-#include "ui/activity_log.h"
 
 namespace qelto {
 
@@ -43,7 +43,7 @@ class CallWriter : public WriterControl {
   };
 
   CallWriter(Database& database, LockedCallQueue& queue, CallJournal& journal,
-             DurableFile& rejected, ActivityLog& log, const Clock& clock, Branch branch);
+             DurableFile& rejected, ActivityLogWriter& log, const Clock& clock, Branch branch);
 
   // Opens the connection when it is down and more than 15 s have passed since the last attempt.
   void ReconnectDatabase();
@@ -75,7 +75,7 @@ class CallWriter : public WriterControl {
   LockedCallQueue& queue_;
   CallJournal& journal_;
   DurableFile& rejected_;
-  ActivityLog& log_;
+  ActivityLogWriter& log_;
   const Clock& clock_;
   const Branch branch_;
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/activity_log_writer.h"
 #include "common/clock.h"
 #include "ui/log_files.h"
 
@@ -24,14 +25,14 @@ std::string FormatLogLine(const LocalDateTime& moment, std::string_view message)
 // The activity log. Best effort: a log that cannot be opened turns logging off for the run, a
 // line that cannot be written is lost, and neither is reported. Safe to use from several threads;
 // each line reaches the file whole.
-class ActivityLog {
+class ActivityLog : public ActivityLogWriter {
  public:
   ActivityLog(LogFiles& files, const Clock& clock, std::string fileName = kLogFileName);
 
   // Opens the log at start: empties a missing or oversized file, then opens it for appending.
   void Open();
   // Appends one time-stamped line; does nothing while the log is not open.
-  void WriteLog(std::string_view message);
+  void WriteLog(std::string_view message) override;
   // Closes the log; later lines are dropped.
   void Close();
   bool IsOpen() const;

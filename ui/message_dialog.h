@@ -38,6 +38,9 @@ class MessageDialog {
   // Withdraws the open dialog when it carries `id` (its ShowMessageForm returns kResultClosed);
   // does nothing otherwise.
   virtual void CloseMessageForm(std::int32_t id) = 0;
+  // Withdraws the open dialog whatever its identifier (its ShowMessageForm returns
+  // kResultClosed), as when the recorder is closed while it waits; does nothing otherwise.
+  virtual void CloseAny() = 0;
   // True while a dialog is open.
   virtual bool IsMessageShowing() const = 0;
 };

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 
@@ -85,9 +84,8 @@ void MainWindow::SetDeviceIndicator(bool good, const std::string& text) {
 }
 
 void MainWindow::CloseFromOutside() {
-  while (QWidget* modal = QApplication::activeModalWidget()) {
-    if (!modal->close()) break;
-  }
+  // Often runs inside an alert's modal loop: the form withdraws the alert, and the quit follows
+  // once the tick that waits in it has returned.
   if (form_) form_->FormClose();
 }
 

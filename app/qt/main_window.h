@@ -35,8 +35,8 @@ class MainWindow : public QWidget, public FormHost, public StatusLabels {
   void SetDeviceIndicator(bool good, const std::string& text) override;
 
  public slots:
-  // An orderly shutdown asked for from outside (a termination signal): any open modal window is
-  // closed first, then the recorder shuts down as if the operator had confirmed "EXIT".
+  // An orderly shutdown asked for from outside (a termination signal): the recorder shuts down as
+  // if the operator had confirmed "EXIT", and an open dialog is withdrawn.
   void CloseFromOutside();
   // The tray menu's "EXIT".
   void ExitChosen();

@@ -170,7 +170,8 @@ void MainWindow::OnTrayNotification(LPARAM mouseMessage) {
 }
 
 void MainWindow::CloseFromOutside() {
-  if (dialog_) dialog_->CloseAny();
+  // Often runs inside an alert's modal loop: the form withdraws the alert, and the quit follows
+  // once the tick that waits in it has returned.
   if (form_) {
     form_->FormClose();
   } else {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -270,6 +271,84 @@ TEST_F(MainFormTest, ShutdownRunsInOrderAndOnlyOnce) {
   EXPECT_THAT(host.steps, ElementsAre("timer on", "timer off (log lines 1)", "quit"));
   EXPECT_THAT(log.Messages(), ElementsAre("Application Started!", "Application Closed"));
 }
+
+// A close that reaches the recorder through a dialog's modal loop (a termination signal, WM_CLOSE
+// from an installer) while a handler waits in that dialog, with the writer on its own thread.
+struct CloseInDialogCase {
+  const char* name;
+  std::int32_t dialogId;
+  bool settingsMissing;
+  // Creates the recorder and brings it to the point where a handler opens the dialog.
+  void (*open)(TMAIN_FRM& form, FakeDriver& driver, FakeDatabaseFactory& databases,
+               FakeClock& clock);
+};
+
+class CloseInDialog : public MainFormTest, public testing::WithParamInterface<CloseInDialogCase> {
+ protected:
+  TMAIN_FRM threaded{FormServices{host, binding, clock, log, journal, damaged, rejected, settings,
+                                  databases, tray, labels, dialog, true}};
+};
+
+TEST_P(CloseInDialog, ReleasesNothingBeforeTheWaitingHandlerHasReturned) {
+  dialog.answer = kResultYes;  // were the dialog answered rather than withdrawn
+  dialog.whileOpen = [this] {
+    threaded.Timer1Timer();  // ticks run nested in the modal loop
+    WriterControl* const writing = threaded.Writing();
+    threaded.FormClose();
+    EXPECT_TRUE(dialog.Withdrawn());
+    EXPECT_TRUE(tray.removed);
+    EXPECT_EQ(log.Messages().back(), "Application Closed");
+    EXPECT_EQ(threaded.Writing(), writing) << "released while a handler still uses it";
+    EXPECT_THAT(host.steps, testing::Not(testing::Contains("quit")));
+    threaded.Timer1Timer();  // one more, already on its way: does nothing
+  };
+  settings.missing = GetParam().settingsMissing;
+  GetParam().open(threaded, driver, databases, clock);
+  ASSERT_EQ(dialog.shown.size(), 1u);
+  EXPECT_EQ(dialog.shown[0].id, GetParam().dialogId);
+  EXPECT_TRUE(threaded.Closed());
+  EXPECT_EQ(host.steps.back(), "quit");
+  EXPECT_EQ(std::count(host.steps.begin(), host.steps.end(), "quit"), 1);
+  if (threaded.Writer() != nullptr) {
+    EXPECT_EQ(threaded.Writing(), threaded.Writer()) << "the writer's thread is not released";
+  }
+  EXPECT_EQ(log.Messages().back(), "Application Closed");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, CloseInDialog,
+    testing::Values(
+        CloseInDialogCase{"DatabaseAlert", kDatabaseAlertId, false,
+                          [](TMAIN_FRM& form, FakeDriver& driver, FakeDatabaseFactory& databases,
+                             FakeClock& clock) {
+                            form.FormCreate();
+                            databases.created->serverDown = true;
+                            driver.Deliver(0, u"SDevice 1 connected");  // no device alert first
+                            for (int attempt = 1; attempt <= 3; ++attempt) {
+                              clock.Advance(15001);
+                              form.Timer1Timer();
+                              while (form.Writing()->ConnectAttempts() < attempt) {
+                                std::this_thread::yield();
+                              }
+                            }
+                            form.Timer1Timer();
+                          }},
+        CloseInDialogCase{"DeviceAlert", kDeviceAlertId, false,
+                          [](TMAIN_FRM& form, FakeDriver&, FakeDatabaseFactory&, FakeClock& clock) {
+                            form.FormCreate();
+                            clock.Advance(15001);
+                            form.Timer1Timer();
+                          }},
+        CloseInDialogCase{"ExitQuestion", kSettingsMessageId, false,
+                          [](TMAIN_FRM& form, FakeDriver&, FakeDatabaseFactory&, FakeClock&) {
+                            form.FormCreate();
+                            form.exit1Click();
+                          }},
+        CloseInDialogCase{"SettingsAlert", kSettingsMessageId, true,
+                          [](TMAIN_FRM& form, FakeDriver&, FakeDatabaseFactory&, FakeClock&) {
+                            form.FormCreate();
+                          }}),
+    [](const testing::TestParamInfo<CloseInDialogCase>& shown) { return shown.param.name; });
 
 TEST_F(MainFormTest, EventsAfterShutdownTouchNothing) {
   form.FormCreate();

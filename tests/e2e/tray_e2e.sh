@@ -62,6 +62,26 @@ case $case_name in
     wait_until 3 dialog_closed || fail "OK did not close the database alert"
     stop_with TERM "$pid"
     ;;
+  # A termination signal while an alert waits for the operator (the session ending, a service
+  # manager): the alert is withdrawn and the recorder ends in order.
+  term_during_device_alert | term_during_database_alert)
+    start_tray_host
+    install_app sim
+    if [ "$case_name" = term_during_database_alert ]; then
+      printf 'e2e\nodbc:NoSuchDataSource\nShop\n0\nrecorder\n' >"$scratch/app/Server_Config.dll"
+      id=1234 within=60  # attempts at 15, 30 and 45 s
+    else
+      id=2345 within=25
+    fi
+    start_resident rec
+    wait_until 10 sim_listening || fail "the simulated driver does not listen"
+    locate_icon
+    [ $id = 2345 ] && sim unplug
+    wait_until $within dialog_open || fail "no alert $id within $within s"
+    grep -q "message $id:" "$scratch/rec.err" || fail "not the alert $id"
+    stop_with TERM "$pid"
+    ! icon_shown || fail "the tray icon stayed after the end"
+    ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "PASS [$case_name]"

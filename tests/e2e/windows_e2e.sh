@@ -500,6 +500,27 @@ case $case_name in
     wait_until 3 dialog_closed || fail "OK did not close the database alert"
     close_from_outside "$pid"
     ;;
+  close_during_device_alert | close_during_database_alert)
+    # WM_CLOSE to the main window alone, as the installer sends it before an upgrade: it arrives
+    # in the modal loop of the open alert, with the tick that opened the alert waiting in it.
+    install_app v2_1
+    if [ "$case_name" = close_during_database_alert ]; then
+      printf 'e2e\nodbc:NoSuchDataSource\nShop\n0\nrecorder\n' >"$scratch/app/Server_Config.dll"
+      id=1234 within=60  # attempts at 15, 30 and 45 s
+    else
+      id=2345 within=25
+    fi
+    driver plug
+    start_resident rec
+    [ $id = 2345 ] && driver unplug
+    wait_until $within dialog_open || fail "no alert $id within $within s"
+    grep -q "message $id:" "$scratch/rec.err" || fail "not the alert $id"
+    "$wine" "$build_dir/tests/e2e_windows/qelto-close-window.exe" </dev/null >/dev/null 2>&1 \
+      || fail "the recorder's main window did not take WM_CLOSE"
+    expect_end "$pid" 15 "WM_CLOSE during the alert"
+    expect_closed_log
+    wait_until 5 icon_gone || fail "the tray icon stayed after the end"
+    ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "PASS [$case_name]"

@@ -7,6 +7,7 @@
 #include "support/fake_database.h"
 #include "support/memory_durable_file.h"
 #include "support/memory_log_files.h"
+#include "ui/activity_log.h"
 
 namespace qelto {
 namespace {

@@ -69,6 +69,9 @@ class FakeDialog : public MessageDialog {
   void CloseMessageForm(std::int32_t id) override {
     if (open_ && id == openId_) withdrawn_ = true;
   }
+  void CloseAny() override {
+    if (open_) withdrawn_ = true;
+  }
   bool IsMessageShowing() const override { return open_; }
 
   bool Withdrawn() const { return withdrawn_; }

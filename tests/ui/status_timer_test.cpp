@@ -10,6 +10,7 @@
 #include "support/fake_ui.h"
 #include "support/memory_durable_file.h"
 #include "support/memory_log_files.h"
+#include "ui/activity_log.h"
 
 namespace qelto {
 namespace {

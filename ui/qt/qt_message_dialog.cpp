@@ -67,6 +67,10 @@ void QtMessageDialog::CloseMessageForm(std::int32_t id) {
   if (MessageForm && id == MessageId) MessageForm->done(kResultClosed);
 }
 
+void QtMessageDialog::CloseAny() {
+  if (MessageForm) MessageForm->done(kResultClosed);
+}
+
 bool QtMessageDialog::IsMessageShowing() const {
   return MessageForm != nullptr;
 }

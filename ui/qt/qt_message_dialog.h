@@ -25,6 +25,7 @@ class QtMessageDialog : public MessageDialog {
   std::int32_t ShowMessageForm(std::uint16_t buttons, const std::string& text,
                                std::int32_t id) override;
   void CloseMessageForm(std::int32_t id) override;
+  void CloseAny() override;
   bool IsMessageShowing() const override;
 
   // The open dialog, or null when none is open.

@@ -24,10 +24,9 @@ class WinMessageDialog : public MessageDialog {
   std::int32_t ShowMessageForm(std::uint16_t buttons, const std::string& text,
                                std::int32_t id) override;
   void CloseMessageForm(std::int32_t id) override;
+  void CloseAny() override;
   bool IsMessageShowing() const override;
 
-  // Withdraws the open dialog whatever its identifier, as when the session ends.
-  void CloseAny();
   // The open dialog's window, or null.
   HWND Window() const;
 
