@@ -3,6 +3,8 @@
 // Wine process), so that both pay the same file system. Prints figures; asserts nothing.
 //
 //   qelto-bench-windows FOLDER [CALLS]
+//
+// Then the latency from a call's arrival to its row, with the writer on its own thread.
 
 #include <sqlite3.h>
 
@@ -18,6 +20,7 @@
 #include "bench/accounted_parts.h"
 #include "bench/call_lines.h"
 #include "bench/memory_log_files.h"
+#include "bench/win32/arrival_latency.h"
 #include "recording/call_journal.h"
 #include "recording/call_queue.h"
 #include "recording/call_statement.h"
@@ -141,6 +144,10 @@ double BareLoop(const std::string& folder, int count, bool withIndex) {
   return took.count();
 }
 
+// A busy shop's rate, far above a real one, so that calls meet a writer still at work.
+constexpr int kLatencyCalls = 200;
+constexpr double kLatencyCallsPerSecond = 10;
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
@@ -181,6 +188,11 @@ int main(int argc, char** argv) {
     std::printf("  the writer's own work:           %.3f s (%.0f %%)\n", o, 100 * o / w);
     std::printf("ratio writer/bare:                 %.2f (goal >= 0.80)\n", Median(bare) / w);
     std::printf("ratio writer/bare with the index:  %.2f\n", Median(indexed) / w);
+    const bench::ArrivalLatency latency =
+        bench::MeasureArrivalLatency(folder, kLatencyCalls, kLatencyCallsPerSecond);
+    std::printf("arrival to row, %d calls at %.0f/s: median %.1f ms, p99 %.1f ms, max %.1f ms\n",
+                kLatencyCalls, kLatencyCallsPerSecond, latency.medianMs, latency.p99Ms,
+                latency.maxMs);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "qelto-bench-windows: %s\n", error.what());
     return 1;
