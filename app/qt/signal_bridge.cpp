@@ -4,7 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QTimer>
 #include <cerrno>
+#include <cstdlib>
 
 namespace qelto {
 namespace {
@@ -13,10 +15,19 @@ namespace {
 // one piece of process-wide state the bridge needs.
 volatile sig_atomic_t signalWriteFd = -1;
 int signalReadFd = -1;
+// Set until an event loop first runs: until then no one reads the socket, and a start-up step
+// may take long (a backlog of calls to recover) or wait in a system call, so a signal ends the
+// process at once. That is no worse than a kill: the call journal is made to survive one.
+volatile sig_atomic_t endAtOnce = 0;
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 extern "C" void OnTerminationSignal(int signalNumber) {
+  if (endAtOnce) {
+    static constexpr char kNote[] = "qelto-callerid: ended by a signal during start-up\n";
+    (void)!::write(STDERR_FILENO, kNote, sizeof kNote - 1);
+    std::_Exit(0);
+  }
   const int savedErrno = errno;
   const auto byte = static_cast<unsigned char>(signalNumber);
   if (signalWriteFd >= 0) (void)!::write(signalWriteFd, &byte, 1);
@@ -32,6 +43,9 @@ SignalBridge::SignalBridge() {
   signalReadFd = fds[1];
   notifier_ = std::make_unique<QSocketNotifier>(signalReadFd, QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &SignalBridge::Drain);
+  // Runs as soon as any event loop runs, the main one or a start-up box's.
+  endAtOnce = 1;
+  QTimer::singleShot(0, this, [] { endAtOnce = 0; });
 
   struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
@@ -44,6 +58,7 @@ SignalBridge::~SignalBridge() {
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
   for (const int number : kSignals) ::sigaction(number, &action, nullptr);
+  endAtOnce = 0;
   notifier_.reset();
   if (signalReadFd >= 0) ::close(signalReadFd);
   if (signalWriteFd >= 0) ::close(signalWriteFd);

@@ -8,7 +8,8 @@ namespace qelto {
 
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal delivered on the user-interface thread, by
 // the self-pipe technique: the handler only writes one byte to a socket that the event loop
-// watches (nothing else is safe inside a signal handler). One bridge per process.
+// watches (nothing else is safe inside a signal handler). Until an event loop first runs, the
+// start-up is not yet listening: a signal then ends the process at once. One bridge per process.
 class SignalBridge : public QObject {
   Q_OBJECT
 
