@@ -11,9 +11,9 @@
 namespace qelto {
 
 std::string JournalLockHeldText(const std::string& folder, const std::string& holder) {
-  return "Another recorder works in " + folder + ": " + kJournalLockFileName + " is held by " +
+  return std::string(kJournalLockFileName) + " in " + folder + " is held by " +
          (holder.empty() ? std::string("another process") : holder) +
-         "; this one ends and records nothing";
+         ": another recorder records this folder's calls; this one ends and records nothing";
 }
 
 void TellStartRefusal(const std::string& line, const std::string& logPath, std::ostream& err) {

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 namespace qelto {
 
@@ -36,7 +38,8 @@ std::string NonRegularKind(const std::string& path) {
 std::string RefuseNonRegularFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     if (const std::string kind = NonRegularKind(path); !kind.empty()) {
-      return "Error: " + path + " is " + kind +
+      std::error_code ignored;
+      return "Error: " + std::filesystem::absolute(path, ignored).string() + " is " + kind +
              ", not a regular file: the recorder does not start, since it could not keep the "
              "calls it takes; move it away and start again";
     }
