@@ -15,23 +15,35 @@ namespace {
 // one piece of process-wide state the bridge needs.
 volatile sig_atomic_t signalWriteFd = -1;
 int signalReadFd = -1;
-// Set until an event loop first runs: until then no one reads the socket, and a start-up step
-// may take long (a backlog of calls to recover) or wait in a system call, so a signal ends the
-// process at once. That is no worse than a kill: the call journal is made to survive one.
-volatile sig_atomic_t endAtOnce = 0;
+// Set until an event loop first runs. Until then no one reads the socket, and a start-up step
+// may take long (a backlog of calls to recover) or wait in a system call: a signal then gives the
+// start a moment to reach its loop and close in order, and ends the process when it does not.
+// That is no worse than a kill, which the call journal is made to survive.
+volatile sig_atomic_t inStartUp = 0;
+constexpr unsigned kStartUpGraceSeconds = 1;
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 extern "C" void OnTerminationSignal(int signalNumber) {
-  if (endAtOnce) {
-    static constexpr char kNote[] = "qelto-callerid: ended by a signal during start-up\n";
-    (void)!::write(STDERR_FILENO, kNote, sizeof kNote - 1);
-    std::_Exit(0);
-  }
   const int savedErrno = errno;
+  if (inStartUp) ::alarm(kStartUpGraceSeconds);
   const auto byte = static_cast<unsigned char>(signalNumber);
   if (signalWriteFd >= 0) (void)!::write(signalWriteFd, &byte, 1);
   errno = savedErrno;
+}
+
+extern "C" void OnStartUpOverdue(int) {
+  static constexpr char kNote[] = "qelto-callerid: ended by a signal during start-up\n";
+  (void)!::write(STDERR_FILENO, kNote, sizeof kNote - 1);
+  std::_Exit(0);
+}
+
+void SetHandler(int signalNumber, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(signalNumber, &action, nullptr);
 }
 
 }  // namespace
@@ -44,21 +56,22 @@ SignalBridge::SignalBridge() {
   notifier_ = std::make_unique<QSocketNotifier>(signalReadFd, QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &SignalBridge::Drain);
   // Runs as soon as any event loop runs, the main one or a start-up box's.
-  endAtOnce = 1;
-  QTimer::singleShot(0, this, [] { endAtOnce = 0; });
-
-  struct sigaction action {};
-  action.sa_handler = OnTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (const int number : kSignals) ::sigaction(number, &action, nullptr);
+  inStartUp = 1;
+  QTimer::singleShot(0, this, [] {
+    inStartUp = 0;
+    ::alarm(0);
+  });
+  SetHandler(SIGALRM, OnStartUpOverdue);
+  for (const int number : kSignals) SetHandler(number, OnTerminationSignal);
 }
 
 SignalBridge::~SignalBridge() {
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
   for (const int number : kSignals) ::sigaction(number, &action, nullptr);
-  endAtOnce = 0;
+  inStartUp = 0;
+  ::alarm(0);
+  ::sigaction(SIGALRM, &action, nullptr);
   notifier_.reset();
   if (signalReadFd >= 0) ::close(signalReadFd);
   if (signalWriteFd >= 0) ::close(signalWriteFd);

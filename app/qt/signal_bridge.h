@@ -9,7 +9,9 @@ namespace qelto {
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal delivered on the user-interface thread, by
 // the self-pipe technique: the handler only writes one byte to a socket that the event loop
 // watches (nothing else is safe inside a signal handler). Until an event loop first runs, the
-// start-up is not yet listening: a signal then ends the process at once. One bridge per process.
+// start-up is not listening: a signal that the start does not take up within a second (it is
+// recovering a large backlog, or waits in a system call) ends the process. One bridge per
+// process; it uses SIGALRM.
 class SignalBridge : public QObject {
   Q_OBJECT
 
