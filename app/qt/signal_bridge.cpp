@@ -11,8 +11,7 @@
 namespace qelto {
 namespace {
 
-// The write end must be reachable from the signal handler, which takes no context: this is the
-// one piece of process-wide state the bridge needs.
+// The signal handlers take no context: what they use is process-wide state, these few words.
 volatile sig_atomic_t signalWriteFd = -1;
 int signalReadFd = -1;
 // Set until an event loop first runs. Until then no one reads the socket, and a start-up step
