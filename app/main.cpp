@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QObject>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "app/posix/executable_path.h"
 #include "app/posix/instance_lock.h"
+#include "app/posix/start_refusal.h"
 #include "app/posix/system_clock.h"
 #include "app/posix/working_folder.h"
 #include "app/qt/main_window.h"
@@ -20,6 +22,7 @@
 #include "recording/call_journal.h"
 #include "recording/call_writer.h"
 #include "recording/posix/posix_durable_file.h"
+#include "recording/posix/regular_file.h"
 #include "recording/posix/settings_file.h"
 #include "ui/posix/posix_log_files.h"
 #include "ui/qt/qt_message_dialog.h"
@@ -73,9 +76,26 @@ int main(int argc, char** argv) {
   }
   if (verdict == qelto::StartupVerdict::kAlreadyRunning) return 0;
 
+  // The journal's files are regular files of ours. Anything else there (a FIFO, a device, a link
+  // elsewhere) could hang the start or send calls elsewhere; without a journal no call taken
+  // would be safe, so the recorder does not start, as with faulty settings.
+  const std::string refusal = qelto::RefuseNonRegularFiles(
+      {qelto::kJournalLockFileName, qelto::kCallJournalFileName, qelto::kDamagedJournalFileName,
+       qelto::kRejectedCallsFileName, qelto::kLogFileName});
+  if (!refusal.empty()) {
+    qelto::TellStartRefusal(refusal, qelto::kLogFileName, std::cerr);
+    return 1;
+  }
   // One recorder per working folder: two would write one journal over each other's records.
   qelto::InstanceLock journalLock(qelto::kJournalLockFileName);
-  if (!journalLock.Acquire()) return 0;
+  if (!journalLock.Acquire()) {
+    std::error_code ignored;
+    qelto::TellStartRefusal(
+        qelto::JournalLockHeldText(std::filesystem::current_path(ignored).string(),
+                                   journalLock.Holder()),
+        qelto::kLogFileName, std::cerr);
+    return 0;
+  }
 
   qelto::SystemClock clock;
   qelto::PosixLogFiles logFiles;

@@ -76,6 +76,11 @@ bool TMAIN_FRM::LoadServerConfig() {
     WriteLog(config.error);
     return false;
   }
+  if (!config.integratedSecurity && settings_.ReadableByOthers()) {
+    WriteLog("Warning: " + settings_.Path() +
+             " holds the database password and every user of this computer can read it: make "
+             "it readable by its owner and group only (chmod o-r)");
+  }
   BranchCodeText = config.BranchCodeText;
   database_ = databases_.Create(config);
   // The writer's connection state starts here: not connected, and the first attempt only after

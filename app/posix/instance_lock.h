@@ -20,6 +20,9 @@ class InstanceLock : public InstanceGuard {
   static std::string DefaultPath();
 
   bool Acquire() override;
+  // After a refused Acquire: who holds the lock, as "process 1234 (qelto-callerid)"; empty when
+  // the system does not tell.
+  std::string Holder() const;
 
  private:
   std::string path_;

@@ -8,7 +8,10 @@ namespace qelto {
 
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal delivered on the user-interface thread, by
 // the self-pipe technique: the handler only writes one byte to a socket that the event loop
-// watches (nothing else is safe inside a signal handler). One bridge per process.
+// watches (nothing else is safe inside a signal handler). Until an event loop first runs, the
+// start-up is not listening: a signal that the start does not take up within a second (it is
+// recovering a large backlog, or waits in a system call) ends the process. One bridge per
+// process; it uses SIGALRM.
 class SignalBridge : public QObject {
   Q_OBJECT
 

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "recording/posix/regular_file.h"
+
 namespace qelto {
 namespace {
 
@@ -47,7 +49,7 @@ void PosixDurableFile::CloseFile() {
 }
 
 bool PosixDurableFile::OpenForAppend() {
-  if (fd_ < 0) fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kJournalMode);
+  if (fd_ < 0) fd_ = OpenRegularFile(path_, O_WRONLY | O_APPEND | O_CREAT, kJournalMode);
   return fd_ >= 0;
 }
 
@@ -77,7 +79,8 @@ bool PosixDurableFile::Intact() {
   if (fd_ < 0) return true;
   struct stat open {};
   struct stat named {};
-  if (::fstat(fd_, &open) != 0 || ::stat(path_.c_str(), &named) != 0) return false;
+  // lstat: a symbolic link put in the file's place is no longer the file.
+  if (::fstat(fd_, &open) != 0 || ::lstat(path_.c_str(), &named) != 0) return false;
   return open.st_dev == named.st_dev && open.st_ino == named.st_ino && open.st_nlink > 0;
 }
 
@@ -88,7 +91,7 @@ bool PosixDurableFile::Sync() {
 
 std::optional<std::string> PosixDurableFile::ReadAll() {
   std::lock_guard guard(lock_);
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFile(path_, O_RDONLY);
   if (fd < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
   std::string content;
   char buffer[65536];
@@ -106,12 +109,16 @@ std::optional<std::string> PosixDurableFile::ReadAll() {
   return content;
 }
 
+// The replacement is always a new file of our own: whatever a crash or someone else left at its
+// name (a FIFO too) is removed first, and O_EXCL refuses what could not be.
 bool PosixDurableFile::WriteReplacement(const std::string& temporary, std::string_view content) {
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kJournalMode);
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL;
+  ::unlink(temporary.c_str());
+  int fd = OpenRegularFile(temporary, kFlags, kJournalMode);
   if (fd < 0 && errno == ENOENT) {  // the folder was deleted: make it again
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kJournalMode);
+    fd = OpenRegularFile(temporary, kFlags, kJournalMode);
   }
   if (fd < 0) return false;
   const bool written = WriteAll(fd, content) && ::fsync(fd) == 0;

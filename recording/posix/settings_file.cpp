@@ -1,6 +1,7 @@
 #include "recording/posix/settings_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -33,13 +34,16 @@ class OpenedFile {
 };
 
 // Reads the whole file. A folder of that name fails on the first read, with EISDIR.
-Outcome ReadWhole(const std::string& path, std::string& content, std::string& osError) {
+Outcome ReadWhole(const std::string& path, std::string& content, std::string& osError,
+                  bool& readableByOthers) {
   const OpenedFile file(path);
   if (file.fd() < 0) {
     const int error = errno;
     osError = std::strerror(error);
     return error == ENOENT || error == ENOTDIR ? Outcome::kAbsent : Outcome::kFailed;
   }
+  struct stat info {};
+  readableByOthers = ::fstat(file.fd(), &info) == 0 && (info.st_mode & S_IROTH) != 0;
   std::string bytes;
   std::array<char, 4096> buffer{};
   ssize_t received = 0;
@@ -94,7 +98,7 @@ std::string SettingsFile::Path() const {
 
 bool SettingsFile::Read(std::string& content, std::string& osError) {
   for (const SettingsPlace& place : places_) {
-    const Outcome outcome = ReadWhole(place.path, content, osError);
+    const Outcome outcome = ReadWhole(place.path, content, osError, readableByOthers_);
     if (outcome == Outcome::kAbsent) continue;
     chosen_ = place;
     if (outcome == Outcome::kRead) {
@@ -111,6 +115,10 @@ bool SettingsFile::Read(std::string& content, std::string& osError) {
   for (const SettingsPlace& place : places_) notes_ << "  " << place.path << "\n";
   notes_.flush();
   return false;
+}
+
+bool SettingsFile::ReadableByOthers() const {
+  return readableByOthers_;
 }
 
 std::string SettingsFile::DataFolder() const {

@@ -40,6 +40,7 @@ class SettingsFile : public SettingsSource {
   // The file chosen by Read; before it, or when none exists, the first place.
   std::string Path() const override;
   bool Read(std::string& content, std::string& osError) override;
+  bool ReadableByOthers() const override;
   // The folder a relative SQLite path is taken from, after Read.
   std::string DataFolder() const;
 
@@ -47,6 +48,7 @@ class SettingsFile : public SettingsSource {
   std::vector<SettingsPlace> places_;
   std::ostream& notes_;
   SettingsPlace chosen_;
+  bool readableByOthers_ = false;
 };
 
 // Databases for this platform: SQLite files (relative paths taken from the settings' DataFolder),

@@ -49,6 +49,22 @@ bool DeletePending(HANDLE file) {
          (info.DeletePending || info.NumberOfLinks == 0);
 }
 
+// Opens the file at `path` only when it is a plain file on a disk: a symbolic link or junction
+// is opened as itself, not followed, and refused, as are folders, devices (NUL, COM1) and pipes.
+// Anything else could send the calls into another file or wait for ever.
+UniqueHandle OpenPlainFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
+  UniqueHandle file(CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return file;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    file.reset();
+    SetLastError(ERROR_INVALID_PARAMETER);
+  }
+  return file;
+}
+
 }  // namespace
 
 WinDurableFile::WinDurableFile(const std::string& path) : path_(AbsolutePath(path)) {}
@@ -59,8 +75,7 @@ std::string WinDurableFile::Path() const {
 
 bool WinDurableFile::OpenForAppend() {
   if (!file_) {
-    file_ = UniqueHandle(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, kShareMode,
-                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_ = OpenPlainFile(path_, GENERIC_READ | GENERIC_WRITE, kShareMode, OPEN_ALWAYS);
   }
   return static_cast<bool>(file_);
 }
@@ -93,17 +108,17 @@ bool WinDurableFile::Sync() {
 bool WinDurableFile::Intact() {
   std::lock_guard guard(lock_);
   if (!file_) return true;
-  const UniqueHandle named(CreateFileW(path_.c_str(), 0,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // A link put in the file's place is no longer the file.
+  const UniqueHandle named(
+      CreateFileW(path_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   return named && SameFile(file_.get(), named.get()) && !DeletePending(file_.get());
 }
 
 std::optional<std::string> WinDurableFile::ReadAll() {
   std::lock_guard guard(lock_);
-  const UniqueHandle file(CreateFileW(path_.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle file = OpenPlainFile(
+      path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
   if (!file) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::string();
@@ -121,10 +136,8 @@ std::optional<std::string> WinDurableFile::ReadAll() {
 }
 
 bool WinDurableFile::WriteReplacement(const std::wstring& temporary, std::string_view content) {
-  auto create = [&] {
-    return UniqueHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  };
+  auto create = [&] { return OpenPlainFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS); };
+  DeleteFileW(temporary.c_str());  // whatever a crash or someone else left there; a link itself
   UniqueHandle file = create();
   if (!file && GetLastError() == ERROR_PATH_NOT_FOUND) {  // the folder was deleted: make it again
     std::error_code ignored;

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string>
+
 #include "support/temp_dir.h"
 
 namespace qelto {
@@ -22,6 +24,8 @@ TEST(InstanceLock, OnlyOneHolderAtATime) {
     ASSERT_TRUE(first.Acquire());
     InstanceLock second(path);
     EXPECT_FALSE(second.Acquire());
+    EXPECT_EQ(second.Holder().rfind("process " + std::to_string(getpid()) + " (", 0), 0u)
+        << "the one refused is told who holds it: " << second.Holder();
   }
   InstanceLock third(path);
   EXPECT_TRUE(third.Acquire()) << "the guard ends with its holder";

@@ -218,6 +218,34 @@ TEST_F(MainFormTest, ShortSettingsFileIsLoggedAndCloses) {
                                           "Application Closed"));
 }
 
+// Only a file that holds a password (line 4 "1") and that every user can read is worth a warning.
+struct PasswordCase {
+  const char* login;
+  bool readableByOthers;
+  bool warned;
+};
+class SettingsPassword : public MainFormTest, public testing::WithParamInterface<PasswordCase> {};
+
+TEST_P(SettingsPassword, WarnedOfWhenEveryUserCanReadIt) {
+  settings.content = std::string("x\nserver\nShop\n") + GetParam().login + "\nsa\nsecret\n";
+  settings.readableByOthers = GetParam().readableByOthers;
+  form.FormCreate();
+  const auto messages = log.Messages();
+  EXPECT_EQ(std::any_of(messages.begin(), messages.end(),
+                        [](const std::string& m) {
+                          return m.rfind(
+                                     "Warning: /opt/qelto/Server_Config.dll holds the "
+                                     "database password",
+                                     0) == 0;
+                        }),
+            GetParam().warned);
+}
+
+INSTANTIATE_TEST_SUITE_P(LoginAndMode, SettingsPassword,
+                         testing::Values(PasswordCase{"1", true, true},
+                                         PasswordCase{"1", false, false},
+                                         PasswordCase{"0", true, false}));
+
 TEST_F(MainFormTest, TicksDriveTheWriterFromTheSettingsDatabase) {
   settings.content = "x\nsqlite:calls.sqlite\nShop\n0\nrecorder\n\n\n\n\n12\n";
   form.FormCreate();

@@ -172,7 +172,11 @@ case $case_name in
     wait_until 15 gone "$second" || fail "the second recorder in the same folder kept running"
     wait "$second"; code=$?
     [ $code -eq 0 ] || fail "the second recorder ended with $code"
-    [ ! -s "$scratch/second.err" ] || fail "the second recorder was not silent: $(cat "$scratch/second.err")"
+    # It says why, naming the recorder that holds the folder, on standard error and in the log.
+    held="calls-journal.lock in $work is held by process $first (qelto-callerid): another recorder"
+    grep -qF "qelto-callerid: $held" "$scratch/second.err" \
+      || fail "the second recorder did not say why it ended: $(cat "$scratch/second.err")"
+    grep -qF " - $held" "$work/log.txt" || fail "the log does not say why the second recorder ended"
     kill -0 "$first" || fail "the first recorder was disturbed"
     for n in 4004 4005 4006; do must_call "$n"; done
     settle 4007
@@ -183,6 +187,58 @@ case $case_name in
     settle 4008
     expect_exactly_once "$scratch/acked"
     stop_with TERM "$pid"
+    ;;
+
+  journal_not_a_file)
+    # What stands at the name of the journal or one of its files is no regular file: the start
+    # is refused at once, says so, and changes nothing (before, a FIFO hung the start for ever).
+    install_app sim
+    echo "someone else's" >"$scratch/elsewhere.txt"
+    for c in "fifo calls-journal.txt" "link calls-journal.txt" "folder calls-journal.txt" \
+      "fifo calls-journal.lock" "fifo rejected-calls.txt"; do
+      set -- $c
+      rm -rf "${work:?}"/*
+      case $1 in
+        fifo) mkfifo "$work/$2"; kind="a FIFO" ;;
+        link) ln -s "$scratch/elsewhere.txt" "$work/$2"; kind="a symbolic link" ;;
+        folder) mkdir "$work/$2"; kind="a folder" ;;
+      esac
+      refused="Error: $work/$2 is $kind, not a regular file: the recorder does not start"
+      (cd "$work" && exec timeout -s KILL 10 "${headless[@]}" "$scratch/app/qelto-callerid" \
+        2>"$scratch/refused.err")
+      code=$?
+      [ $code -eq 1 ] || fail "$c: exit code $code, expected 1 (137: still waiting after 10 s)"
+      grep -qF "qelto-callerid: $refused" "$scratch/refused.err" \
+        || fail "$c: standard error does not say why: $(cat "$scratch/refused.err")"
+      grep -qF " - $refused" "$work/log.txt" || fail "$c: the log does not say why"
+      [ ! -e "$work/calls-journal.txt.new" ] || fail "$c: the journal was touched"
+    done
+    [ "$(cat "$scratch/elsewhere.txt")" = "someone else's" ] || fail "the file linked to was changed"
+    ;;
+
+  signal_during_start)
+    # SIGTERM ends a start at every moment: while it waits in a system call (a settings file
+    # that is a FIFO blocks its open), and while it recovers 1,000,000 pending calls, which takes
+    # seconds. Both used to end only once the start was over, that is never and seconds later.
+    install_app sim
+    mv "$scratch/app/Server_Config.dll" "$scratch/settings"
+    mkfifo "$scratch/app/Server_Config.dll"
+    start_resident waiting "${headless[@]}"
+    sleep 0.5
+    kill -TERM "$pid"
+    wait_until 3 gone "$pid" || fail "still running 3 s after SIGTERM, waiting for its settings"
+    wait "$pid"; code=$?
+    [ $code -eq 0 ] || fail "exit code $code after SIGTERM during the start"
+    grep -q "ended by a signal during start-up" "$scratch/waiting.err" || fail "nothing said"
+    rm "$scratch/app/Server_Config.dll"; mv "$scratch/settings" "$scratch/app/Server_Config.dll"
+    awk 'BEGIN { for (i = 1; i <= 1000000; i++)
+      printf "C %d 2026-12-08 10:%02d:%02d 1,0912%07d\n", i, (i / 60) % 60, i % 60, i }' >"$journal"
+    start_resident recovering "${headless[@]}"
+    kill -TERM "$pid"
+    wait_until 3 gone "$pid" || fail "still running 3 s after SIGTERM, recovering the calls"
+    wait "$pid"; code=$?
+    [ $code -eq 0 ] || fail "exit code $code after SIGTERM during the recovery"
+    [ "$(grep -c '^C ' "$journal")" = 1000000 ] || fail "the journal lost calls"
     ;;
 
   crlf_journal)

@@ -87,10 +87,13 @@ for f in /usr/bin/qelto-callerid /usr/bin/qelto-cidr-sim /usr/lib/qelto-callerid
 done
 dpkg-query -W -f='${Conffiles}\n' qelto-callerid | grep -q ' /etc/qelto-callerid/Server_Config.dll ' \
   || fail "the settings file is not a configuration file of the package"
+# It holds the server's password: readable by the group of the recorder's users, not by all.
+settings_mode() { stat -c '%a %U:%G' /etc/qelto-callerid/Server_Config.dll; }
+[ "$(settings_mode)" = "640 root:qelto-callerid" ] || fail "settings file is $(settings_mode)"
 
 step "a logon of a new user starts the recorder from the autostart entry"
 id "$user" >/dev/null 2>&1 && userdel -r "$user"
-useradd --create-home --shell /bin/sh "$user"
+useradd --create-home --shell /bin/sh --groups qelto-callerid "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 state=$home/.local/state/qelto-callerid
 run=$(mktemp -d)
@@ -126,6 +129,7 @@ sed -i '1s/.*/Settings of the test shop/' /etc/qelto-callerid/Server_Config.dll
 dpkg -i "$deb" </dev/null
 [ "$(head -1 /etc/qelto-callerid/Server_Config.dll)" = "Settings of the test shop" ] \
   || fail "the upgrade replaced the changed settings file"
+[ "$(settings_mode)" = "640 root:qelto-callerid" ] || fail "settings file is $(settings_mode) after the upgrade"
 kill -0 "$pid" || fail "the recorder ended during the upgrade"
 "${as_user[@]}" qelto-cidr-sim call 2 "$number" >/dev/null || fail "qelto-cidr-sim call after the upgrade failed"
 wait_until 20 has_rows "$number" 2 || fail "no row for the call made after the upgrade"

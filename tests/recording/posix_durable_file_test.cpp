@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <fstream>
 
 #include "recording/call_journal.h"
+#include "recording/posix/regular_file.h"
 #include "support/temp_dir.h"
 
 namespace qelto {
@@ -66,6 +68,45 @@ TEST(PosixDurableFile, NoticesADeletedOrReplacedFileAndMakesItAgain) {
   EXPECT_TRUE(store.Intact());
   ASSERT_TRUE(store.Append("c\n"));
   EXPECT_EQ(store.ReadAll(), "b\nc\n");
+}
+
+// Something that is no regular file at the journal's name is refused at once: the start names it,
+// and neither a read nor an append waits on it (a FIFO without a writer would block an open for
+// ever) or writes through it into another file.
+TEST(PosixDurableFile, RefusesWhatIsNoRegularFile) {
+  TempDir dir;
+  const std::string elsewhere = dir.File("elsewhere.txt");
+  std::ofstream(elsewhere) << "theirs\n";
+  struct Case {
+    const char* name;
+    std::string path;
+    std::string kind;
+  };
+  const Case cases[] = {
+      {"FIFO", dir.File("fifo/calls-journal.txt"), "a FIFO"},
+      {"symbolic link elsewhere", dir.File("link/calls-journal.txt"), "a symbolic link"},
+      {"folder", dir.File("folder/calls-journal.txt"), "a folder"},
+      {"device", "/dev/null", "a device"},
+  };
+  std::filesystem::create_directory(dir.File("fifo"));
+  ASSERT_EQ(mkfifo(cases[0].path.c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.File("link"));
+  std::filesystem::create_symlink(elsewhere, cases[1].path);
+  std::filesystem::create_directories(cases[2].path);
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(NonRegularKind(c.path), c.kind);
+    EXPECT_NE(RefuseNonRegularFiles({dir.File("missing.txt"), elsewhere, c.path}).find(c.path),
+              std::string::npos);
+    PosixDurableFile store(c.path);
+    EXPECT_EQ(store.ReadAll(), std::nullopt);
+    EXPECT_FALSE(store.Append("C 1 2026-12-08 23:05:01 1,5550001\n"));
+    EXPECT_FALSE(store.AppendUnsynced("W 1\n"));
+  }
+  std::ifstream written(elsewhere);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "theirs\n");
+  EXPECT_EQ(RefuseNonRegularFiles({elsewhere, dir.File("missing.txt")}), "");
 }
 
 // The journal's promise: a call recorded before the process is killed is found by the next run.

@@ -94,6 +94,18 @@ TEST_F(SettingsLookup, TheFirstPlaceHoldingAFileIsRead) {
   }
 }
 
+// The file holds the server's password: the recorder tells whether every user can read it.
+TEST_F(SettingsLookup, TellsWhetherEveryUserCanReadTheFile) {
+  Put("etc", "system");
+  for (const auto mode : {0644, 0640, 0600, 0604}) {
+    std::filesystem::permissions(PathOf("etc"), static_cast<std::filesystem::perms>(mode));
+    SettingsFile settings(Places(), notes_);
+    std::string content, osError;
+    ASSERT_TRUE(settings.Read(content, osError));
+    EXPECT_EQ(settings.ReadableByOthers(), (mode & 04) != 0) << std::oct << mode;
+  }
+}
+
 TEST_F(SettingsLookup, NoFileAnywhereNamesEveryPlaceTried) {
   SettingsFile settings(Places(), notes_);
   std::string content, osError;

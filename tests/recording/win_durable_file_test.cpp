@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "common/win32/wide_text.h"
 #include "recording/call_journal.h"
@@ -97,6 +99,42 @@ TEST(WinDurableFile, PersianPathsWork) {
       dir.File("\u062A\u0645\u0627\u0633\u200C\u0647\u0627.txt"));  // "تماس‌ها"
   ASSERT_TRUE(store.Append("one\n"));
   EXPECT_EQ(store.ReadAll(), std::optional<std::string>("one\n"));
+}
+
+// Something that is no plain file at the journal's name is neither read nor written through: a
+// link to another file, a folder, a device.
+TEST(WinDurableFile, RefusesWhatIsNoPlainFile) {
+  TempDir dir;
+  const std::string elsewhere = dir.File("elsewhere.txt");
+  std::ofstream(std::filesystem::path(WideFromUtf8(elsewhere))) << "theirs\n";
+  const std::string link = dir.File("link.txt");
+  // Some systems refuse an unprivileged link, and Wine reports one made without making it.
+  CreateSymbolicLinkW(WideFromUtf8(link).c_str(), WideFromUtf8(elsewhere).c_str(),
+                      SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  const DWORD attributes = GetFileAttributesW(WideFromUtf8(link).c_str());
+  const bool linked =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  const std::string folder = dir.File("folder");
+  std::filesystem::create_directory(std::filesystem::path(WideFromUtf8(folder)));
+  struct Case {
+    const char* name;
+    std::string path;
+  };
+  std::vector<Case> cases = {{"folder", folder}, {"device", "NUL"}};
+  if (linked) {
+    cases.push_back({"symbolic link elsewhere", link});
+  } else {
+    std::printf("(no symbolic link: this system makes none for this process)\n");
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WinDurableFile store(c.path);
+    EXPECT_EQ(store.ReadAll(), std::nullopt);
+    EXPECT_FALSE(store.Append("C 1 2026-12-08 23:05:01 1,5550001\n"));
+    EXPECT_FALSE(store.AppendUnsynced("W 1\n"));
+  }
+  std::ifstream written(std::filesystem::path(WideFromUtf8(elsewhere)));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "theirs\n");
 }
 
 TEST(WinDurableFile, UnwritableFolderFailsWithoutHarm) {

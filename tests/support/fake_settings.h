@@ -21,9 +21,11 @@ class FakeSettings : public SettingsSource {
     out = content;
     return true;
   }
+  bool ReadableByOthers() const override { return readableByOthers; }
 
   std::string content = "settings\nsqlite:calls.sqlite\nShop\n0\nrecorder\n";
   bool missing = false;
+  bool readableByOthers = false;
 };
 
 // Hands out one FakeDatabase, which the test keeps a pointer to.

@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "recording/posix/regular_file.h"
+
 namespace qelto {
 namespace {
 
@@ -59,14 +61,15 @@ std::int64_t PosixLogFiles::FileSizeOf(const std::string& name) {
 }
 
 bool PosixLogFiles::CreateEmpty(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kLogMode);
+  // Never a FIFO (it would hang the start) nor a link to another file (it would be emptied).
+  const int fd = OpenRegularFile(name, O_WRONLY | O_CREAT | O_TRUNC, kLogMode);
   if (fd < 0) return false;
   ::close(fd);
   return true;
 }
 
 std::unique_ptr<LogFile> PosixLogFiles::OpenForAppend(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  const int fd = OpenRegularFile(name, O_WRONLY | O_APPEND);
   if (fd < 0) return nullptr;
   return std::make_unique<PosixLogFile>(fd, name);
 }
