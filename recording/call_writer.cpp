@@ -12,6 +12,8 @@ namespace {
 
 // Asks the server whether the connection still works; every supported database accepts it.
 constexpr const char* kProbeStatement = "SELECT 1";
+// The number the last row took, to tell a race on the key from another unique violation.
+constexpr const char* kHighestIdQuery = "SELECT MAX(IdNumber) FROM Pos_Calls";
 
 // Database messages may span lines; a log line and a rejected record are one line each.
 std::string OneLine(std::string text) {
@@ -118,9 +120,18 @@ CallWriter::Outcome CallWriter::Insert(QueuedCall& call, DbError& error) {
       BuildCallInsertStatement(line, number, ToSolarDate(call.moment), branch_.BranchColumnText,
                                branch_.BranchValueText, database_.Dialect());
   // The statement numbers its row from MAX(IdNumber) as it runs, so each run takes a fresh number.
-  for (int collisions = 0;; ++collisions) {
+  // A recorder with a backlog beside us can win that race many times over, so a collision is
+  // run again as long as the highest number moves on between collisions: someone else is taking
+  // numbers. A violation while the highest number stands still is no race on the key (another
+  // unique index of the shop's, say): after a few, it is the statement's own refusal.
+  std::optional<std::int64_t> highest;
+  for (int stale = 0; !stopRequested_;) {
     if (database_.Execute(statement, error)) return Written(call);
-    if (error.kind != DbFailure::kKeyCollision || collisions == kKeyCollisionRetries) break;
+    if (error.kind != DbFailure::kKeyCollision) break;
+    DbError ignored;
+    const std::optional<std::int64_t> now = database_.QueryNumber(kHighestIdQuery, ignored);
+    if (!now || (now == highest && ++stale > kKeyCollisionRetries)) break;
+    highest = now;
   }
   return Failed(call, std::move(error));
 }

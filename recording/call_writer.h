@@ -20,9 +20,9 @@ namespace qelto {
 inline constexpr const char* kRejectedCallsFileName = "rejected-calls.txt";
 // A call that the database refuses this often is set aside.
 inline constexpr int kMaxCallFailures = 3;
-// A statement that finds its key taken by another recorder is run again at once this often before
-// the collision counts as a refusal.
-inline constexpr int kKeyCollisionRetries = 5;
+// A statement that finds its key taken while no one else takes numbers is run again this often
+// before the violation counts as a refusal.
+inline constexpr int kKeyCollisionRetries = 3;
 // Milliseconds that must have passed since the last attempt before the next connection attempt.
 inline constexpr std::uint32_t kReconnectWaitMs = 15000;
 
@@ -36,8 +36,9 @@ inline constexpr std::uint32_t kReconnectWaitMs = 15000;
 //   why it failed: a lost connection is closed and opened again later; a busy or full server, or
 //   a table or column that is missing, is simply tried again on the next wake, with the reason
 //   logged once per episode; a unique key taken by another recorder between our MAX(IdNumber)
-//   and our INSERT is run again at once, a few times; only a refusal of the statement itself
-//   (or a key that stays taken however often it is numbered afresh) counts toward the
+//   and our INSERT is run again at once, for as long as the other keeps taking numbers; only a
+//   refusal of the statement itself (or a unique violation while no one takes numbers) counts
+//   toward the
 //   `kMaxCallFailures` that set the call aside into rejected-calls.txt, so one bad call never
 //   holds up the others. A call whose set-aside record cannot be written stays queued.
 // - A database file deleted or replaced while open is noticed before each batch and after each

@@ -41,6 +41,7 @@ class FakeDatabase : public Database {
     if (statement.rfind("INSERT", 0) == 0) {
       if (keyCollisions > 0) {
         --keyCollisions;
+        if (!collisionsOnOtherIndex) ++othersRows;  // another recorder took the number
         error = {DbFailure::kKeyCollision, "duplicate key value violates unique constraint"};
         return false;
       }
@@ -57,8 +58,11 @@ class FakeDatabase : public Database {
     return true;
   }
   std::optional<std::int64_t> QueryNumber(const std::string& query, DbError& error) override {
-    lookups.push_back(query);
     if (!Available(error)) return std::nullopt;
+    if (query.rfind("SELECT MAX(IdNumber)", 0) == 0) {
+      return static_cast<std::int64_t>(table.size()) + othersRows;
+    }
+    lookups.push_back(query);
     std::int64_t rows = rowsFound;
     for (const auto& row : table) rows += row.find(ValuesOf(query)) != std::string::npos;
     return rows;
@@ -78,8 +82,10 @@ class FakeDatabase : public Database {
   DbFailure refusalKind = DbFailure::kRefused;
   // The next INSERT is carried out, but its answer is lost with the connection.
   bool loseAnswerAfterInsert = false;
-  std::int64_t rowsFound = 0;  // rows every look-up finds beyond those of `table`
-  int keyCollisions = 0;       // the next this many INSERTs find their key taken
+  std::int64_t rowsFound = 0;           // rows every look-up finds beyond those of `table`
+  int keyCollisions = 0;                // the next this many INSERTs find their key taken
+  bool collisionsOnOtherIndex = false;  // ... by no one's row: MAX(IdNumber) stands still
+  std::int64_t othersRows = 0;          // rows other recorders wrote
   // The file was deleted or replaced (set to what happened); cleared by the next Open().
   std::string movedAway;
   std::string moveAfterNextInsert;  // becomes `movedAway` once the next INSERT is carried out
