@@ -91,8 +91,10 @@ void CallWriter::DrainCalls() {
         queue_.PutBackFirst(std::move(*call));
         MarkConnectionLost();
         return;
-      case Outcome::kMoved:  // the rest waits for the next wake, so a file that keeps moving
-        queue_.PutBackFirst(std::move(*call));  // cannot hold the writer in a loop
+      case Outcome::kMoved:
+        // The rest waits for the next wake, so a file that keeps moving cannot hold the writer
+        // in a loop.
+        queue_.PutBackFirst(std::move(*call));
         Reopen();
         return;
     }
@@ -125,15 +127,18 @@ CallWriter::Outcome CallWriter::Insert(QueuedCall& call, DbError& error) {
   // numbers. A violation while the highest number stands still is no race on the key (another
   // unique index of the shop's, say): after a few, it is the statement's own refusal.
   std::optional<std::int64_t> highest;
-  for (int stale = 0; !stopRequested_;) {
-    if (database_.Execute(statement, error)) return Written(call);
-    if (error.kind != DbFailure::kKeyCollision) break;
+  int stale = 0;
+  while (!database_.Execute(statement, error)) {
+    if (error.kind != DbFailure::kKeyCollision) return Failed(call, std::move(error));
+    if (stopRequested_) return Outcome::kRetryLater;  // no one's fault: the journal keeps it
     DbError ignored;
     const std::optional<std::int64_t> now = database_.QueryNumber(kHighestIdQuery, ignored);
-    if (!now || (now == highest && ++stale > kKeyCollisionRetries)) break;
+    if (!now || (now == highest && ++stale > kKeyCollisionRetries)) {
+      return Failed(call, std::move(error));
+    }
     highest = now;
   }
-  return Failed(call, std::move(error));
+  return Written(call);
 }
 
 // Two genuine calls can carry the same values: a customer who rang, hung up and rang again within
@@ -183,7 +188,7 @@ CallWriter::Outcome CallWriter::Failed(QueuedCall& call, DbError error) {
       busyReason_ = message;
       return Outcome::kRetryLater;
     case DbFailure::kRefused:
-    case DbFailure::kKeyCollision:  // taken however often the row was numbered afresh
+    case DbFailure::kKeyCollision:  // taken while no one else took numbers
       busyReason_.clear();
       log_.WriteLog("Error: " + message);
       if (++call.failures < kMaxCallFailures || !SetAside(call, message)) {
