@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 
 namespace qelto {
 namespace {
@@ -132,6 +133,26 @@ std::string PendingText(const std::map<std::uint64_t, std::string>& pending) {
   return text;
 }
 
+// Tells each pending call how many struck calls share its moment and line: rows of the table that
+// hold its values and are not its own (a customer who rang twice within one second).
+void CountWrittenTwins(const std::vector<QueuedCall>& parsed, std::vector<QueuedCall>& pending) {
+  const auto valuesOf = [](const QueuedCall& call) {
+    QueuedCall values;
+    values.moment = call.moment;
+    values.line = call.line;
+    return FormatCallRecord(values);
+  };
+  std::unordered_map<std::string, int> written;
+  for (const QueuedCall& call : parsed) {
+    if (call.id == 0) ++written[valuesOf(call)];  // the pending ones were moved out above
+  }
+  if (written.empty()) return;
+  for (QueuedCall& call : pending) {
+    const auto found = written.find(valuesOf(call));
+    if (found != written.end()) call.writtenTwins = found->second;
+  }
+}
+
 }  // namespace
 
 std::string FormatCallRecord(const QueuedCall& call) {
@@ -166,6 +187,7 @@ CallJournal::Recovery CallJournal::Recover() {
     call.mayBeWritten = true;
     recovery.pending.push_back(std::move(call));
   }
+  CountWrittenTwins(journal.calls, recovery.pending);
   nextId_ = AssignIds(recovery.pending, journal.highestId);
   for (const QueuedCall& call : recovery.pending) pending_[call.id] = FormatCallRecord(call);
 

@@ -12,6 +12,8 @@ namespace {
 
 // Asks the server whether the connection still works; every supported database accepts it.
 constexpr const char* kProbeStatement = "SELECT 1";
+// The number the last row took, to tell a race on the key from another unique violation.
+constexpr const char* kHighestIdQuery = "SELECT MAX(IdNumber) FROM Pos_Calls";
 
 // Database messages may span lines; a log line and a rejected record are one line each.
 std::string OneLine(std::string text) {
@@ -19,6 +21,11 @@ std::string OneLine(std::string text) {
     if (c == '\r' || c == '\n') c = ' ';
   }
   return text;
+}
+
+bool SameMoment(const LocalDateTime& a, const LocalDateTime& b) {
+  return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+         a.minute == b.minute && a.second == b.second;
 }
 
 }  // namespace
@@ -71,6 +78,7 @@ void CallWriter::WriteQueuedCalls() {
 }
 
 void CallWriter::DrainCalls() {
+  if (DbConnected_ && !AtNamedPlace()) Reopen();
   while (DbConnected_ && !stopRequested_) {
     std::optional<QueuedCall> call = queue_.TakeFirst();
     if (!call) return;
@@ -84,41 +92,87 @@ void CallWriter::DrainCalls() {
         queue_.PutBackFirst(std::move(*call));
         MarkConnectionLost();
         return;
+      case Outcome::kMoved:
+        // The rest waits for the next wake, so a file that keeps moving cannot hold the writer
+        // in a loop.
+        queue_.PutBackFirst(std::move(*call));
+        Reopen();
+        return;
     }
   }
 }
 
 CallWriter::Outcome CallWriter::Write(QueuedCall& call) {
   DbError error;
-  bool written = false;
   try {
     if (call.mayBeWritten) {
       const std::optional<bool> found = AlreadyWritten(call, error);
       if (!found) return Failed(call, std::move(error));
-      if (*found) {
-        Done(call);
-        return Outcome::kWritten;
-      }
+      if (*found) return Written(call);
+      call.mayBeWritten = false;  // not there: only a failure that may have committed says more
     }
-    const auto [line, number] = SplitQueueLine(call.line);
-    const std::string statement =
-        BuildCallInsertStatement(line, number, ToSolarDate(call.moment), branch_.BranchColumnText,
-                                 branch_.BranchValueText, database_.Dialect());
-    written = database_.Execute(statement, error);
+    return Insert(call, error);
   } catch (const std::exception& failure) {
-    error = {DbFailure::kUnknown, failure.what()};
+    return Failed(call, {DbFailure::kUnknown, failure.what()});
   }
-  if (!written) return Failed(call, std::move(error));
-  Done(call);
-  return Outcome::kWritten;
 }
 
+CallWriter::Outcome CallWriter::Insert(QueuedCall& call, DbError& error) {
+  const auto [line, number] = SplitQueueLine(call.line);
+  const std::string statement =
+      BuildCallInsertStatement(line, number, ToSolarDate(call.moment), branch_.BranchColumnText,
+                               branch_.BranchValueText, database_.Dialect());
+  // The statement numbers its row from MAX(IdNumber) as it runs, so each run takes a fresh number.
+  // A recorder with a backlog beside us can win that race many times over, so a collision is
+  // run again as long as the highest number moves on between collisions: someone else is taking
+  // numbers. A violation while the highest number stands still is no race on the key (another
+  // unique index of the shop's, say): after a few, it is the statement's own refusal.
+  std::optional<std::int64_t> highest;
+  int stale = 0;
+  while (!database_.Execute(statement, error)) {
+    if (error.kind != DbFailure::kKeyCollision) return Failed(call, std::move(error));
+    if (stopRequested_) return Outcome::kRetryLater;  // no one's fault: the journal keeps it
+    DbError ignored;
+    const std::optional<std::int64_t> now = database_.QueryNumber(kHighestIdQuery, ignored);
+    if (!now || (now == highest && ++stale > kKeyCollisionRetries)) {
+      return Failed(call, std::move(error));
+    }
+    highest = now;
+  }
+  return Written(call);
+}
+
+// Two genuine calls can carry the same values: a customer who rang, hung up and rang again within
+// one second. So "a row with these values exists" does not prove that this call was written; the
+// rows are compared with the calls known to own such rows: the twins the journal showed written at
+// the start (recovered with the call) and those this writer wrote or found since. Only a row beyond
+// those is this call's own. Twins are written in the order they arrived, so when the first of two
+// recovered twins finds the one row, the second goes on to its INSERT.
 std::optional<bool> CallWriter::AlreadyWritten(const QueuedCall& call, DbError& error) {
   const auto [line, number] = SplitQueueLine(call.line);
   const std::optional<std::int64_t> rows = database_.QueryNumber(
       BuildCallLookupQuery(line, number, ToSolarDate(call.moment), branch_.BranchValueText), error);
   if (!rows) return std::nullopt;
-  return *rows > 0;
+  std::int64_t othersRows = call.writtenTwins;
+  if (SameMoment(call.moment, writtenMoment_)) {
+    const auto twins = writtenAtMoment_.find(call.line);
+    if (twins != writtenAtMoment_.end()) othersRows += twins->second;
+  }
+  return *rows > othersRows;
+}
+
+CallWriter::Outcome CallWriter::Written(QueuedCall& call) {
+  if (!AtNamedPlace()) {
+    call.mayBeWritten = true;  // a copy moved over the file may hold the row
+    return Outcome::kMoved;
+  }
+  if (!SameMoment(call.moment, writtenMoment_)) {
+    writtenMoment_ = call.moment;
+    writtenAtMoment_.clear();
+  }
+  ++writtenAtMoment_[call.line];
+  Done(call);
+  return Outcome::kWritten;
 }
 
 CallWriter::Outcome CallWriter::Failed(QueuedCall& call, DbError error) {
@@ -128,12 +182,14 @@ CallWriter::Outcome CallWriter::Failed(QueuedCall& call, DbError error) {
   const std::string message = OneLine(error.message);
   switch (error.kind) {
     case DbFailure::kBusy:
-      // A statement cut short by a time-out or a cancel may still have been carried out.
-      call.mayBeWritten = true;
+    case DbFailure::kTableMissing:
+      // An outage of the database: the call waits at the front, the episode is logged once.
+      if (error.outcomeUnknown) call.mayBeWritten = true;
       if (busyReason_ != message) log_.WriteLog("Error: " + message);
       busyReason_ = message;
       return Outcome::kRetryLater;
     case DbFailure::kRefused:
+    case DbFailure::kKeyCollision:  // taken while no one else took numbers
       busyReason_.clear();
       log_.WriteLog("Error: " + message);
       if (++call.failures < kMaxCallFailures || !SetAside(call, message)) {
@@ -147,6 +203,33 @@ CallWriter::Outcome CallWriter::Failed(QueuedCall& call, DbError error) {
       call.mayBeWritten = true;  // the INSERT got no answer: it may have been carried out
       return Outcome::kConnectionLost;
   }
+}
+
+bool CallWriter::AtNamedPlace() {
+  std::string change;
+  bool same = true;
+  try {
+    same = database_.AtNamedPlace(change);
+  } catch (const std::exception& failure) {
+    change = failure.what();
+    same = false;
+  }
+  if (!same) log_.WriteLog("Error: " + OneLine(change));
+  return same;
+}
+
+void CallWriter::Reopen() {
+  std::string error;
+  bool reopened = false;
+  try {
+    reopened = database_.Open(error) && database_.Connected();
+    if (!reopened && error.empty()) error = "The database connection opened but is not up.";
+  } catch (const std::exception& failure) {
+    error = failure.what();
+  }
+  if (reopened) return;
+  log_.WriteLog(OneLine(error));
+  MarkConnectionLost();
 }
 
 bool CallWriter::ConnectionAnswers() {

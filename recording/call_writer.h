@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "common/activity_log_writer.h"
@@ -18,6 +20,9 @@ namespace qelto {
 inline constexpr const char* kRejectedCallsFileName = "rejected-calls.txt";
 // A call that the database refuses this often is set aside.
 inline constexpr int kMaxCallFailures = 3;
+// A statement that finds its key taken while no one else takes numbers is run again this often
+// before the violation counts as a refusal.
+inline constexpr int kKeyCollisionRetries = 3;
 // Milliseconds that must have passed since the last attempt before the next connection attempt.
 inline constexpr std::uint32_t kReconnectWaitMs = 15000;
 
@@ -28,13 +33,21 @@ inline constexpr std::uint32_t kReconnectWaitMs = 15000;
 // Every call is written exactly once, whatever the database does:
 // - While the database is down, calls stay queued (and journalled).
 // - A failed INSERT puts its call back at the front of the queue. What happens next depends on
-//   why it failed: a lost connection is closed and opened again later; a busy or full server is
-//   simply tried again on the next wake, with the reason logged once per episode; only a refusal
-//   of the statement itself counts toward the `kMaxCallFailures` that set the call aside into
-//   rejected-calls.txt, so one bad call never holds up the others. A call whose set-aside record
-//   cannot be written stays queued.
-// - A call whose row may already be in the table (recovered after a restart, or whose INSERT got
-//   no answer) is looked up by its values first and struck without a second INSERT when found.
+//   why it failed: a lost connection is closed and opened again later; a busy or full server, or
+//   a table or column that is missing, is simply tried again on the next wake, with the reason
+//   logged once per episode; a unique key taken by another recorder between our MAX(IdNumber)
+//   and our INSERT is run again at once, for as long as the other keeps taking numbers; only a
+//   refusal of the statement itself (or a unique violation while no one takes numbers) counts
+//   toward the
+//   `kMaxCallFailures` that set the call aside into rejected-calls.txt, so one bad call never
+//   holds up the others. A call whose set-aside record cannot be written stays queued.
+// - A database file deleted or replaced while open is noticed before each batch and after each
+//   row: the connection is opened again at the settings' path, and a row that went into the old
+//   file is not taken as written.
+// - A call whose row may already be in the table (recovered after a restart, or whose INSERT may
+//   have been carried out without our hearing of it) is looked up by its values first and struck
+//   without a second INSERT when its row is found; a failure that certainly changed nothing (a
+//   lock, a refusal) leads to no look-up.
 class CallWriter : public WriterControl {
  public:
   struct Branch {
@@ -59,12 +72,19 @@ class CallWriter : public WriterControl {
   void ReconnectAndWrite() override;
 
  private:
-  enum class Outcome { kWritten, kRetryLater, kConnectionLost };
+  enum class Outcome { kWritten, kRetryLater, kConnectionLost, kMoved };
   void DrainCalls();
   Outcome Write(QueuedCall& call);
+  Outcome Insert(QueuedCall& call, DbError& error);
   // Whether the call's row is in the table already; nullopt when the look-up failed.
   std::optional<bool> AlreadyWritten(const QueuedCall& call, DbError& error);
+  // Strikes a call whose row is in the table, unless that table is no longer the named one.
+  Outcome Written(QueuedCall& call);
   Outcome Failed(QueuedCall& call, DbError error);
+  // False when the database was deleted or replaced under the connection; logs it once.
+  bool AtNamedPlace();
+  // Opens the database again where the settings point; on failure it counts as lost.
+  void Reopen();
   bool ConnectionAnswers();
   // False when the set-aside record could not be written.
   bool SetAside(const QueuedCall& call, const std::string& error);
@@ -84,6 +104,11 @@ class CallWriter : public WriterControl {
   std::atomic<bool> stopRequested_{false};
   std::uint32_t LastConnectTick;  // the last connection attempt or lost connection
   std::string busyReason_;        // the busy episode under way, logged once; empty when none
+  // Calls of one moment whose rows this writer wrote or found, by queue line: the rows a look-up
+  // for a later call with the same values must not take for its own. Only the latest moment is
+  // kept, since calls reach the writer in the order they arrived.
+  LocalDateTime writtenMoment_;
+  std::map<std::string, int> writtenAtMoment_;
 };
 
 // The record of a call set aside: its arrival moment, its queue line and why it was refused.

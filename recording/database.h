@@ -25,12 +25,21 @@ enum class DbFailure {
                     // time-out, cancelled): keep the call at the front and try again soon
   kRefused,         // the server refuses this statement (data, constraint, syntax): the call's
                     // own fault, which may set it aside
+  kKeyCollision,    // a unique key was taken: another recorder on the same table numbered its
+                    // row between our MAX(IdNumber) and our INSERT; the statement, run again,
+                    // numbers afresh
+  kTableMissing,    // the table or one of its columns is not there (renamed, dropped, still
+                    // being made): an outage of the database, not a fault of the call
   kUnknown,         // the database did not say; the writer asks the server whether it answers
 };
 
 struct DbError {
   DbFailure kind = DbFailure::kUnknown;
   std::string message;  // the database's own text, fit for the activity log
+  // The statement was cut short (a time-out, a cancel) at a point where the server may still have
+  // carried it out. A failure that certainly changed nothing (a lock, a full disk, a refusal)
+  // leaves it false; a lost connection always leaves the outcome open.
+  bool outcomeUnknown = false;
 };
 
 // The recorder's connection to the database that holds Pos_Calls. One object is one connection;
@@ -48,6 +57,15 @@ class Database {
   // until Close(), false at once if the driver already knows the link died. Never asks the
   // server, so it is cheap and never blocks.
   virtual bool Connected() const = 0;
+
+  // Whether the connection still writes where the settings point. A database file deleted or
+  // replaced while it is open keeps taking rows that nobody will ever read; false then, with
+  // `change` telling what became of it. A server has nothing to check: true. Cheap (a look at the
+  // file system at most); called before every batch of writes and after every written row.
+  virtual bool AtNamedPlace(std::string& change) {
+    (void)change;
+    return true;
+  }
 
   // Ends the connection. Harmless when it is not open.
   virtual void Close() = 0;

@@ -16,6 +16,9 @@ struct QueuedCall {
   // Its row may already be in the table: it was recovered after a restart, or its INSERT ended
   // without an answer. The writer looks it up before inserting it.
   bool mayBeWritten = false;
+  // Calls with the same moment and line that the journal showed written when this call was
+  // recovered: rows with its values that are not its own.
+  int writtenTwins = 0;
 };
 
 }  // namespace qelto

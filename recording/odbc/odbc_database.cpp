@@ -51,9 +51,9 @@ std::string OneLine(std::string_view text) {
 }
 
 std::string DiagnosticMessage(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, bool& found,
-                              std::string& sqlState) {
+                              std::string& sqlState, SQLINTEGER& nativeError) {
   std::string message;
-  found = SQL_SUCCEEDED(odbc::DiagnosticText(type, handle, record, message, sqlState));
+  found = SQL_SUCCEEDED(odbc::DiagnosticText(type, handle, record, message, sqlState, nativeError));
   return found ? OneLine(message) : std::string();
 }
 
@@ -63,11 +63,16 @@ std::string DiagnosticMessage(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT re
 DbError Diagnosis(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
   std::vector<std::string> messages;
   std::string firstState;
+  SQLINTEGER firstNative = 0;
   bool found = true;
   for (SQLSMALLINT record = 1; found && handle != SQL_NULL_HANDLE; ++record) {
     std::string state;
-    std::string message = DiagnosticMessage(type, handle, record, found, state);
-    if (found && firstState.empty()) firstState = state;
+    SQLINTEGER native = 0;
+    std::string message = DiagnosticMessage(type, handle, record, found, state, native);
+    if (found && firstState.empty()) {
+      firstState = state;
+      firstNative = native;
+    }
     if (!found || message.empty()) continue;
     if (std::find(messages.begin(), messages.end(), message) == messages.end()) {
       messages.push_back(std::move(message));
@@ -79,7 +84,7 @@ DbError Diagnosis(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
     text += message;
   }
   if (text.empty()) text = std::string(call) + " failed without a diagnostic message";
-  return DbError{ClassifySqlState(firstState), text};
+  return DbError{ClassifySqlState(firstState, firstNative), text, OutcomeUnknown(firstState)};
 }
 
 std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* call) {
@@ -147,7 +152,10 @@ class OdbcDatabase::Connection {
     while (SQL_SUCCEEDED(result)) result = SQLMoreResults(stmt.get());
     if (!Succeeded(result)) {
       error = Diagnosis(SQL_HANDLE_STMT, stmt.get(), "SQLExecDirect");
-      if (running.Cancelled() && error.kind == DbFailure::kUnknown) error.kind = DbFailure::kBusy;
+      if (running.Cancelled() && error.kind == DbFailure::kUnknown) {
+        error.kind = DbFailure::kBusy;
+        error.outcomeUnknown = true;  // the cancel may have come after the commit
+      }
       return false;
     }
     return true;

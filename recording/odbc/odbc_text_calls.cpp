@@ -48,9 +48,9 @@ SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& statement) {
 }
 
 SQLRETURN DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
-                         std::string& message, std::string& sqlState) {
+                         std::string& message, std::string& sqlState, SQLINTEGER& nativeError) {
   Char state[6] = {};
-  SQLINTEGER nativeError = 0;
+  nativeError = 0;
   std::vector<Char> buffer(512);
   SQLSMALLINT length = 0;
   for (;;) {

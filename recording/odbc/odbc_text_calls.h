@@ -21,10 +21,10 @@ SQLRETURN DriverConnect(SQLHDBC dbc, const std::string& connectionString);
 // SQLExecDirect of one statement text.
 SQLRETURN ExecDirect(SQLHSTMT stmt, const std::string& statement);
 // SQLGetDiagRec's message of diagnostic record `record` (from 1) into `message`, whole however
-// long it is, and its SQLSTATE into `sqlState`. The result is that of SQLGetDiagRec: SQL_NO_DATA
-// past the last record.
+// long it is, its SQLSTATE into `sqlState` and the driver's own error number into `nativeError`.
+// The result is that of SQLGetDiagRec: SQL_NO_DATA past the last record.
 SQLRETURN DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record,
-                         std::string& message, std::string& sqlState);
+                         std::string& message, std::string& sqlState, SQLINTEGER& nativeError);
 // The whole value of column `column` (from 1) of the current row as text, by as many SQLGetData
 // calls as it takes; `null` tells a NULL. The result is that of the first failing call, else
 // SQL_SUCCESS.

@@ -22,8 +22,12 @@ constexpr const char* kCreateCallIndex =
     "CREATE INDEX IF NOT EXISTS Pos_Calls_Call ON Pos_Calls (TotalNumber, TarYY, TarMM, TarDD, "
     "Time)";
 
-// What an SQLite result code says about a failure (the primary code, without its extension).
+// What an SQLite result code says about a failure: the primary code, without its extension,
+// except for a key that is taken.
 DbFailure Classify(int result) {
+  if (result == SQLITE_CONSTRAINT_PRIMARYKEY || result == SQLITE_CONSTRAINT_UNIQUE) {
+    return DbFailure::kKeyCollision;
+  }
   switch (result & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -42,6 +46,14 @@ DbFailure Classify(int result) {
     default:  // the file is gone, unreadable or damaged: open it anew
       return DbFailure::kConnectionLost;
   }
+}
+
+// SQLite tells a missing table or column only in its message, as a general error.
+bool MissesTableOrColumn(const std::string& message) {
+  for (const char* missing : {"no such table", "no such column", "has no column named"}) {
+    if (message.find(missing) != std::string::npos) return true;
+  }
+  return false;
 }
 
 struct FinalizeStatement {
@@ -71,6 +83,7 @@ bool SqliteDatabase::Open(std::string& error) {
     error = "No SQLite database file is named.";
     return false;
   }
+  CreateOwnerOnlyFile(path_);  // the calls' numbers are the shop's customers: no one else's
   sqlite3* raw = nullptr;
   const int result =
       sqlite3_open_v2(path_.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -84,7 +97,18 @@ bool SqliteDatabase::Open(std::string& error) {
     Close();
     return false;
   }
+  opened_ = IdentifyFile(path_);
   return true;
+}
+
+bool SqliteDatabase::AtNamedPlace(std::string& change) {
+  if (!db_ || !opened_) return true;
+  const std::optional<FileIdentity> now = IdentifyFile(path_);
+  if (now == opened_) return true;
+  change = "SQLite database \"" + path_ + "\" was " +
+           (now ? "replaced by another file" : "deleted") +
+           " while in use; it is opened again at its place";
+  return false;
 }
 
 // Settings of the connection and the table, made on every open.
@@ -112,7 +136,9 @@ bool SqliteDatabase::Execute(const std::string& statement, DbError& error) {
     error = {DbFailure::kConnectionLost, "The database connection is not open."};
     return false;
   }
-  return Run(statement, timeouts_.statement, error);
+  if (Run(statement, timeouts_.statement, error)) return true;
+  MakeTableWhenMissing(error);
+  return false;
 }
 
 std::optional<std::int64_t> SqliteDatabase::QueryNumber(const std::string& query, DbError& error) {
@@ -121,8 +147,26 @@ std::optional<std::int64_t> SqliteDatabase::QueryNumber(const std::string& query
     return std::nullopt;
   }
   std::int64_t number = 0;
-  if (!Run(query, timeouts_.statement, error, &number)) return std::nullopt;
-  return number;
+  if (Run(query, timeouts_.statement, error, &number)) return number;
+  MakeTableWhenMissing(error);
+  return std::nullopt;
+}
+
+// The statement that missed the table still fails: the writer counts it as an outage and tries
+// again, into the new table, on its next wake.
+void SqliteDatabase::MakeTableWhenMissing(DbError& error) {
+  if (error.kind != DbFailure::kTableMissing ||
+      error.message.find("no such table: Pos_Calls") == std::string::npos) {
+    return;
+  }
+  DbError failure;
+  for (const char* statement : {kCreateTable, kCreateCallIndex}) {
+    if (!Run(statement, timeouts_.statement, failure)) {
+      error.message += "; the table cannot be made again: " + failure.message;
+      return;
+    }
+  }
+  error.message += "; the table is made again";
 }
 
 void SqliteDatabase::Cancel() {
@@ -138,6 +182,7 @@ void SqliteDatabase::Cancel() {
 void SqliteDatabase::Close() {
   std::lock_guard guard(connectionLock_);
   db_.reset();
+  opened_.reset();
 }
 
 bool SqliteDatabase::Run(const std::string& statement, std::chrono::milliseconds limit,
@@ -149,7 +194,7 @@ bool SqliteDatabase::Run(const std::string& statement, std::chrono::milliseconds
                                   static_cast<int>(statement.size()) + 1, &raw, &tail);
   Statement prepared(raw);
   if (result != SQLITE_OK) {
-    error = {Classify(result), Message(result)};
+    error = Failure(result);
     return false;
   }
   if (!prepared) {
@@ -175,7 +220,7 @@ bool SqliteDatabase::Run(const std::string& statement, std::chrono::milliseconds
   stepping_ = false;
   deadline_ = {};
   if (result != SQLITE_DONE) {
-    error = {Classify(result), Message(result)};
+    error = Failure(result);
     if (result == SQLITE_INTERRUPT) {
       error.message += cancelled_ ? " (cancelled)"
                                   : " (time-out: the statement ran longer than " +
@@ -184,6 +229,17 @@ bool SqliteDatabase::Run(const std::string& statement, std::chrono::milliseconds
     return false;
   }
   return true;
+}
+
+DbError SqliteDatabase::Failure(int result) const {
+  DbError error{Classify(result), Message(result)};
+  if (error.kind == DbFailure::kRefused && MissesTableOrColumn(error.message)) {
+    error.kind = DbFailure::kTableMissing;
+  }
+  // A failed statement is rolled back, unless the file failed under it while it committed.
+  error.outcomeUnknown =
+      error.kind == DbFailure::kConnectionLost || (result & 0xff) == SQLITE_IOERR;
+  return error;
 }
 
 std::string SqliteDatabase::Message(int result) const {

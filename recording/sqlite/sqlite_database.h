@@ -7,14 +7,16 @@
 #include <string>
 
 #include "recording/database.h"
+#include "recording/sqlite/database_file.h"
 
 struct sqlite3;
 
 namespace qelto {
 
-// An SQLite database file, the recorder's embedded default. Open() creates the file and the table
-// Pos_Calls when they are missing. The file is kept in write-ahead-log mode, so a reader (a report
-// of the shop's software, say) neither blocks the recorder nor is blocked by it.
+// An SQLite database file, the recorder's embedded default. Open() creates the file (readable by
+// its owner only) and the table Pos_Calls when they are missing; a table dropped while connected
+// is made again when a statement misses it. The file is kept in write-ahead-log mode, so a reader
+// (a report of the shop's software, say) neither blocks the recorder nor is blocked by it.
 class SqliteDatabase : public Database {
  public:
   // `path` as the operating system takes it, already resolved against the settings file's folder.
@@ -22,6 +24,8 @@ class SqliteDatabase : public Database {
 
   bool Open(std::string& error) override;
   bool Connected() const override { return db_ != nullptr; }
+  // False when the file at the path is no longer the one opened: deleted, or replaced by another.
+  bool AtNamedPlace(std::string& change) override;
   void Close() override;
   // Takes exactly one statement: text after the first one is refused, not run.
   using Database::Execute;
@@ -38,10 +42,13 @@ class SqliteDatabase : public Database {
   using Connection = std::unique_ptr<sqlite3, CloseConnection>;
 
   bool Prepare(std::string& error);
+  // After a statement missed the table: makes it again, and tells so in `error`.
+  void MakeTableWhenMissing(DbError& error);
   // Runs one statement to its end within `limit`; false with SQLite's message on failure. With
   // `number`, the first column of the first row is stored there (0 without a row).
   bool Run(const std::string& statement, std::chrono::milliseconds limit, DbError& error,
            std::int64_t* number = nullptr);
+  DbError Failure(int result) const;
   std::string Message(int result) const;
   static int PastDeadline(void* self);
   static int WaitWhileBusy(void* self, int attempts);
@@ -50,6 +57,7 @@ class SqliteDatabase : public Database {
   DatabaseTimeouts timeouts_;
   std::mutex connectionLock_;  // keeps Cancel(), from another thread, off a closing connection
   Connection db_;
+  std::optional<FileIdentity> opened_;  // the file the connection was opened on, when known
   std::chrono::steady_clock::time_point deadline_;
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> stepping_{false};  // a statement is being stepped: an interrupt can reach it

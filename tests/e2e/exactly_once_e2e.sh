@@ -381,6 +381,61 @@ while True:
     stop_with TERM "$pid"
     ;;
 
+  pg_two_branches)
+    # Two branches' recorders (each its own folder and branch code) on one server, 600 calls each
+    # in parallel bursts: both number their rows from the same MAX(IdNumber), so their INSERTs
+    # collide on the key again and again. Each collision is numbered afresh: every call gets its
+    # row and none is set aside.
+    source "$(dirname "$0")/e2e_postgres_lib.sh"
+    fresh_pos_calls "varchar(20)"
+    install_app sim
+    write_odbc_settings A1
+    sql() { pg "$1"; }
+    mkdir -p "$scratch/app2" "$scratch/work2"
+    cp "$scratch/app/qelto-callerid" "$scratch/app/libPOS_CIDR.so" "$scratch/app2/"
+    sed '10s/.*/B2/' "$scratch/app/Server_Config.dll" >"$scratch/app2/Server_Config.dll"
+    mkdir -m 700 "$scratch/run2"
+    start_recorder first
+    first=$pid
+    second_env=(XDG_RUNTIME_DIR="$scratch/run2" QELTO_CIDR_SIM_SOCKET="$scratch/run2/sim.sock")
+    (cd "$scratch/work2" && exec "${headless[@]}" "${second_env[@]}" "$scratch/app2/qelto-callerid" \
+      2>"$scratch/second.err") &
+    second=$!; pids+=("$second")
+    second_listening() { env "${second_env[@]}" "$bin_dir/qelto-cidr-sim" info >/dev/null 2>&1; }
+    wait_until 15 second_listening || fail "the second recorder's driver does not listen"
+    # Bursts of 100 as fast as the tool goes, with short pauses between: the first ones queue up
+    # before the first connection, the later ones meet two writers already draining side by side.
+    burst() {  # burst FIRST_NUMBER [env...]
+      local first_number=$1 n; shift
+      for n in $(seq "$first_number" $((first_number + 599))); do
+        env "$@" "$bin_dir/qelto-cidr-sim" call 1 "$n" >/dev/null 2>&1 || echo "$n" >>"$scratch/unacked"
+        [ $((n % 100)) = 0 ] && sleep "0.$((RANDOM % 10))"
+      done
+    }
+    burst 81000 &
+    pids+=($!); burst_a=$!
+    burst 82000 "${second_env[@]}" &
+    pids+=($!); burst_b=$!
+    wait "$burst_a" "$burst_b"
+    [ ! -s "$scratch/unacked" ] || fail "calls not acknowledged: $(head -5 "$scratch/unacked")"
+    all_rows() { [ "$(row_count)" -ge 1200 ]; }
+    wait_until 120 all_rows || fail "$(row_count) rows of 1,200 calls after 120 s"
+    for work_dir in "$work" "$scratch/work2"; do
+      [ ! -s "$work_dir/rejected-calls.txt" ] \
+        || fail "calls set aside: $(head -3 "$work_dir/rejected-calls.txt")"
+    done
+    { seq 81000 81599; seq 82000 82599; } >"$scratch/acked"
+    expect_exactly_once "$scratch/acked"
+    [ "$(pg "SELECT COUNT(*) FROM Pos_Calls WHERE BranchCode = 'A1' AND TotalNumber < '82000'")" = 600 ] \
+      || fail "the first branch's rows are not its own"
+    [ "$(pg "SELECT COUNT(*) FROM Pos_Calls WHERE BranchCode = 'B2' AND TotalNumber >= '82000'")" = 600 ] \
+      || fail "the second branch's rows are not its own"
+    echo "1,200 rows; collisions that outlasted the retries: $(cat "$work/log.txt" "$scratch/work2/log.txt" | grep -c 'duplicate key')"
+    stop_with TERM "$first"
+    kill -TERM "$second"
+    wait_until 15 gone "$second" || fail "the second recorder did not stop"
+    ;;
+
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "PASS [$case_name]"

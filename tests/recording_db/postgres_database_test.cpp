@@ -119,15 +119,18 @@ TEST_F(PostgresOdbc, FailuresSayWhetherTheStatementOrTheServerIsAtFault) {
     std::string statement;
     DbFailure kind;
   } cases[] = {
-      {Insert("1", "123456"), DbFailure::kRefused},                          // 22001
-      {"INSERT INTO Pos_Calls (IdNumber) VALUES (1)", DbFailure::kRefused},  // 23505
-      {"INSERT INTO Pos_Cals (IdNumber) VALUES (1)", DbFailure::kRefused},   // 42P01
-      {"SELECT 1/0", DbFailure::kRefused},                                   // 22012
+      {Insert("1", "123456"), DbFailure::kRefused},                               // 22001
+      {"INSERT INTO Pos_Calls (IdNumber) VALUES (1)", DbFailure::kKeyCollision},  // 23505
+      {"INSERT INTO Pos_Calls (LineNumber) VALUES ('1')", DbFailure::kRefused},   // 23502
+      {"INSERT INTO Pos_Cals (IdNumber) VALUES (1)", DbFailure::kTableMissing},   // 42P01
+      {"INSERT INTO Pos_Calls (Missing) VALUES (1)", DbFailure::kTableMissing},   // 42703
+      {"SELECT 1/0", DbFailure::kRefused},                                        // 22012
   };
   for (const auto& c : cases) {
     DbError error;
     EXPECT_FALSE(db->Execute(c.statement, error)) << c.statement;
     EXPECT_EQ(error.kind, c.kind) << c.statement << ": " << error.message;
+    EXPECT_FALSE(error.outcomeUnknown) << c.statement;
   }
 }
 
@@ -141,6 +144,7 @@ TEST_F(PostgresOdbc, CancelStopsARunningStatementAsBusy) {
   EXPECT_FALSE(db->Execute("SELECT pg_sleep(20)", error));
   canceller.join();
   EXPECT_EQ(error.kind, DbFailure::kBusy) << error.message;
+  EXPECT_TRUE(error.outcomeUnknown) << "a cancel can reach the server after its commit";
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   ExecuteOk(Insert("1", "5"));
 }
@@ -153,7 +157,7 @@ TEST_F(PostgresOdbc, QueryNumberCountsACallsRows) {
   ExecuteOk(Insert("1", "5", "B"));
   EXPECT_EQ(db->QueryNumber(lookup, error), 1) << error.message;
   EXPECT_FALSE(db->QueryNumber("SELECT nothing FROM nowhere", error).has_value());
-  EXPECT_EQ(error.kind, DbFailure::kRefused);
+  EXPECT_EQ(error.kind, DbFailure::kTableMissing);
 }
 
 TEST_F(PostgresOdbc, NothingIsExecutedAfterClose) {

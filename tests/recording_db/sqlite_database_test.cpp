@@ -63,6 +63,15 @@ TEST_F(SqliteFile, OpenCreatesTheFileWithTheCallsTable) {
                   {"BranchCode", "TEXT", "0"}}));
   EXPECT_EQ(SqliteRows(path, "PRAGMA journal_mode"), (Rows{{"wal"}}));
   EXPECT_EQ(db.Dialect(), SqlDialect::Standard);
+#if !defined(_WIN32)
+  ExecuteOk(Insert("1", "5"));
+  namespace fs = std::filesystem;
+  for (const std::string& file : {path, path + "-wal", path + "-shm"}) {
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write)
+        << file << ": the callers' numbers are for the shop's user alone";
+  }
+#endif
 }
 
 TEST_F(SqliteFile, RowsAreNumberedOneAboveTheHighest) {
@@ -162,24 +171,30 @@ TEST_F(SqliteFile, LongStatementIsStoppedAtItsTimeOut) {
 }
 
 // What the writer does with a failure depends on its kind: only the statement's own fault may set
-// a call aside.
+// a call aside, a taken key is run again, and a missing table waits (the calls' table is made
+// again). A failed statement was rolled back: nothing to look up.
 TEST_F(SqliteFile, FailuresSayWhetherTheStatementOrTheServerIsAtFault) {
   OpenOk();
-  ExecuteOk("CREATE TABLE Strict (x INTEGER PRIMARY KEY)");
-  ExecuteOk("INSERT INTO Strict VALUES (1)");
+  ExecuteOk("CREATE TABLE Strict (x INTEGER PRIMARY KEY, y TEXT NOT NULL UNIQUE)");
+  ExecuteOk("INSERT INTO Strict VALUES (1, 'a')");
   const struct {
     const char* statement;
     DbFailure kind;
   } cases[] = {
-      {"INSERT INTO Pos_Cals (IdNumber) VALUES (1)", DbFailure::kRefused},  // no such table
-      {"INSERT INTO Strict VALUES (1)", DbFailure::kRefused},               // constraint
-      {"INSERT INTO Strict VALUES ('x')", DbFailure::kRefused},             // mismatch
-      {"SELEKT 1", DbFailure::kRefused},                                    // syntax
+      {"INSERT INTO Pos_Cals (IdNumber) VALUES (1)", DbFailure::kTableMissing},
+      {"INSERT INTO Pos_Calls (Missing) VALUES (1)", DbFailure::kTableMissing},
+      {"SELECT Missing FROM Pos_Calls", DbFailure::kTableMissing},
+      {"INSERT INTO Strict VALUES (1, 'b')", DbFailure::kKeyCollision},
+      {"INSERT INTO Strict VALUES (2, 'a')", DbFailure::kKeyCollision},
+      {"INSERT INTO Strict VALUES (3, NULL)", DbFailure::kRefused},   // constraint
+      {"INSERT INTO Strict VALUES ('x', 'c')", DbFailure::kRefused},  // mismatch
+      {"SELEKT 1", DbFailure::kRefused},                              // syntax
   };
   for (const auto& c : cases) {
     DbError error;
     EXPECT_FALSE(db.Execute(c.statement, error)) << c.statement;
     EXPECT_EQ(error.kind, c.kind) << c.statement << ": " << error.message;
+    EXPECT_FALSE(error.outcomeUnknown) << c.statement;
   }
 }
 
@@ -195,6 +210,7 @@ TEST_F(SqliteFile, ALockedFileIsBusyUntilTheTimeOutOrACancel) {
   DbError error;
   EXPECT_FALSE(quick.Execute(Insert("1", "5"), error));
   EXPECT_EQ(error.kind, DbFailure::kBusy) << error.message;
+  EXPECT_FALSE(error.outcomeUnknown) << "a statement that waited on a lock did not commit";
   EXPECT_THAT(error.message, HasSubstr("locked"));
 
   SqliteDatabase patient(path);  // would wait 30 s
@@ -224,8 +240,8 @@ TEST_F(SqliteFile, QueryNumberCountsACallsRows) {
   EXPECT_EQ(db.QueryNumber(lookup, error), 1);
   EXPECT_EQ(db.QueryNumber(BuildCallLookupQuery("1", "5", stamp, ""), error), 2);
   EXPECT_EQ(db.QueryNumber("SELECT IdNumber FROM Pos_Calls WHERE 0", error), 0) << "no row";
-  EXPECT_FALSE(db.QueryNumber("SELECT nothing FROM nowhere", error).has_value());
-  EXPECT_EQ(error.kind, DbFailure::kRefused);
+  EXPECT_FALSE(db.QueryNumber("SELECT missing FROM nowhere", error).has_value());
+  EXPECT_EQ(error.kind, DbFailure::kTableMissing);
 }
 
 TEST(SqliteOpen, FailsWithMessageWhereNoFileCanBe) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "recording/database.h"
@@ -10,7 +11,8 @@ namespace qelto::testing_support {
 
 // A database that records the statements it executes and fails on demand: the whole server can
 // be down or busy, or only statements containing a given text can be refused (a value the table
-// rejects). Look-ups count the INSERTs that contained the looked-up values.
+// rejects). Look-ups count the rows of the table that hold the looked-up values. The file can be
+// moved away under the connection: the next Open() then finds an empty table.
 class FakeDatabase : public Database {
  public:
   bool Open(std::string& error) override {
@@ -19,6 +21,8 @@ class FakeDatabase : public Database {
       error = "server unreachable";
       return false;
     }
+    if (!movedAway.empty()) table.clear();
+    movedAway.clear();
     open = true;
     return true;
   }
@@ -35,7 +39,15 @@ class FakeDatabase : public Database {
       return false;
     }
     if (statement.rfind("INSERT", 0) == 0) {
+      if (keyCollisions > 0) {
+        --keyCollisions;
+        if (!collisionsOnOtherIndex) ++othersRows;  // another recorder took the number
+        error = {DbFailure::kKeyCollision, "duplicate key value violates unique constraint"};
+        return false;
+      }
       inserts.push_back(statement);
+      table.push_back(statement);
+      if (!moveAfterNextInsert.empty()) movedAway = std::exchange(moveAfterNextInsert, {});
       if (loseAnswerAfterInsert) {
         loseAnswerAfterInsert = false;
         serverDown = true;
@@ -46,27 +58,44 @@ class FakeDatabase : public Database {
     return true;
   }
   std::optional<std::int64_t> QueryNumber(const std::string& query, DbError& error) override {
-    lookups.push_back(query);
     if (!Available(error)) return std::nullopt;
-    return rowsFound;
+    if (query.rfind("SELECT MAX(IdNumber)", 0) == 0) {
+      return static_cast<std::int64_t>(table.size()) + othersRows;
+    }
+    lookups.push_back(query);
+    std::int64_t rows = rowsFound;
+    for (const auto& row : table) rows += row.find(ValuesOf(query)) != std::string::npos;
+    return rows;
+  }
+  bool AtNamedPlace(std::string& change) override {
+    change = movedAway;
+    return movedAway.empty();
   }
   void Cancel() override { ++cancels; }
   SqlDialect Dialect() const override { return dialect; }
 
   bool serverDown = false;
-  bool busy = false;  // every statement fails as "database is locked"
+  bool busy = false;  // every statement fails as `outage`
+  DbError outage{DbFailure::kBusy, "database is locked"};
   // Statements containing this text fail on a working connection, as `refusalKind`.
   std::string refuse;
   DbFailure refusalKind = DbFailure::kRefused;
   // The next INSERT is carried out, but its answer is lost with the connection.
   bool loseAnswerAfterInsert = false;
-  std::int64_t rowsFound = 0;  // what every look-up answers
+  std::int64_t rowsFound = 0;           // rows every look-up finds beyond those of `table`
+  int keyCollisions = 0;                // the next this many INSERTs find their key taken
+  bool collisionsOnOtherIndex = false;  // ... by no one's row: MAX(IdNumber) stands still
+  std::int64_t othersRows = 0;          // rows other recorders wrote
+  // The file was deleted or replaced (set to what happened); cleared by the next Open().
+  std::string movedAway;
+  std::string moveAfterNextInsert;  // becomes `movedAway` once the next INSERT is carried out
   SqlDialect dialect = SqlDialect::SqlServer;
   bool open = false;
   int opens = 0;
   int closes = 0;
   std::atomic<int> cancels{0};
-  std::vector<std::string> inserts;
+  std::vector<std::string> inserts;  // every INSERT carried out
+  std::vector<std::string> table;    // those in the file now open
   std::vector<std::string> lookups;
 
  private:
@@ -76,10 +105,22 @@ class FakeDatabase : public Database {
       return false;
     }
     if (busy) {
-      error = {DbFailure::kBusy, "database is locked"};
+      error = outage;
       return false;
     }
     return true;
+  }
+  // The INSERT's text of the values a look-up asks for: '<line>', '<number>', ... '<time>'.
+  static std::string ValuesOf(const std::string& query) {
+    std::string values;
+    for (std::size_t at = query.find(" = '"); at != std::string::npos;
+         at = query.find(" = '", at + 1)) {
+      const std::size_t start = at + 3;
+      const std::size_t end = query.find('\'', start + 1);
+      if (!values.empty()) values += ", ";
+      values += query.substr(start, end + 1 - start);
+    }
+    return values;
   }
 };
 

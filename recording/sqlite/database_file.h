@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qelto {
+
+// Which file a path names, as the file system tells it: two paths name one file exactly when their
+// identities are equal, and a file deleted and made anew at the same path gets another identity.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file at `path` (UTF-8); nullopt when no file is there or it cannot be
+// reached. Cheap: one look at the file system, without reading the file.
+std::optional<FileIdentity> IdentifyFile(const std::string& path);
+
+// Makes an empty file at `path`, readable and writable by its owner only, when nothing is there:
+// SQLite gives its -wal and -shm files the permissions of the database file. A file that exists
+// keeps its permissions. Failures are left to the opening that follows to report.
+void CreateOwnerOnlyFile(const std::string& path);
+
+}  // namespace qelto
