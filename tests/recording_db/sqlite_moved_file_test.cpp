@@ -13,6 +13,7 @@
 #include "support/memory_durable_file.h"
 #include "support/memory_log_files.h"
 #include "support/temp_dir.h"
+#include "ui/activity_log.h"
 
 namespace qelto {
 namespace {
