@@ -6,6 +6,7 @@
 //   internal                a call from extension 201 to 202 (not to be recorded)
 //   quit                    switches the system off
 
+#include <ctime>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -17,8 +18,14 @@ using namespace qelto::sim::testing_support;
 
 namespace {
 
+// Asterisk's Uniqueids are the time a channel was made and a counter: a call of this run never
+// takes the key of one from an earlier run.
+std::string Key(int id) {
+  return std::to_string(static_cast<long long>(std::time(nullptr)) * 1000 + id);
+}
+
 std::string IncomingCall(const std::string& caller, const std::string& dialled, int id) {
-  const std::string key = std::to_string(1700000000 + id);
+  const std::string key = Key(id);
   const AmiChannel trunk{"PJSIP/provider-" + key, "from-trunk", dialled, caller, key + ".1",
                          key + ".1"};
   const AmiChannel phone{"PJSIP/201-" + key, "from-internal", "201", caller, key + ".2",
@@ -31,7 +38,7 @@ std::string IncomingCall(const std::string& caller, const std::string& dialled, 
 }
 
 std::string InternalCall(int id) {
-  const std::string key = std::to_string(1700000000 + id);
+  const std::string key = Key(id);
   const AmiChannel from{"PJSIP/201-" + key, "from-internal", "202", "201", key + ".1", key + ".1"};
   const AmiChannel to{"PJSIP/202-" + key, "from-internal", "202", "201", key + ".2", key + ".1"};
   return Newchannel(from) + Newchannel(to) + DialBegin(from, to) + Hangup(to) + Hangup(from);
