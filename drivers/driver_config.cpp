@@ -42,7 +42,7 @@ std::string At(int line) {
 struct PendingDevice {
   int first_line = 0;
   DeviceConfig config;
-  std::vector<std::string> keys;  // keys given, each once, except the repeatable ones
+  std::vector<std::string> keys;        // keys given, each once, except the repeatable ones
   std::vector<std::string> modem_keys;  // keys for modems only
   std::vector<std::string> pbx_keys;    // keys for telephone systems only
   int port_line = 0;                    // where port was given: a path or a TCP port by kind

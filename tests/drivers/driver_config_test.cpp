@@ -144,8 +144,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {"line 1: pbx without secret", "line 1: [device] left out"},
                     {}},
         ProblemCase{kPbx + "port=/dev/ttyS0\nlogin=md5\n",
-                    {"line 8: login must be challenge or plain", "line 7: port must be a TCP port "
-                     "from 1 to 65535", "line 1: [device] left out"},
+                    {"line 8: login must be challenge or plain",
+                     "line 7: port must be a TCP port "
+                     "from 1 to 65535",
+                     "line 1: [device] left out"},
                     {}},
         ProblemCase{kPbx + "did_line=021555=\ndid_line=1=2\ndid_line=1=3\n",
                     {"line 7: did_line must be NUMBER=LINE, the line from 1 to 2147483647",
@@ -187,8 +189,8 @@ TEST(ParseDriverConfig, ReadsATelephoneSystem) {
   EXPECT_EQ(second.host, "pbx.shop.lan");
   EXPECT_EQ(second.port, 5039);
   EXPECT_TRUE(second.plain_login);
-  EXPECT_EQ(second.did_lines, (std::vector<PbxSettings::DidLine>{{"02155550000", 6},
-                                                                 {"+982155551111", 7}}));
+  EXPECT_EQ(second.did_lines,
+            (std::vector<PbxSettings::DidLine>{{"02155550000", 6}, {"+982155551111", 7}}));
   EXPECT_EQ(second.inbound_contexts, (Strings{"from-did", "ext-did"}));
   EXPECT_EQ(second.trunks, Strings{"PJSIP/provider"});
 }

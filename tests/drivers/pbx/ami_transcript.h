@@ -19,13 +19,12 @@ struct AmiChannel {
 };
 
 inline std::string AmiFields(const AmiChannel& channel, const std::string& prefix = "") {
-  std::string text = prefix + "Channel: " + channel.name + "\r\n" + prefix +
-                     "ChannelState: 4\r\n" + prefix + "ChannelStateDesc: Ring\r\n" + prefix +
-                     "CallerIDNum: " + channel.caller + "\r\n" + prefix +
-                     "CallerIDName: <unknown>\r\n" + prefix + "Language: en\r\n" + prefix +
-                     "AccountCode: \r\n" + prefix + "Context: " + channel.context + "\r\n" +
-                     prefix + "Exten: " + channel.exten + "\r\n" + prefix + "Priority: 1\r\n" +
-                     prefix + "Uniqueid: " + channel.unique + "\r\n";
+  std::string text =
+      prefix + "Channel: " + channel.name + "\r\n" + prefix + "ChannelState: 4\r\n" + prefix +
+      "ChannelStateDesc: Ring\r\n" + prefix + "CallerIDNum: " + channel.caller + "\r\n" + prefix +
+      "CallerIDName: <unknown>\r\n" + prefix + "Language: en\r\n" + prefix + "AccountCode: \r\n" +
+      prefix + "Context: " + channel.context + "\r\n" + prefix + "Exten: " + channel.exten +
+      "\r\n" + prefix + "Priority: 1\r\n" + prefix + "Uniqueid: " + channel.unique + "\r\n";
   if (!channel.linked.empty()) text += prefix + "Linkedid: " + channel.linked + "\r\n";
   return text;
 }
@@ -58,9 +57,8 @@ inline std::string DialEnd(const AmiChannel& caller, const AmiChannel& dialled) 
 
 // Asterisk 11's Dial, SubEvent Begin.
 inline std::string Dial11(const AmiChannel& caller, const AmiChannel& dialled) {
-  return AmiEvent("Dial", "SubEvent: Begin\r\nChannel: " + caller.name +
-                              "\r\nDestination: " + dialled.name +
-                              "\r\nCallerIDNum: " + caller.caller +
+  return AmiEvent("Dial", "SubEvent: Begin\r\nChannel: " + caller.name + "\r\nDestination: " +
+                              dialled.name + "\r\nCallerIDNum: " + caller.caller +
                               "\r\nCallerIDName: <unknown>\r\nConnectedLineNum: " +
                               "\r\nConnectedLineName: \r\nUniqueID: " + caller.unique +
                               "\r\nDestUniqueID: " + dialled.unique +
@@ -68,8 +66,7 @@ inline std::string Dial11(const AmiChannel& caller, const AmiChannel& dialled) {
 }
 
 inline std::string Hangup(const AmiChannel& channel) {
-  return AmiEvent("Hangup",
-                  AmiFields(channel) + "Cause: 16\r\nCause-txt: Normal Clearing\r\n");
+  return AmiEvent("Hangup", AmiFields(channel) + "Cause: 16\r\nCause-txt: Normal Clearing\r\n");
 }
 
 }  // namespace qelto::sim::testing_support

@@ -153,9 +153,10 @@ std::string FakeAmiServer::Answer(std::string_view request, Outcome& outcome) {
   }
   if (action == "Login") {
     const bool md5 = Field(request, "AuthType") == "MD5";
-    const bool good = Field(request, "Username") == user_ &&
-                      (md5 ? !challenge_.empty() && Field(request, "Key") == Md5Hex(challenge_ + secret_)
-                           : Field(request, "Secret") == secret_);
+    const bool good =
+        Field(request, "Username") == user_ &&
+        (md5 ? !challenge_.empty() && Field(request, "Key") == Md5Hex(challenge_ + secret_)
+             : Field(request, "Secret") == secret_);
     if (!good) {
       outcome = Outcome::kRefused;
       return Reply(id, "Response: Error\r\nMessage: Authentication failed\r\n");

@@ -26,15 +26,14 @@ std::string Key(int id) {
 
 std::string IncomingCall(const std::string& caller, const std::string& dialled, int id) {
   const std::string key = Key(id);
-  const AmiChannel trunk{"PJSIP/provider-" + key, "from-trunk", dialled, caller, key + ".1",
-                         key + ".1"};
-  const AmiChannel phone{"PJSIP/201-" + key, "from-internal", "201", caller, key + ".2",
-                         key + ".1"};
-  const AmiChannel other{"PJSIP/202-" + key, "from-internal", "202", caller, key + ".3",
-                         key + ".1"};
+  const AmiChannel trunk{
+      "PJSIP/provider-" + key, "from-trunk", dialled, caller, key + ".1", key + ".1"};
+  const AmiChannel phone{"PJSIP/201-" + key, "from-internal", "201", caller,
+                         key + ".2",         key + ".1"};
+  const AmiChannel other{"PJSIP/202-" + key, "from-internal", "202", caller,
+                         key + ".3",         key + ".1"};
   return Newchannel(trunk) + Newchannel(phone) + DialBegin(trunk, phone) + Newchannel(other) +
-         DialBegin(trunk, other) + Answered(phone) + Hangup(other) + Hangup(phone) +
-         Hangup(trunk);
+         DialBegin(trunk, other) + Answered(phone) + Hangup(other) + Hangup(phone) + Hangup(trunk);
 }
 
 std::string InternalCall(int id) {

@@ -35,11 +35,19 @@ const std::string kPong =
     "Response: Success\r\nActionID: qelto-ping\r\nPing: Pong\r\nTimestamp: 1.5\r\n\r\n";
 
 // The channels of the transcripts, as a FreePBX names them.
-const AmiChannel kTrunk{"PJSIP/provider-00000001", "from-trunk", "02155550000", "09121234567",
-                        "1700000000.1", "1700000000.1"};
+const AmiChannel kTrunk{"PJSIP/provider-00000001",
+                        "from-trunk",
+                        "02155550000",
+                        "09121234567",
+                        "1700000000.1",
+                        "1700000000.1"};
 AmiChannel Leg(const std::string& extension, int n, const std::string& linked = "1700000000.1") {
-  return {"PJSIP/" + extension + "-0000000" + std::to_string(n), "from-internal", extension,
-          "09121234567", "1700000000." + std::to_string(n), linked};
+  return {"PJSIP/" + extension + "-0000000" + std::to_string(n),
+          "from-internal",
+          extension,
+          "09121234567",
+          "1700000000." + std::to_string(n),
+          linked};
 }
 AmiChannel Caller(AmiChannel channel, std::string caller) {
   channel.caller = std::move(caller);
@@ -128,10 +136,9 @@ TEST_P(PbxTranscripts, GiveTheirCallsAndStatuses) {
          at = step.send.find("Action: ", at + 1)) {
       sent.push_back(step.send.substr(at + 8, step.send.find('\r', at) - at - 8));
     }
-    if (!step.send.empty()) sent.back() += step.send.find("Key: md5(123456789s3cr3t)") !=
-                                                   std::string::npos
-                                               ? " with key"
-                                               : "";
+    if (!step.send.empty())
+      sent.back() +=
+          step.send.find("Key: md5(123456789s3cr3t)") != std::string::npos ? " with key" : "";
     if (!step.send.empty() && step.send.find("Secret: s3cr3t\r\n") != std::string::npos) {
       sent.back() += " with secret";
     }
@@ -197,8 +204,11 @@ std::string RingGroup() {
 std::string Queue() {
   std::string text = Newchannel(kTrunk) + Answered(kTrunk);
   for (int n = 2; n <= 5; n += 3) {
-    const AmiChannel local1{"Local/201@from-queue-0000000" + std::to_string(n) + ";1", "from-queue",
-                            "201", "09121234567", "1700000000." + std::to_string(n),
+    const AmiChannel local1{"Local/201@from-queue-0000000" + std::to_string(n) + ";1",
+                            "from-queue",
+                            "201",
+                            "09121234567",
+                            "1700000000." + std::to_string(n),
                             "1700000000.1"};
     AmiChannel local2 = local1;
     local2.name.back() = '2';
@@ -221,49 +231,88 @@ INSTANTIATE_TEST_SUITE_P(
                    true,
                    1s,
                    kMd5Login},
-        Transcript{"RingGroupOfThreeIsOneCall", {Bytes(kLogin + RingGroup())}, {"3:09121234567"},
-                   {kReady}, true, 1s, kMd5Login},
-        Transcript{"QueueIsOneCall", {Bytes(kLogin + Queue())}, {"3:09121234567"},
-                   {kReady}, true, 1s, kMd5Login},
+        Transcript{"RingGroupOfThreeIsOneCall",
+                   {Bytes(kLogin + RingGroup())},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
+        Transcript{"QueueIsOneCall",
+                   {Bytes(kLogin + Queue())},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
         Transcript{"InternalCallIsNone",
                    {Bytes(kLogin + Newchannel(Leg("201", 7, "1700000000.7")) +
                           DialBegin(Leg("201", 7, "1700000000.7"), Leg("202", 8, "1700000000.7")) +
                           Hangup(Leg("201", 7, "1700000000.7")))},
-                   {}, {kReady}, true, 1s, kMd5Login},
+                   {},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
         // Dialled out through a trunk: the trunk's channel is not the call's first one.
         Transcript{"OutgoingCallIsNone",
                    {Bytes(kLogin + Newchannel(Leg("201", 7, "1700000000.7")) +
                           Newchannel({"SIP/provider-00000008", "from-trunk", "09121234567",
                                       "02155550000", "1700000000.8", "1700000000.7"}) +
                           Hangup(Leg("201", 7, "1700000000.7")))},
-                   {}, {kReady}, true, 1s, kMd5Login, Mapped()},
+                   {},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login,
+                   Mapped()},
         Transcript{"DialledNumberGivesItsLine",
                    {Bytes(kLogin + Newchannel(kTrunk) + Hangup(kTrunk))},
-                   {"8:09121234567"}, {kReady}, true, 1s, kMd5Login, Mapped()},
+                   {"8:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login,
+                   Mapped()},
         // A custom context, but the channel comes from a listed trunk; the number arrives late.
         Transcript{"TrunkPrefixAndLateNumber",
-                   {Bytes(kLogin +
-                          Newchannel({"SIP/provider-00000003", "custom-in", "s", "",
-                                      "1700000000.3", "1700000000.3"}) +
-                          AmiEvent("NewCallerid", AmiFields({"SIP/provider-00000003", "custom-in",
-                                                             "s", "+989121234567", "1700000000.3",
-                                                             "1700000000.3"}))),
-                    },
-                   {"3:00989121234567"}, {kReady}, true, 1s, kMd5Login, Mapped()},
+                   {
+                       Bytes(kLogin +
+                             Newchannel({"SIP/provider-00000003", "custom-in", "s", "",
+                                         "1700000000.3", "1700000000.3"}) +
+                             AmiEvent("NewCallerid", AmiFields({"SIP/provider-00000003",
+                                                                "custom-in", "s", "+989121234567",
+                                                                "1700000000.3", "1700000000.3"}))),
+                   },
+                   {"3:00989121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login,
+                   Mapped()},
         Transcript{"AnonymousCallerIsWithheldOnceItRings",
                    {Bytes(kLogin + Newchannel(Caller(kTrunk, "anonymous")) +
                           Answered(Caller(kTrunk, "anonymous"))),
                     Bytes(DialBegin(Caller(kTrunk, "anonymous"), Leg("201", 2)) +
                           Hangup(Caller(kTrunk, "anonymous")))},
-                   {"3:"}, {kReady}, true, 1s, kMd5Login},
+                   {"3:"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
         Transcript{"UnknownCallerWhoHangsUpAtOnceIsStillRecorded",
                    {Bytes(kLogin + Newchannel(Caller(kTrunk, "<unknown>")) +
                           Hangup(Caller(kTrunk, "<unknown>")))},
-                   {"3:"}, {kReady}, true, 1s, kMd5Login},
+                   {"3:"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
         // Asterisk 11: no Linkedid; the dialled trunk of an outgoing call has an inbound context.
         Transcript{"Asterisk11",
-                   {Bytes(kLogin + Newchannel({"SIP/provider-00000001", "from-trunk",
-                                               "02155550000", "09121234567", "1400000000.1", ""}) +
+                   {Bytes(kLogin +
+                          Newchannel({"SIP/provider-00000001", "from-trunk", "02155550000",
+                                      "09121234567", "1400000000.1", ""}) +
                           Newchannel({"SIP/201-00000002", "from-internal", "201", "09121234567",
                                       "1400000000.2", ""}) +
                           Dial11({"SIP/provider-00000001", "from-trunk", "", "09121234567",
@@ -281,19 +330,25 @@ INSTANTIATE_TEST_SUITE_P(
                                     "1400000000.4", ""}) +
                           Hangup({"SIP/provider-00000004", "from-trunk", "", "02155550000",
                                   "1400000000.4", ""}))},
-                   {"3:09121234567"}, {kReady}, true, 1s, kMd5Login},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
         // The system restarts while the call rings: after the reconnect the same call goes on.
         Transcript{"RestartInTheMiddleOfACall",
-                   {Bytes(kLogin + Newchannel(kTrunk) + DialBegin(kTrunk, Leg("201", 2))),
-                    Lost(), Reconnect(),
+                   {Bytes(kLogin + Newchannel(kTrunk) + DialBegin(kTrunk, Leg("201", 2))), Lost(),
+                    Reconnect(),
                     Bytes(kChallenge + kAccepted + DialBegin(kTrunk, Leg("202", 3)) +
                           Answered(Leg("202", 3)) + Hangup(kTrunk) +
-                          Newchannel(Caller({"PJSIP/provider-00000009", "from-trunk", "021",
-                                             "", "1700000000.9", "1700000000.9"},
+                          Newchannel(Caller({"PJSIP/provider-00000009", "from-trunk", "021", "",
+                                             "1700000000.9", "1700000000.9"},
                                             "02188887777")))},
                    {"3:09121234567", "3:02188887777"},
                    {kReady, "lost at pbx:5038 (closed by the server), reconnecting", kReady},
-                   true, 1s, {"Challenge", "Login with key", "Challenge", "Login with key"}},
+                   true,
+                   1s,
+                   {"Challenge", "Login with key", "Challenge", "Login with key"}},
         Transcript{"LoginRefused",
                    {Bytes(kGreeting + kChallenge +
                           "Response: Error\r\nActionID: qelto-login\r\n"
@@ -304,9 +359,17 @@ INSTANTIATE_TEST_SUITE_P(
                    {},
                    {"login refused at pbx:5038 for user qelto (Authentication failed), retrying "
                     "every 60 s"},
-                   false, 60s, {"Challenge", "Login with key", "Challenge", "Login with key"}},
-        Transcript{"PlainLogin", {Bytes(kGreeting + kAccepted)}, {}, {kReady}, true, 1s,
-                   {"Login with secret"}, Plain()},
+                   false,
+                   60s,
+                   {"Challenge", "Login with key", "Challenge", "Login with key"}},
+        Transcript{"PlainLogin",
+                   {Bytes(kGreeting + kAccepted)},
+                   {},
+                   {kReady},
+                   true,
+                   1s,
+                   {"Login with secret"},
+                   Plain()},
         // No greeting, bare LF, keys repeated and in other cases, events we do not know, all
         // arriving a byte at a time.
         Transcript{"NoGreetingBareLfAndOddEvents",
@@ -316,45 +379,64 @@ INSTANTIATE_TEST_SUITE_P(
                              "Event: VarSet\nChannel: PJSIP/provider-1\nVariable: A\nValue: "
                              "x:y\nVariable: B\n\n" +
                              Newchannel(kTrunk))},
-                   {"3:09121234567"}, {kReady}, true, 1s, {"Challenge", "Login"}},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   {"Challenge", "Login"}},
         Transcript{"PingsKeepItAlive",
-                   {Bytes(kLogin), After(20s), Bytes(kPong), After(20s), Bytes(kPong),
-                    After(15s)},
-                   {}, {kReady}, true, 1s, {"Challenge", "Login with key", "Ping", "Ping"}},
+                   {Bytes(kLogin), After(20s), Bytes(kPong), After(20s), Bytes(kPong), After(15s)},
+                   {},
+                   {kReady},
+                   true,
+                   1s,
+                   {"Challenge", "Login with key", "Ping", "Ping"}},
         Transcript{"NoAnswerToPing",
                    {Bytes(kLogin), After(31s)},
                    {},
                    {kReady, "lost at pbx:5038 (no answer to Ping), reconnecting"},
-                   false, 1s, {"Challenge", "Login with key", "Ping"}},
+                   false,
+                   1s,
+                   {"Challenge", "Login with key", "Ping"}},
         // One byte now and then: the login is never answered in time.
         Transcript{"SlowServer",
                    {Bytes("R"), After(9s), Bytes("e"), After(2s), Reconnect(), After(11s)},
                    {},
                    {"unavailable at pbx:5038 (no answer to Challenge), retrying"},
-                   false, 2s, {"Challenge", "Challenge"}},
-        Transcript{"LineWithoutAColon",
-                   {Bytes(kLogin + "Event: Newchannel\r\nthis is not a manager interface\r\n")},
-                   {},
-                   {kReady,
-                    "lost at pbx:5038 (a line without a colon from the server), reconnecting"},
-                   false, 1s, kMd5Login},
+                   false,
+                   2s,
+                   {"Challenge", "Challenge"}},
+        Transcript{
+            "LineWithoutAColon",
+            {Bytes(kLogin + "Event: Newchannel\r\nthis is not a manager interface\r\n")},
+            {},
+            {kReady, "lost at pbx:5038 (a line without a colon from the server), reconnecting"},
+            false,
+            1s,
+            kMd5Login},
         Transcript{"BinaryGarbage",
                    {Bytes(std::string("\x16\x03\x01\x02\x00\x01\x00", 7))},
                    {},
                    {"unavailable at pbx:5038 (binary data from the server), retrying"},
-                   false, 1s, {"Challenge"}},
+                   false,
+                   1s,
+                   {"Challenge"}},
         Transcript{"MessageOver64Kb",
                    {Bytes(kLogin + "Event: VarSet\r\nValue: " + std::string(70000, 'x'))},
                    {},
                    {kReady, "lost at pbx:5038 (a message over 64 KB), reconnecting"},
-                   false, 1s, kMd5Login},
+                   false,
+                   1s,
+                   kMd5Login},
         // Every failure in a row waits longer, up to 30 s, and each reason is told once.
         Transcript{"BacksOff",
                    {Lost(), Reconnect(), Lost(), Reconnect(), Lost(), Reconnect(), Lost(),
                     Reconnect(), Lost(), Reconnect(), Lost(), Reconnect(), Lost()},
                    {},
                    {"unavailable at pbx:5038 (closed by the server), retrying"},
-                   false, 30s, Strings(7, "Challenge")}),
+                   false,
+                   30s,
+                   Strings(7, "Challenge")}),
     [](const testing::TestParamInfo<Transcript>& row) { return row.param.name; });
 
 #ifndef _WIN32

@@ -29,13 +29,12 @@ constexpr auto kLoginPatience = 30s;
 
 // An incoming call from `caller` to the shop's second number, rung on two phones.
 std::string IncomingCall(const std::string& caller, const std::string& id) {
-  const AmiChannel trunk{"PJSIP/provider-" + id, "from-trunk", "02155550001", caller, id + ".1",
-                         id + ".1"};
+  const AmiChannel trunk{
+      "PJSIP/provider-" + id, "from-trunk", "02155550001", caller, id + ".1", id + ".1"};
   const AmiChannel phone{"PJSIP/201-" + id, "from-internal", "201", caller, id + ".2", id + ".1"};
   const AmiChannel other{"PJSIP/202-" + id, "from-internal", "202", caller, id + ".3", id + ".1"};
   return Newchannel(trunk) + Newchannel(phone) + DialBegin(trunk, phone) + Newchannel(other) +
-         DialBegin(trunk, other) + Answered(phone) + Hangup(other) + Hangup(phone) +
-         Hangup(trunk);
+         DialBegin(trunk, other) + Answered(phone) + Hangup(other) + Hangup(phone) + Hangup(trunk);
 }
 
 class PbxRecorderEndToEnd : public testing::Test {
