@@ -82,6 +82,11 @@ bool FakeAmiServer::WaitForLogins(int count, std::chrono::seconds patience) {
   return changed_.wait_for(lock, patience, [&] { return logins_ >= count; });
 }
 
+int FakeAmiServer::logins() {
+  std::lock_guard lock(mutex_);
+  return logins_;
+}
+
 int FakeAmiServer::refused_logins() {
   std::lock_guard lock(mutex_);
   return refused_;

@@ -29,6 +29,7 @@ class FakeAmiServer {
   // Waits (at most `patience`) until `count` logins have succeeded since the start.
   bool WaitForLogins(int count, std::chrono::seconds patience);
   int refused_logins();
+  int logins();
   // Sends `bytes` to the logged-in client; false when none is logged in.
   bool Send(std::string_view bytes);
 
