@@ -131,7 +131,7 @@ void PbxDevice::OnResponse(const AmiMessage& message, TimePoint now, PbxStep& ou
     Status("ready at " + address_ + " as " + PrintablePath(settings_.user), out);
     return;
   }
-  if (state_ == State::kReady && id == kPingId && awaited_ == "Ping") {
+  if (state_ == State::kReady && answers(kPingId) && awaited_ == "Ping") {
     answer_due_.reset();
     failures_ = 0;  // a connection that lives on: the next failure is tried again at once
   }
