@@ -84,9 +84,8 @@ TEST(WinConfiguredDriver, RunsTheSimulatedDeviceAndNamesTheModemsItCannotRun) {
   ASSERT_EQ(events.seen.size(), 3U);
   // The raw data file is not mentioned: without modems there is nothing to keep in it.
   const std::wstring start = L"SDriver started with " + config_path +
-                             L": 1 of 2 devices connected; serial modems and telephone "
-                             L"systems are not supported on Windows yet: their lines stay "
-                             L"disconnected";
+                             L": 1 of 2 devices connected; serial modems are not supported on "
+                             L"Windows: their lines stay disconnected";
   EXPECT_EQ(events.seen[0], std::make_pair(0, std::u16string(start.begin(), start.end())));
   EXPECT_EQ(events.seen[1], std::make_pair(4, std::u16string(u"C0912")));
   EXPECT_EQ(events.seen[2], std::make_pair(0, std::u16string(u"SDevice 1 disconnected")));
