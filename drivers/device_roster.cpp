@@ -31,8 +31,8 @@ DeviceRoster DeviceRoster::Configured(const DriverConfig& config, std::string so
   roster.problems_ = config.errors;
   std::size_t simulated = 0;
   for (const DeviceConfig& device : config.devices) {
-    if (device.kind == DeviceKind::kModem) {
-      roster.entries_.push_back({DeviceKind::kModem, device.line, roster.modems_.size()});
+    if (device.kind != DeviceKind::kSim) {
+      roster.entries_.push_back({device.kind, device.line, roster.modems_.size()});
       roster.modems_.push_back(device);
     } else {
       roster.entries_.push_back({DeviceKind::kSim, device.line, simulated++});
@@ -48,9 +48,7 @@ std::string DeviceRoster::InfoText() const {
   std::vector<InfoDevice> devices;
   for (const Entry& entry : entries_) {
     std::string label = "Line " + std::to_string(entry.line);
-    label += entry.kind == DeviceKind::kModem
-                 ? " modem " + PrintablePath(modems_[entry.index].modem.port)
-                 : " sim " + std::to_string(entry.index + 1);
+    label += Label(entry);
     devices.push_back({std::move(label), IsConnected(entry)});
   }
   return BuildInfoText("POS CID Modems", devices);
@@ -98,8 +96,22 @@ int DeviceRoster::ConnectedCount() const {
                                         [this](const Entry& entry) { return IsConnected(entry); }));
 }
 
+std::string DeviceRoster::Label(const Entry& entry) const {
+  switch (entry.kind) {
+    case DeviceKind::kModem:
+      return " modem " + PrintablePath(modems_[entry.index].modem.port);
+    case DeviceKind::kPbx: {
+      const PbxSettings& pbx = modems_[entry.index].pbx;
+      return " pbx " + PrintablePath(pbx.host) + ":" + std::to_string(pbx.port);
+    }
+    case DeviceKind::kSim:
+      break;
+  }
+  return " sim " + std::to_string(entry.index + 1);
+}
+
 bool DeviceRoster::IsConnected(const Entry& entry) const {
-  if (entry.kind == DeviceKind::kModem) return modem_connected_[entry.index] != 0;
+  if (entry.kind != DeviceKind::kSim) return modem_connected_[entry.index] != 0;
   return simulated_->IsConnected(static_cast<int>(entry.index) + 1);
 }
 

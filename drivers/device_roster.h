@@ -25,7 +25,7 @@ class DeviceRoster {
   static DeviceRoster Configured(const DriverConfig& config, std::string source);
 
   // The information text for CIDR_Info. A configured roster lists each device as
-  // "Line <line> modem <port>" or "Line <line> sim <k>".
+  // "Line <line> modem <port>", "Line <line> pbx <host>:<port>" or "Line <line> sim <k>".
   std::string InfoText() const;
   // The status event sent at every registration, telling how many devices are connected and
   // every problem found in the configuration and at start.
@@ -35,7 +35,8 @@ class DeviceRoster {
 
   // A problem found while starting (the raw data file cannot be opened, say), for StartEvent.
   void AddProblem(std::string problem);
-  // The modems to run, in the file's order; SetModemConnected takes the index into this list.
+  // The devices with a thread of their own, modems and telephone systems, in the file's order;
+  // SetModemConnected takes the index into this list.
   const std::vector<DeviceConfig>& modems() const { return modems_; }
   void SetModemConnected(std::size_t modem, bool connected);
   // Marks every modem disconnected, for when their ports are closed.
@@ -51,6 +52,7 @@ class DeviceRoster {
   };
 
   bool IsConnected(const Entry& entry) const;
+  std::string Label(const Entry& entry) const;
 
   bool configured_ = false;
   std::string source_;

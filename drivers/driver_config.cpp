@@ -42,11 +42,14 @@ std::string At(int line) {
 struct PendingDevice {
   int first_line = 0;
   DeviceConfig config;
-  std::vector<std::string> keys;  // keys given, each once, except the repeatable ones
-  std::vector<std::string> modem_keys;
+  std::vector<std::string> keys;        // keys given, each once, except the repeatable ones
+  std::vector<std::string> modem_keys;  // keys for modems only
+  std::vector<std::string> pbx_keys;    // keys for telephone systems only
+  int port_line = 0;                    // where port was given: a path or a TCP port by kind
   bool has_problem = false;
   bool init_given = false;
   bool caller_id_given = false;
+  bool inbound_context_given = false;
 };
 
 class ConfigReader {
@@ -98,23 +101,33 @@ class ConfigReader {
   }
 
   static bool IsDeviceKey(std::string_view key) {
-    return key == "kind" || key == "line" || IsModemKey(key);
+    return key == "kind" || key == "line" || key == "port" || IsModemKey(key) || IsPbxKey(key);
   }
 
   static bool IsModemKey(std::string_view key) {
-    return key == "port" || key == "speed" || key == "flow" || key == "init" ||
-           key == "caller_id" || key == "ring_timeout";
+    return key == "speed" || key == "flow" || key == "init" || key == "caller_id" ||
+           key == "ring_timeout";
+  }
+
+  static bool IsPbxKey(std::string_view key) {
+    return key == "host" || key == "user" || key == "secret" || key == "login" ||
+           key == "did_line" || key == "inbound_context" || key == "trunk";
+  }
+
+  static bool IsRepeatable(std::string_view key) {
+    return key == "init" || key == "caller_id" || key == "did_line" || key == "inbound_context" ||
+           key == "trunk";
   }
 
   void SetDeviceKey(int number, std::string_view key, std::string_view value) {
     if (!IsDeviceKey(key)) return DeviceProblem(number, "unknown key \"" + std::string(key) + "\"");
-    const bool repeatable = key == "init" || key == "caller_id";
     std::vector<std::string>& keys = device_->keys;
-    if (!repeatable && std::find(keys.begin(), keys.end(), key) != keys.end()) {
+    if (!IsRepeatable(key) && std::find(keys.begin(), keys.end(), key) != keys.end()) {
       return DeviceProblem(number, std::string(key) + " given twice");
     }
     keys.emplace_back(key);
     if (IsModemKey(key)) device_->modem_keys.emplace_back(key);
+    if (IsPbxKey(key)) device_->pbx_keys.emplace_back(key);
     if (value.empty()) return DeviceProblem(number, std::string(key) + " has no value");
     SetValue(number, key, value);
   }
@@ -127,7 +140,10 @@ class ConfigReader {
       if (!line) return DeviceProblem(number, "line must be a number from 1 to 2147483647");
       config.line = static_cast<std::int32_t>(*line);
     } else if (key == "port") {
-      config.modem.port = std::string(value);
+      config.modem.port = std::string(value);  // a path or a TCP port: the kind says which
+      device_->port_line = number;
+    } else if (IsPbxKey(key)) {
+      SetPbxValue(number, key, value);
     } else if (key == "speed") {
       const auto speed = ParseNumber(value, 0, 4000000);
       if (!speed || !IsSupportedSpeed(*speed)) return DeviceProblem(number, SpeedProblem());
@@ -147,9 +163,73 @@ class ConfigReader {
   }
 
   void SetKind(int number, std::string_view value) {
-    if (value != "modem" && value != "sim")
-      return DeviceProblem(number, "kind must be modem or sim");
-    device_->config.kind = value == "modem" ? DeviceKind::kModem : DeviceKind::kSim;
+    DeviceKind& kind = device_->config.kind;
+    if (value == "modem") {
+      kind = DeviceKind::kModem;
+    } else if (value == "sim") {
+      kind = DeviceKind::kSim;
+    } else if (value == "pbx") {
+      kind = DeviceKind::kPbx;
+    } else {
+      DeviceProblem(number, "kind must be modem, sim or pbx");
+    }
+  }
+
+  // Values are never quoted in problems: one of them is the manager's secret.
+  void SetPbxValue(int number, std::string_view key, std::string_view value) {
+    PbxSettings& pbx = device_->config.pbx;
+    if (value.find_first_of("\r\n") != std::string_view::npos || value.size() > 200) {
+      return DeviceProblem(number, std::string(key) + " must be at most 200 bytes");
+    }
+    if (key == "host") {
+      pbx.host = std::string(value);
+    } else if (key == "user") {
+      pbx.user = std::string(value);
+    } else if (key == "secret") {
+      pbx.secret = std::string(value);
+    } else if (key == "login") {
+      if (value != "challenge" && value != "plain") {
+        return DeviceProblem(number, "login must be challenge or plain");
+      }
+      pbx.plain_login = value == "plain";
+    } else if (key == "did_line") {
+      AddDidLine(number, value);
+    } else if (key == "trunk") {
+      pbx.trunks.emplace_back(value);
+    } else {
+      if (!std::exchange(device_->inbound_context_given, true)) pbx.inbound_contexts.clear();
+      pbx.inbound_contexts.emplace_back(value);
+    }
+  }
+
+  void AddDidLine(int number, std::string_view value) {
+    const std::size_t equals = value.find('=');
+    const std::string_view dialled = Trim(value.substr(0, equals));
+    const auto line = equals == std::string_view::npos
+                          ? std::nullopt
+                          : ParseNumber(Trim(value.substr(equals + 1)), 1, 2147483647);
+    if (dialled.empty() || !line) {
+      return DeviceProblem(number, "did_line must be NUMBER=LINE, the line from 1 to 2147483647");
+    }
+    std::vector<PbxSettings::DidLine>& lines = device_->config.pbx.did_lines;
+    for (const PbxSettings::DidLine& other : lines) {
+      if (other.number == dialled) return DeviceProblem(number, "did_line number given twice");
+    }
+    lines.push_back({std::string(dialled), static_cast<std::int32_t>(*line)});
+  }
+
+  // A telephone system's port is its TCP port; the text was kept until the kind was known.
+  void SetPbxPort(PendingDevice& device) {
+    std::string& text = device.config.modem.port;
+    if (text.empty()) return;
+    const auto port = ParseNumber(text, 1, 65535);
+    if (!port) {
+      Problem(device.port_line, "port must be a TCP port from 1 to 65535");
+      device.has_problem = true;
+    } else {
+      device.config.pbx.port = static_cast<int>(*port);
+    }
+    text.clear();
   }
 
   // The first init or caller_id line replaces the defaults; later ones add to the list.
@@ -195,12 +275,27 @@ class ConfigReader {
     if (!given("kind")) problem("[device] without kind");
     if (!given("line")) problem("[device] without line");
     if (config.kind == DeviceKind::kModem && !given("port")) problem("modem without port");
-    if (config.kind == DeviceKind::kSim && !device.modem_keys.empty()) {
+    if (config.kind == DeviceKind::kSim && given("port")) problem("port is for modems only");
+    if (config.kind != DeviceKind::kModem && !device.modem_keys.empty()) {
       problem(device.modem_keys.front() + " is for modems only");
     }
+    if (config.kind != DeviceKind::kPbx && !device.pbx_keys.empty()) {
+      problem(device.pbx_keys.front() + " is for telephone systems (kind = pbx) only");
+    }
+    if (config.kind == DeviceKind::kPbx) {
+      SetPbxPort(device);
+      for (const char* key : {"host", "user", "secret"}) {
+        if (!given(key)) problem(std::string("pbx without ") + key);
+      }
+    }
     if (device.has_problem) return;
+    const auto lines = DeviceLines(config);
     for (const DeviceConfig& other : result_.devices) {
-      if (other.line == config.line) problem("line " + std::to_string(config.line) + " taken");
+      for (const std::int32_t line : DeviceLines(other)) {
+        if (std::find(lines.begin(), lines.end(), line) != lines.end()) {
+          problem("line " + std::to_string(line) + " taken");
+        }
+      }
       if (config.kind == DeviceKind::kModem && other.kind == DeviceKind::kModem &&
           other.modem.port == config.modem.port) {
         problem("port " + config.modem.port + " taken");
@@ -209,6 +304,14 @@ class ConfigReader {
     if (result_.devices.size() >= static_cast<std::size_t>(kMaxDevices)) {
       problem("more than " + std::to_string(kMaxDevices) + " devices");
     }
+  }
+
+  // The lines a device's calls may be reported on.
+  static std::vector<std::int32_t> DeviceLines(const DeviceConfig& config) {
+    std::vector<std::int32_t> lines{config.line};
+    if (config.kind != DeviceKind::kPbx) return lines;
+    for (const PbxSettings::DidLine& did : config.pbx.did_lines) lines.push_back(did.line);
+    return lines;
   }
 
   void Problem(int number, std::string text) { result_.errors.push_back(At(number) + text); }

@@ -14,7 +14,7 @@ inline constexpr char kSystemConfigPath[] = "/etc/qelto-callerid/POS_CIDR.conf";
 // 6 s on the exchanges we know of, so 8 s keeps one call whole without merging two.
 inline constexpr std::chrono::seconds kDefaultRingTimeout{8};
 
-enum class DeviceKind { kModem, kSim };
+enum class DeviceKind { kModem, kSim, kPbx };
 
 // How to reach a caller-ID modem and switch its caller ID on.
 struct ModemSettings {
@@ -30,11 +30,36 @@ struct ModemSettings {
   friend bool operator==(const ModemSettings&, const ModemSettings&) = default;
 };
 
+// The manager interface's TCP port when none is given.
+inline constexpr int kDefaultPbxPort = 5038;
+
+// How to reach a telephone system's manager interface and which of its calls to report.
+struct PbxSettings {
+  std::string host;
+  int port = kDefaultPbxPort;
+  std::string user;
+  std::string secret;
+  bool plain_login = false;  // send the secret itself instead of answering an MD5 challenge
+  // Dialled numbers (the Exten of an incoming call) whose calls go to another line.
+  struct DidLine {
+    std::string number;
+    std::int32_t line = 0;
+    friend bool operator==(const DidLine&, const DidLine&) = default;
+  };
+  std::vector<DidLine> did_lines;
+  // Contexts where calls from outside begin, and channel-name prefixes of trunks.
+  std::vector<std::string> inbound_contexts = {"from-trunk", "from-pstn"};
+  std::vector<std::string> trunks;
+
+  friend bool operator==(const PbxSettings&, const PbxSettings&) = default;
+};
+
 // One [device] section of the configuration file.
 struct DeviceConfig {
   DeviceKind kind = DeviceKind::kSim;
   std::int32_t line = 0;  // the telephone line number its calls are reported on, 1..INT32_MAX
   ModemSettings modem;    // kModem only
+  PbxSettings pbx;        // kPbx only
 
   friend bool operator==(const DeviceConfig&, const DeviceConfig&) = default;
 };
@@ -53,7 +78,7 @@ bool IsSupportedSpeed(std::int64_t speed);
 //   # comment (also ";"; only as the first non-blank character, since AT commands hold "#")
 //   raw_log = FILE           before the first section: keep every byte read from the modems
 //   [device]                 starts a device
-//   kind = modem | sim       required
+//   kind = modem | sim | pbx required
 //   line = N                 required: the telephone line number, 1..2147483647
 //   port = PATH              modems, required: the serial device
 //   speed = 115200           modems: one of the speeds above
@@ -62,6 +87,14 @@ bool IsSupportedSpeed(std::int64_t speed);
 //   caller_id = AT+VCID=1    modems, repeatable: the caller-ID commands tried, replacing the two
 //                            defaults AT+VCID=1 and AT#CID=1
 //   ring_timeout = 8         modems: seconds without a RING after which a call is over, 2..60
+//   host = ADDRESS           telephone systems (pbx), required: the manager interface's host
+//   port = 5038              pbx: its TCP port, 1..65535 (for modems port is the serial device)
+//   user = NAME, secret = S  pbx, required: the manager login
+//   login = challenge|plain  pbx: MD5 challenge (default) or the secret itself
+//   did_line = NUMBER=LINE   pbx, repeatable: calls to this dialled number go to this line
+//   inbound_context = CTX    pbx, repeatable: contexts where calls from outside begin, replacing
+//                            the defaults from-trunk and from-pstn
+//   trunk = PREFIX           pbx, repeatable: channel-name prefixes of trunks (PJSIP/provider)
 // Keys are lower case; blanks around keys and values are ignored; CR LF line ends and a UTF-8
 // byte order mark are accepted. At most 8 devices; no two may share a port or a line number.
 DriverConfig ParseDriverConfig(std::string_view text);

@@ -84,7 +84,8 @@ class DriverPlatform {
   virtual std::string ControlAddress() = 0;
   // Opens the raw data file for appending; null, with `problem` set, when it cannot.
   virtual std::unique_ptr<RawLog> OpenRawLog(const std::string& path, std::string& problem) = 0;
-  // Starts the thread of modem number `modem`, or returns null where modems cannot be run.
+  // Starts the thread of modem number `modem` (a modem or a telephone system: the devices with a
+  // thread of their own), or returns null where they cannot be run.
   // `raw_log` (may be null) and `sink` must outlive it.
   virtual std::unique_ptr<ModemRunner> StartModem(std::uint64_t generation, std::size_t modem,
                                                   const DeviceConfig& config, RawLog* raw_log,

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "drivers/control_address.h"
+#include "drivers/pbx/posix/pbx_worker.h"
 #include "drivers/posix/control_session.h"
 #include "drivers/posix/modem_worker.h"
 #include "drivers/posix/raw_log_file.h"
@@ -30,6 +31,9 @@ std::unique_ptr<ModemRunner> PosixDriverPlatform::StartModem(std::uint64_t gener
                                                              std::size_t modem,
                                                              const DeviceConfig& config,
                                                              RawLog* raw_log, ModemSink& sink) {
+  if (config.kind == DeviceKind::kPbx) {
+    return std::make_unique<PbxWorker>(generation, modem, config, raw_log, sink);
+  }
   return std::make_unique<ModemWorker>(generation, modem, config, raw_log, sink);
 }
 

@@ -5,7 +5,7 @@
 namespace qelto::sim {
 
 // The driver on Linux: the control channel on a Unix socket, modems on serial ports through
-// termios, the raw data file with mode 0600.
+// termios, telephone systems' manager interfaces over TCP, the raw data file with mode 0600.
 class PosixDriverPlatform final : public DriverPlatform {
  public:
   std::unique_ptr<ControlChannel> StartControlChannel(const std::string& address,

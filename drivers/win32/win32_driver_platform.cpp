@@ -1,6 +1,7 @@
 #include "drivers/win32/win32_driver_platform.h"
 
 #include "drivers/control_address.h"
+#include "drivers/pbx/win32/pbx_worker.h"
 #include "drivers/win32/environment.h"
 #include "drivers/win32/named_pipe_session.h"
 
@@ -22,12 +23,12 @@ std::unique_ptr<RawLog> Win32DriverPlatform::OpenRawLog(const std::string& /*pat
   return nullptr;
 }
 
-std::unique_ptr<ModemRunner> Win32DriverPlatform::StartModem(std::uint64_t /*generation*/,
-                                                             std::size_t /*modem*/,
-                                                             const DeviceConfig& /*config*/,
-                                                             RawLog* /*raw_log*/,
-                                                             ModemSink& /*sink*/) {
-  return nullptr;
+std::unique_ptr<ModemRunner> Win32DriverPlatform::StartModem(std::uint64_t generation,
+                                                             std::size_t modem,
+                                                             const DeviceConfig& config,
+                                                             RawLog* /*raw_log*/, ModemSink& sink) {
+  if (config.kind != DeviceKind::kPbx) return nullptr;
+  return std::make_unique<PbxWorker>(generation, modem, config, sink);
 }
 
 }  // namespace qelto::sim

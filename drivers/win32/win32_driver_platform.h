@@ -4,9 +4,9 @@
 
 namespace qelto::sim {
 
-// The driver on Windows: the control channel on a named pipe private to the user. Caller-ID
-// modems on COM ports are not run here; the driver's start event says so (see
-// kModemsUnsupported).
+// The driver on Windows: the control channel on a named pipe private to the user, telephone
+// systems' manager interfaces through Winsock. Caller-ID modems on COM ports are not run here,
+// nor is a raw data file kept; the driver's start event says so (see kModemsUnsupported).
 class Win32DriverPlatform final : public DriverPlatform {
  public:
   static constexpr char kModemsUnsupported[] =

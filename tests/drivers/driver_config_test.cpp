@@ -14,13 +14,13 @@ using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
 
 DeviceConfig Modem(std::int32_t line, std::string port) {
-  DeviceConfig device{DeviceKind::kModem, line, {}};
+  DeviceConfig device{DeviceKind::kModem, line, {}, {}};
   device.modem.port = std::move(port);
   return device;
 }
 
 DeviceConfig Sim(std::int32_t line) {
-  return DeviceConfig{DeviceKind::kSim, line, {}};
+  return DeviceConfig{DeviceKind::kSim, line, {}, {}};
 }
 
 TEST(ParseDriverConfig, ReadsAFullFile) {
@@ -89,6 +89,7 @@ TEST_P(ConfigProblems, AreReportedAndLeaveTheirDeviceOut) {
 
 const std::string kGood = "[device]\nkind=sim\nline=1\n";
 const std::string kModem = "[device]\nkind=modem\nport=/dev/ttyS0\n";
+const std::string kPbx = "[device]\nkind=pbx\nline=5\nhost=pbx\nuser=u\nsecret=s3cr3t\n";
 const std::string kBadLine = "line 4: line must be a number from 1 to 2147483647";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,13 +132,34 @@ INSTANTIATE_TEST_SUITE_P(
                     {"line 1: port is for modems only", "line 1: [device] left out"},
                     {}},
         ProblemCase{"[device]\nkind=fax\nline=4\n",
-                    {"line 2: kind must be modem or sim", "line 1: [device] left out"},
+                    {"line 2: kind must be modem, sim or pbx", "line 1: [device] left out"},
                     {}},
         // Two devices cannot share a port or a line: the first keeps it.
         ProblemCase{kModem + "line=2\n" + kModem + "line=3\n",
                     {"line 5: port /dev/ttyS0 taken", "line 5: [device] left out"},
                     {2}},
         ProblemCase{kGood + kGood, {"line 4: line 1 taken", "line 4: [device] left out"}, {1}},
+        // Telephone systems: the login is required, and the secret never shows in a problem.
+        ProblemCase{"[device]\nkind=pbx\nline=5\nhost=pbx\nuser=u\n",
+                    {"line 1: pbx without secret", "line 1: [device] left out"},
+                    {}},
+        ProblemCase{kPbx + "port=/dev/ttyS0\nlogin=md5\n",
+                    {"line 8: login must be challenge or plain",
+                     "line 7: port must be a TCP port "
+                     "from 1 to 65535",
+                     "line 1: [device] left out"},
+                    {}},
+        ProblemCase{kPbx + "did_line=021555=\ndid_line=1=2\ndid_line=1=3\n",
+                    {"line 7: did_line must be NUMBER=LINE, the line from 1 to 2147483647",
+                     "line 9: did_line number given twice", "line 1: [device] left out"},
+                    {}},
+        ProblemCase{kModem + "line=2\nhost=pbx\n",
+                    {"line 1: host is for telephone systems (kind = pbx) only",
+                     "line 1: [device] left out"},
+                    {}},
+        ProblemCase{kPbx + "did_line=021555=1\n" + kGood,
+                    {"line 8: line 1 taken", "line 8: [device] left out"},
+                    {5}},
         ProblemCase{
             "port = /dev/ttyS0\n" + kGood, {"line 1: port outside a [device] section"}, {1}},
         ProblemCase{"raw_log=a\nraw_log=b\nspeed\n",
@@ -147,6 +169,31 @@ INSTANTIATE_TEST_SUITE_P(
         ProblemCase{"[devices]\nkind=sim\nline=1\nwhatever\n" + kGood,
                     {"line 1: unknown section [devices]"},
                     {1}}));
+
+TEST(ParseDriverConfig, ReadsATelephoneSystem) {
+  const DriverConfig config = ParseDriverConfig(
+      "[device]\nkind = pbx\nline = 4\nhost = 192.168.1.10\nuser = qelto\nsecret = a b=c#\n"
+      "[device]\nkind = pbx\nline = 5\nhost = pbx.shop.lan\nport = 5039\nuser = q\nsecret = s\n"
+      "login = plain\ndid_line = 02155550000 = 6\ndid_line=+982155551111=7\n"
+      "inbound_context = from-did\ninbound_context = ext-did\ntrunk = PJSIP/provider\n");
+  EXPECT_EQ(config.errors, Strings{});
+  ASSERT_EQ(config.devices.size(), 2U);
+  const PbxSettings& first = config.devices[0].pbx;
+  EXPECT_EQ(config.devices[0].kind, DeviceKind::kPbx);
+  EXPECT_EQ(first.port, kDefaultPbxPort);
+  EXPECT_EQ(first.secret, "a b=c#");
+  EXPECT_FALSE(first.plain_login);
+  EXPECT_EQ(first.inbound_contexts, (Strings{"from-trunk", "from-pstn"}));
+  EXPECT_EQ(config.devices[0].modem.port, "");
+  const PbxSettings& second = config.devices[1].pbx;
+  EXPECT_EQ(second.host, "pbx.shop.lan");
+  EXPECT_EQ(second.port, 5039);
+  EXPECT_TRUE(second.plain_login);
+  EXPECT_EQ(second.did_lines,
+            (std::vector<PbxSettings::DidLine>{{"02155550000", 6}, {"+982155551111", 7}}));
+  EXPECT_EQ(second.inbound_contexts, (Strings{"from-did", "ext-did"}));
+  EXPECT_EQ(second.trunks, Strings{"PJSIP/provider"});
+}
 
 TEST(ParseDriverConfig, KeepsAtMostEightDevices) {
   std::string text;

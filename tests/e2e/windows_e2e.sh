@@ -270,6 +270,57 @@ answer_box_with_enter() {  # the start-up box: shown, captured, answered with En
   ! log_has "Application Started!" || fail "a refused start logged 'Application Started!'"
 }
 
+# --- A telephone system's manager interface ------------------------------------------------------
+# start_ami PORT CALLER KEY: in the background (sets $ami), on 127.0.0.1:PORT, for the user qelto
+# with the secret Sh0p-s3cret: greets, answers Challenge, Login (MD5) and Ping as Asterisk does,
+# and after the login sends one incoming call from CALLER to 02155550001, keyed KEY.
+start_ami() {
+  python3 - "$@" <<'PYTHON' 2>"$scratch/ami.err" &
+import hashlib, socket, sys
+port, caller, key = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+def channel(name, context, exten, unique):
+    return ("Channel: %s\r\nChannelState: 4\r\nCallerIDNum: %s\r\nContext: %s\r\nExten: %s\r\n"
+            "Uniqueid: %s\r\nLinkedid: %s.1\r\n" % (name, caller, context, exten, unique, key))
+trunk = channel("PJSIP/provider-" + key, "from-trunk", "02155550001", key + ".1")
+phone = channel("PJSIP/201-" + key, "from-internal", "201", key + ".2")
+dest = "".join("Dest" + line + "\r\n" for line in phone.split("\r\n") if line)
+call = ("Event: Newchannel\r\n" + trunk + "\r\nEvent: Newchannel\r\n" + phone +
+        "\r\nEvent: DialBegin\r\n" + trunk + dest + "\r\nEvent: Hangup\r\n" + phone +
+        "\r\nEvent: Hangup\r\n" + trunk + "\r\n")
+listener = socket.socket()
+listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+listener.bind(("127.0.0.1", port))
+listener.listen(1)
+while True:
+    client, _ = listener.accept()
+    client.sendall(b"Asterisk Call Manager/5.0.1\r\n")
+    pending, challenge = b"", ""
+    while True:
+        data = client.recv(4096)
+        if not data:
+            break
+        pending += data
+        while b"\r\n\r\n" in pending:
+            request, pending = pending.split(b"\r\n\r\n", 1)
+            fields = dict(line.split(": ", 1) for line in request.decode().split("\r\n") if ": " in line)
+            action, action_id = fields.get("Action"), fields.get("ActionID", "")
+            if action == "Challenge":
+                challenge = "840265317"
+                answer = "Response: Success\r\nActionID: %s\r\nChallenge: %s\r\n\r\n" % (action_id, challenge)
+            elif action == "Login":
+                good = fields.get("Key") == hashlib.md5((challenge + "Sh0p-s3cret").encode()).hexdigest()
+                answer = "Response: %s\r\nActionID: %s\r\n\r\n" % ("Success" if good else "Error", action_id)
+                if good:
+                    answer += call
+            else:
+                answer = "Response: Success\r\nActionID: %s\r\nPing: Pong\r\n\r\n" % action_id
+            client.sendall(answer.encode())
+    client.close()
+PYTHON
+  ami=$!
+  pids+=("$ami")
+}
+
 # --- Databases -----------------------------------------------------------------------------------
 # A relative SQLite path is taken from the working folder, not from the program's folder.
 db=$scratch/work/calls.sqlite
@@ -485,6 +536,35 @@ case $case_name in
     log_has "SDevice 1 connected" || fail "the plugging was not logged"
     close_from_outside "$pid"
     expect_sim 1 '*no running caller-ID simulator at \\\\.\\pipe\\qelto-cidr-sim-*-S-1-5-*: is qelto-callerid running?*' info
+    ;;
+  our_driver_pbx)
+    # Our POS_CIDR.dll with a telephone system: a manager interface of the test's own on loopback
+    # takes the driver's MD5 login and sends an incoming call; switched off, the device alert
+    # opens; back, the alert goes and the next call is recorded.
+    command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
+    command -v python3 >/dev/null || skip "python3 is not installed"
+    unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
+    install_app ours
+    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    printf '[device]\r\nkind = pbx\r\nhost = 127.0.0.1\r\nport = %s\r\nuser = qelto\r\nsecret = Sh0p-s3cret\r\nline = 4\r\ndid_line = 02155550001 = 5\r\n' \
+      "$port" >"$scratch/app/POS_CIDR.conf"
+    start_ami "$port" 09121234567 1700000001
+    start_resident rec
+    wait_until 20 log_has "SLine 4: pbx ready at 127.0.0.1:$port as qelto" \
+      || fail "the driver did not log in"
+    wait_until 30 has_rows 1 || fail "the call was not written within 30 s: $(rows)"
+    [ "$(rows)" = '1|5|09121234567|' ] || fail "unexpected rows: $(rows)"
+    kill "$ami"
+    wait_until 10 log_has "SLine 4: pbx lost at 127.0.0.1:$port (" || fail "the loss was not logged"
+    # The alert opens once the device has been missing for more than 15 s.
+    wait_until 25 dialog_open || fail "no device alert within 25 s of the system's end"
+    start_ami "$port" 02188887777 1700000002
+    wait_until 40 dialog_closed || fail "the device alert stayed after the system came back"
+    [ "$(log_count "SLine 4: pbx ready at 127.0.0.1:$port as qelto")" = 2 ] \
+      || fail "not logged in again"
+    wait_until 30 has_rows 2 || fail "the second call was not written within 30 s: $(rows)"
+    [ "$(rows | tail -1)" = '2|5|02188887777|' ] || fail "unexpected rows: $(rows)"
+    close_from_outside "$pid"
     ;;
   database_alert)
     install_app v2_1

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace qelto::sim {
+
+// Asterisk's manager interface sends nothing near this big; a message that grows beyond it is a
+// server gone wrong (or not a manager interface at all).
+inline constexpr std::size_t kMaxAmiMessage = 64 * 1024;
+
+// One message of the manager interface: "Key: Value" lines ended by a blank line. Keys may
+// repeat (ChanVariable, say) and are compared in any letter case.
+struct AmiMessage {
+  std::vector<std::pair<std::string, std::string>> fields;
+
+  // The value of the first field named `key`, or empty.
+  std::string_view Get(std::string_view key) const;
+};
+
+// Cuts the byte stream of one manager connection into messages. Lines end with LF, CR LF
+// tolerated. The first line of a connection may be the greeting ("Asterisk Call Manager/5.0"),
+// which has no colon and no blank line after it; it is skipped (and needs not come). Pure.
+//
+// Anything else that is not a manager interface is an error, after which the connection makes no
+// sense and is to be dropped: a line without a colon, control bytes other than tab and CR, and a
+// message over kMaxAmiMessage bytes. Memory stays within that bound whatever arrives.
+class AmiReader {
+ public:
+  // The messages that `bytes` complete, in order. On an error the messages before it are
+  // returned, `error` says what was wrong, and the reader must be Reset before it is used again.
+  std::vector<AmiMessage> Append(std::string_view bytes, std::string& error);
+  // Forgets everything, for a new connection.
+  void Reset();
+
+ private:
+  bool TakeLine(std::string_view line, std::vector<AmiMessage>& out, std::string& error);
+
+  std::string line_;
+  AmiMessage message_;
+  std::size_t message_bytes_ = 0;
+  bool first_line_ = true;
+};
+
+}  // namespace qelto::sim

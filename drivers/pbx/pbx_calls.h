@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "drivers/driver_config.h"
+#include "drivers/pbx/ami_reader.h"
+
+namespace qelto::sim {
+
+// One call to report: its line and the caller's digits (empty when withheld).
+struct PbxCall {
+  std::int32_t line = 0;
+  std::string digits;
+
+  friend bool operator==(const PbxCall&, const PbxCall&) = default;
+};
+
+// Turns a telephone system's call events into the incoming calls to report, each once. Pure.
+//
+// A call is the set of channels sharing a Linkedid (the first channel's Uniqueid; a system that
+// sends no Linkedid, Asterisk 11, has only the Uniqueid, which is then the key). Only the first
+// channel of a call speaks for it, so the many channels a ring group, queue or follow-me make
+// for one call change nothing. That channel's call is from outside when its context is an
+// inbound context, or its name begins with a trunk prefix.
+//
+// It is reported as soon as the caller's number is known (Newchannel, Newstate, NewCallerid,
+// DialBegin, Dial with SubEvent Begin); a caller with no digits (anonymous, <unknown>, empty) is
+// reported withheld once the call rings an extension (DialBegin, Dial), is answered (Newstate
+// Up) or ends (Hangup), so no call goes unrecorded. Without Linkedids (Asterisk 11) every call
+// is reported at that moment, since only the Dial events tell the channels a call dialled (their
+// DestUniqueID) from first ones. The line is the did_line of the dialled
+// number (the first channel's Exten in an inbound context) or else the device's.
+//
+// Reported keys are remembered (the last kRememberedCalls) across reconnects, so a call seen
+// again after a lost connection is not reported twice.
+class PbxCallTracker {
+ public:
+  static constexpr std::size_t kRememberedCalls = 4096;
+  // Calls from outside seen but not yet reported; a shop has a handful at once.
+  static constexpr std::size_t kMaxPendingCalls = 256;
+
+  PbxCallTracker(std::int32_t line, const PbxSettings& settings);
+
+  // The calls this event makes known (none or one).
+  std::vector<PbxCall> OnEvent(const AmiMessage& event);
+  // The connection was lost: the calls not yet reported are forgotten (their hang-ups may never
+  // come), the reported ones remembered.
+  void OnDisconnected() { pending_.clear(); }
+
+ private:
+  struct Pending {
+    std::string key;
+    bool inbound = false;
+    bool dialled = false;  // rung by another channel: never a call's first one
+    std::string exten;
+    std::string digits;  // empty while unknown
+  };
+
+  Pending* Find(std::string_view key);
+  Pending& Track(std::string key);
+  void MarkDialled(std::string_view unique);
+  bool IsInbound(std::string_view context, std::string_view channel) const;
+  bool IsInboundContext(std::string_view context) const;
+  std::int32_t LineFor(std::string_view exten) const;
+  void Remember(std::string key);
+  void Forget(std::string_view key);
+
+  std::int32_t line_;
+  PbxSettings settings_;
+  std::deque<Pending> pending_;
+  std::unordered_set<std::string> reported_;
+  std::deque<std::string> reported_order_;  // oldest first, for forgetting
+};
+
+// The caller's digits from a CallerIDNum: its decimal digits, a leading "+" written "00" as it
+// is dialled; empty when it holds none (anonymous, <unknown>) or too many to be a number.
+std::string PbxCallerDigits(std::string_view number);
+
+}  // namespace qelto::sim

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "drivers/driver_config.h"
+#include "drivers/driver_events.h"
+#include "drivers/pbx/ami_reader.h"
+#include "drivers/pbx/md5.h"
+#include "drivers/pbx/pbx_calls.h"
+
+namespace qelto::sim {
+
+// A logged-in connection is asked for a Ping this often, and any request must be answered
+// within kPbxAnswerTimeout, or the connection counts as lost.
+inline constexpr std::chrono::seconds kPbxPingInterval{20};
+inline constexpr std::chrono::seconds kPbxAnswerTimeout{10};
+// Connecting again after a failure waits 1, 2, 4 ... up to this long; after a refused login,
+// always kPbxRefusedRetry, so a wrong secret does not lock the user out on the server.
+inline constexpr std::chrono::seconds kPbxMaxRetryDelay{30};
+inline constexpr std::chrono::seconds kPbxRefusedRetry{60};
+
+// What the connection's owner is to do after one input to a PbxDevice.
+struct PbxStep {
+  std::string send;                 // bytes to write to the connection
+  std::string send_shown;           // the same with the secret and the MD5 key masked
+  std::vector<DriverEvent> events;  // for the recorder, in order
+  bool close = false;               // drop the connection; connect again after RetryDelay()
+  std::string why;                  // when closing: why
+};
+
+// Everything one telephone system's manager connection does, apart from the socket: the login
+// (an MD5 challenge by default), the Pings that show it alive, the calls it reports (see
+// PbxCallTracker) and the status events that tell the recorder and the shop how it fares. Pure;
+// its owner does the I/O and passes the time in.
+//
+// Status events, each "SLine <n>: pbx ...":
+//   "ready at HOST:PORT as USER" once logged in: the device counts as connected from then on;
+//   "lost at HOST:PORT (REASON), reconnecting" when a logged-in connection went away;
+//   "unavailable at HOST:PORT (REASON), retrying" when it could not connect or log in, once
+//   per reason in a row, so a system that is switched off does not fill the log;
+//   "login refused at HOST:PORT for user USER (MESSAGE), retrying every 60 s", likewise.
+class PbxDevice {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+
+  PbxDevice(std::int32_t line, PbxSettings settings, Md5HexFunction md5);
+
+  PbxStep OnConnectFailed(std::string_view reason);
+  // The connection is made: the login begins (without waiting for a greeting).
+  PbxStep OnConnected(TimePoint now);
+  PbxStep OnBytes(std::string_view bytes, TimePoint now);
+  PbxStep OnTime(TimePoint now);
+  // The connection was closed by the server or failed; the owner closes it.
+  PbxStep OnLost(std::string_view reason);
+  // When OnTime has something to do, or nullopt.
+  std::optional<TimePoint> Deadline() const;
+  // How long to wait before connecting again after the connection ended or failed.
+  std::chrono::seconds RetryDelay() const;
+
+  bool connected() const { return state_ == State::kReady; }
+  const std::string& address() const { return address_; }
+
+ private:
+  enum class State { kClosed, kChallenge, kLogin, kReady };
+
+  void OnMessage(const AmiMessage& message, TimePoint now, PbxStep& out);
+  void OnResponse(const AmiMessage& message, TimePoint now, PbxStep& out);
+  void SendLogin(std::string_view challenge, TimePoint now, PbxStep& out);
+  void Send(std::string_view action, const std::vector<std::pair<std::string, std::string>>& fields,
+            PbxStep& out) const;
+  void Refused(std::string_view message, PbxStep& out);
+  // Ends the connection for `reason`, reporting it; `close` asks the owner to close it.
+  void Drop(std::string_view reason, bool close, PbxStep& out);
+  void Problem(const std::string& text, PbxStep& out);
+  void Status(const std::string& text, PbxStep& out) const;
+
+  std::int32_t line_;
+  PbxSettings settings_;
+  Md5HexFunction md5_;
+  std::string address_;  // printable "host:port", for status texts
+  AmiReader reader_;
+  PbxCallTracker calls_;
+  State state_ = State::kClosed;
+  std::optional<TimePoint> answer_due_;  // a request awaits its answer until then
+  std::string awaited_;                  // that request's action, for the reason
+  TimePoint next_ping_{};
+  int failures_ = 0;  // in a row; reset once a Ping is answered
+  bool refused_ = false;
+  std::string last_problem_;
+};
+
+}  // namespace qelto::sim

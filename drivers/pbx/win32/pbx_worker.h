@@ -1,0 +1,57 @@
+#pragma once
+
+#include <winsock2.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/win32/unique_handle.h"
+#include "drivers/driver_config.h"
+#include "drivers/driver_events.h"
+#include "drivers/driver_platform.h"
+#include "drivers/pbx/pbx_device.h"
+
+namespace qelto::sim {
+
+// The thread that runs one telephone system's manager connection on Windows, through Winsock:
+// it connects, and connects again after the PbxDevice's retry delay whenever that fails or the
+// connection ends; it writes what the device asks for, reads what the server says and reports
+// every change through the modems' sink. Stopping sets an event the thread waits on beside its
+// socket's, so a stop is prompt (but for a name lookup in progress).
+class PbxWorker final : public ModemRunner {
+ public:
+  // Starts the thread; throws std::system_error when it, its events or Winsock cannot be had.
+  PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig config, ModemSink& sink);
+  // Stops the thread, closing the connection, and joins it.
+  ~PbxWorker() override;
+  PbxWorker(const PbxWorker&) = delete;
+  PbxWorker& operator=(const PbxWorker&) = delete;
+
+ private:
+  void Run();
+  void ConnectAndServe(PbxDevice& device);
+  // Connects `sock` (already selected on socket_event_); "" when made, else why not; "stop"
+  // when the worker is stopping.
+  std::string Connect(SOCKET sock, const sockaddr* address, int length);
+  std::string Serve(SOCKET sock, PbxDevice& device);
+  bool Apply(const PbxStep& step, SOCKET sock, PbxDevice& device, std::string& why);
+  bool ReadSocket(SOCKET sock, PbxDevice& device, std::string& why);
+  void Report(const PbxDevice& device, std::vector<DriverEvent> events);
+  bool Stopping() const;
+
+  std::uint64_t generation_;
+  std::size_t device_;
+  DeviceConfig config_;
+  ModemSink& sink_;
+  bool reported_connected_ = false;  // touched by the worker's thread only
+  bool winsock_ = false;
+  UniqueHandle stop_event_;
+  UniqueHandle socket_event_;
+  std::thread thread_;
+};
+
+}  // namespace qelto::sim

@@ -1,0 +1,72 @@
+#pragma once
+
+// Manager-interface messages as Asterisk sends them, for the tests' transcripts: the fields of
+// its AMI v2 channel events (Asterisk 12 and later: every channel event carries Linkedid) and of
+// Asterisk 11's, which have none.
+
+#include <string>
+
+namespace qelto::sim::testing_support {
+
+// One channel as the events describe it.
+struct AmiChannel {
+  std::string name;  // "PJSIP/provider-00000001"
+  std::string context;
+  std::string exten;
+  std::string caller;  // CallerIDNum
+  std::string unique;
+  std::string linked;  // empty: an Asterisk 11 channel, which has no Linkedid
+};
+
+inline std::string AmiFields(const AmiChannel& channel, const std::string& prefix = "") {
+  std::string text =
+      prefix + "Channel: " + channel.name + "\r\n" + prefix + "ChannelState: 4\r\n" + prefix +
+      "ChannelStateDesc: Ring\r\n" + prefix + "CallerIDNum: " + channel.caller + "\r\n" + prefix +
+      "CallerIDName: <unknown>\r\n" + prefix + "Language: en\r\n" + prefix + "AccountCode: \r\n" +
+      prefix + "Context: " + channel.context + "\r\n" + prefix + "Exten: " + channel.exten +
+      "\r\n" + prefix + "Priority: 1\r\n" + prefix + "Uniqueid: " + channel.unique + "\r\n";
+  if (!channel.linked.empty()) text += prefix + "Linkedid: " + channel.linked + "\r\n";
+  return text;
+}
+
+inline std::string AmiEvent(const std::string& name, const std::string& fields) {
+  return "Event: " + name + "\r\nPrivilege: call,all\r\n" + fields + "\r\n";
+}
+
+inline std::string Newchannel(const AmiChannel& channel) {
+  return AmiEvent("Newchannel", AmiFields(channel));
+}
+
+// A Newstate to Up (6): the channel was answered.
+inline std::string Answered(const AmiChannel& channel) {
+  std::string fields = AmiFields(channel);
+  fields.replace(fields.find("ChannelState: 4"), 15, "ChannelState: 6");
+  fields.replace(fields.find("StateDesc: Ring"), 15, "StateDesc: Up");
+  return AmiEvent("Newstate", fields);
+}
+
+inline std::string DialBegin(const AmiChannel& caller, const AmiChannel& dialled) {
+  return AmiEvent("DialBegin", AmiFields(caller) + AmiFields(dialled, "Dest") +
+                                   "DialString: " + dialled.exten + "\r\n");
+}
+
+inline std::string DialEnd(const AmiChannel& caller, const AmiChannel& dialled) {
+  return AmiEvent("DialEnd",
+                  AmiFields(caller) + AmiFields(dialled, "Dest") + "DialStatus: ANSWER\r\n");
+}
+
+// Asterisk 11's Dial, SubEvent Begin.
+inline std::string Dial11(const AmiChannel& caller, const AmiChannel& dialled) {
+  return AmiEvent("Dial", "SubEvent: Begin\r\nChannel: " + caller.name + "\r\nDestination: " +
+                              dialled.name + "\r\nCallerIDNum: " + caller.caller +
+                              "\r\nCallerIDName: <unknown>\r\nConnectedLineNum: " +
+                              "\r\nConnectedLineName: \r\nUniqueID: " + caller.unique +
+                              "\r\nDestUniqueID: " + dialled.unique +
+                              "\r\nDialstring: " + dialled.exten + "\r\n");
+}
+
+inline std::string Hangup(const AmiChannel& channel) {
+  return AmiEvent("Hangup", AmiFields(channel) + "Cause: 16\r\nCause-txt: Normal Clearing\r\n");
+}
+
+}  // namespace qelto::sim::testing_support

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "drivers/posix/unique_fd.h"
+
+namespace qelto::sim::testing_support {
+
+// A telephone system's manager interface on 127.0.0.1, for the tests and for trying the driver
+// by hand: it greets each client, answers Challenge (MD5), Login (with the key or the secret),
+// Ping and Logoff as Asterisk does, and sends whatever the test gives it to the logged-in client.
+// One client at a time; a new one replaces the old. Destroying it is the system switched off;
+// a new one on the same port is the system back.
+class FakeAmiServer {
+ public:
+  // Listens on `port` (0: any free one). Check problem() afterwards.
+  FakeAmiServer(std::string user, std::string secret, int port = 0);
+  ~FakeAmiServer();
+  FakeAmiServer(const FakeAmiServer&) = delete;
+  FakeAmiServer& operator=(const FakeAmiServer&) = delete;
+
+  const std::string& problem() const { return problem_; }
+  int port() const { return port_; }
+  // Waits (at most `patience`) until `count` logins have succeeded since the start.
+  bool WaitForLogins(int count, std::chrono::seconds patience);
+  int refused_logins();
+  int logins();
+  // Sends `bytes` to the logged-in client; false when none is logged in.
+  bool Send(std::string_view bytes);
+
+ private:
+  void Run();
+  void Accept();
+  // Answers the client's complete requests; false when it is to be closed.
+  bool Serve(std::string_view bytes);
+  enum class Outcome { kNone, kLoggedIn, kRefused, kClose };
+  std::string Answer(std::string_view request, Outcome& outcome);
+  void Write(std::string_view bytes);
+
+  std::string user_;
+  std::string secret_;
+  std::string problem_;
+  int port_ = 0;
+  UniqueFd listener_;
+  UniqueFd wake_read_;
+  UniqueFd wake_write_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  UniqueFd client_;  // under mutex_ for writes; replaced by the server's thread only
+  std::string received_;
+  std::string challenge_;
+  bool logged_in_ = false;
+  int logins_ = 0;
+  int refused_ = 0;
+  std::thread thread_;
+};
+
+}  // namespace qelto::sim::testing_support

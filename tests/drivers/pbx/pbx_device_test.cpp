@@ -1,0 +1,450 @@
+// The telephone system's device over whole transcripts: what the server says (and when, and
+// whether the connection holds), against the calls, status texts and requests that result.
+
+#include "drivers/pbx/pbx_device.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ami_transcript.h"
+#include "drivers/pbx/md5.h"
+
+namespace qelto::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing_support;
+using Strings = std::vector<std::string>;
+
+const PbxDevice::TimePoint kStart{1h};
+
+std::string FakeMd5(std::string_view bytes) {
+  return "md5(" + std::string(bytes) + ")";
+}
+
+const std::string kGreeting = "Asterisk Call Manager/5.0.1\r\n";
+const std::string kChallenge =
+    "Response: Success\r\nActionID: qelto-challenge\r\nChallenge: 123456789\r\n\r\n";
+const std::string kAccepted =
+    "Response: Success\r\nActionID: qelto-login\r\nMessage: Authentication accepted\r\n\r\n"
+    "Event: FullyBooted\r\nPrivilege: system,all\r\nUptime: 5\r\nStatus: Fully Booted\r\n\r\n";
+const std::string kLogin = kGreeting + kChallenge + kAccepted;
+const std::string kPong =
+    "Response: Success\r\nActionID: qelto-ping\r\nPing: Pong\r\nTimestamp: 1.5\r\n\r\n";
+
+// The channels of the transcripts, as a FreePBX names them.
+const AmiChannel kTrunk{"PJSIP/provider-00000001",
+                        "from-trunk",
+                        "02155550000",
+                        "09121234567",
+                        "1700000000.1",
+                        "1700000000.1"};
+AmiChannel Leg(const std::string& extension, int n, const std::string& linked = "1700000000.1") {
+  return {"PJSIP/" + extension + "-0000000" + std::to_string(n),
+          "from-internal",
+          extension,
+          "09121234567",
+          "1700000000." + std::to_string(n),
+          linked};
+}
+AmiChannel Caller(AmiChannel channel, std::string caller) {
+  channel.caller = std::move(caller);
+  return channel;
+}
+
+// One thing that happens to the connection.
+struct Step {
+  enum class Kind { kBytes, kByteWise, kAfter, kLost, kReconnect } kind = Kind::kBytes;
+  std::string bytes;
+  std::chrono::seconds after{};
+};
+Step Bytes(std::string bytes) {
+  return {Step::Kind::kBytes, std::move(bytes), {}};
+}
+Step ByteWise(std::string bytes) {
+  return {Step::Kind::kByteWise, std::move(bytes), {}};
+}
+Step After(std::chrono::seconds seconds) {
+  return {Step::Kind::kAfter, {}, seconds};
+}
+Step Lost() {
+  return {Step::Kind::kLost, {}, {}};
+}
+Step Reconnect() {
+  return {Step::Kind::kReconnect, {}, {}};
+}
+
+struct Transcript {
+  std::string name;
+  std::vector<Step> steps;
+  Strings calls;     // "line:digits"
+  Strings statuses;  // without "SLine 3: pbx "
+  bool connected = true;
+  std::chrono::seconds retry{1};
+  Strings sent;  // requests sent, in order, by their Action line
+  PbxSettings settings = {};
+};
+
+// Rows print by name: the bytes of their strings would print their pointers.
+void PrintTo(const Transcript& transcript, std::ostream* out) {
+  *out << transcript.name;
+}
+
+PbxSettings Plain() {
+  PbxSettings settings;
+  settings.plain_login = true;
+  return settings;
+}
+
+PbxSettings Mapped() {
+  PbxSettings settings;
+  settings.did_lines = {{"02155550000", 8}};
+  settings.trunks = {"SIP/provider"};
+  return settings;
+}
+
+const std::string kReady = "ready at pbx:5038 as qelto";
+
+class PbxTranscripts : public testing::TestWithParam<Transcript> {};
+
+TEST_P(PbxTranscripts, GiveTheirCallsAndStatuses) {
+  const Transcript& transcript = GetParam();
+  PbxSettings settings = transcript.settings;
+  settings.host = "pbx";
+  settings.user = "qelto";
+  settings.secret = "s3cr3t";
+  PbxDevice device(3, settings, &FakeMd5);
+  Strings calls;
+  Strings statuses;
+  Strings sent;
+  std::string shown;
+  bool closed = false;
+  const auto take = [&](const PbxStep& step) {
+    for (const DriverEvent& event : step.events) {
+      const std::string text(event.text.begin(), event.text.end());
+      if (event.code == 0) {
+        ASSERT_TRUE(text.starts_with("SLine 3: pbx ")) << text;
+        statuses.push_back(text.substr(13));
+      } else {
+        ASSERT_EQ(text.front(), 'C');
+        calls.push_back(std::to_string(event.code) + ":" + text.substr(1));
+      }
+    }
+    for (std::size_t at = step.send.find("Action: "); at != std::string::npos;
+         at = step.send.find("Action: ", at + 1)) {
+      sent.push_back(step.send.substr(at + 8, step.send.find('\r', at) - at - 8));
+    }
+    if (!step.send.empty())
+      sent.back() +=
+          step.send.find("Key: md5(123456789s3cr3t)") != std::string::npos ? " with key" : "";
+    if (!step.send.empty() && step.send.find("Secret: s3cr3t\r\n") != std::string::npos) {
+      sent.back() += " with secret";
+    }
+    shown += step.send_shown;
+    closed = closed || step.close;
+  };
+  PbxDevice::TimePoint now = kStart;
+  take(device.OnConnected(now));
+  for (const Step& step : transcript.steps) {
+    switch (step.kind) {
+      case Step::Kind::kBytes:
+        take(device.OnBytes(step.bytes, now));
+        break;
+      case Step::Kind::kByteWise:
+        for (const char c : step.bytes) take(device.OnBytes(std::string(1, c), now));
+        break;
+      case Step::Kind::kAfter:
+        // Time passes in steps, as the worker's poll wakes at each deadline.
+        for (const auto until = now + step.after; now < until;) {
+          now = std::min(until, device.Deadline().value_or(until));
+          take(device.OnTime(now));
+        }
+        break;
+      case Step::Kind::kLost:
+        take(device.OnLost("closed by the server"));
+        break;
+      case Step::Kind::kReconnect:
+        if (device.connected()) take(device.OnLost("closed by the server"));
+        now += device.RetryDelay();
+        take(device.OnConnected(now));
+        break;
+    }
+  }
+  EXPECT_EQ(calls, transcript.calls);
+  EXPECT_EQ(statuses, transcript.statuses);
+  EXPECT_EQ(device.connected(), transcript.connected);
+  EXPECT_EQ(device.RetryDelay(), transcript.retry);
+  EXPECT_EQ(sent, transcript.sent);
+  // The secret and the key never reach the raw data file.
+  EXPECT_EQ(shown.find("s3cr3t"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("md5("), std::string::npos) << shown;
+  // No deadline may lie in the past once its time was given, or the worker would spin.
+  if (!closed && device.Deadline()) {
+    EXPECT_GT(*device.Deadline(), now);
+  }
+}
+
+const Strings kMd5Login = {"Challenge", "Login with key"};
+
+// A ring group of three extensions, as FreePBX's ext-group rings them.
+std::string RingGroup() {
+  std::string text = Newchannel(kTrunk);
+  for (int n = 2; n <= 4; ++n) {
+    const AmiChannel leg = Leg(std::to_string(200 + n), n);
+    text += Newchannel(leg) + DialBegin(kTrunk, leg);
+  }
+  text += Answered(Leg("203", 3)) + DialEnd(kTrunk, Leg("203", 3));
+  for (int n = 2; n <= 4; ++n) text += Hangup(Leg(std::to_string(200 + n), n));
+  return text + Hangup(kTrunk);
+}
+
+// A queue rings its members through Local channels, each pair of its own.
+std::string Queue() {
+  std::string text = Newchannel(kTrunk) + Answered(kTrunk);
+  for (int n = 2; n <= 5; n += 3) {
+    const AmiChannel local1{"Local/201@from-queue-0000000" + std::to_string(n) + ";1",
+                            "from-queue",
+                            "201",
+                            "09121234567",
+                            "1700000000." + std::to_string(n),
+                            "1700000000.1"};
+    AmiChannel local2 = local1;
+    local2.name.back() = '2';
+    local2.unique = "1700000000." + std::to_string(n + 1);
+    const AmiChannel phone = Leg("201", n + 2);
+    text += Newchannel(local1) + Newchannel(local2) + DialBegin(kTrunk, local1) +
+            DialBegin(local2, phone) + Hangup(phone) + Hangup(local2) + Hangup(local1);
+  }
+  return text + Hangup(kTrunk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PbxTranscripts,
+    testing::Values(
+        Transcript{"IncomingCallToOneExtension",
+                   {Bytes(kLogin + Newchannel(kTrunk) + DialBegin(kTrunk, Leg("201", 2)) +
+                          Answered(Leg("201", 2)) + Hangup(Leg("201", 2)) + Hangup(kTrunk))},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
+        Transcript{"RingGroupOfThreeIsOneCall",
+                   {Bytes(kLogin + RingGroup())},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
+        Transcript{"QueueIsOneCall",
+                   {Bytes(kLogin + Queue())},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
+        Transcript{"InternalCallIsNone",
+                   {Bytes(kLogin + Newchannel(Leg("201", 7, "1700000000.7")) +
+                          DialBegin(Leg("201", 7, "1700000000.7"), Leg("202", 8, "1700000000.7")) +
+                          Hangup(Leg("201", 7, "1700000000.7")))},
+                   {},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
+        // Dialled out through a trunk: the trunk's channel is not the call's first one.
+        Transcript{"OutgoingCallIsNone",
+                   {Bytes(kLogin + Newchannel(Leg("201", 7, "1700000000.7")) +
+                          Newchannel({"SIP/provider-00000008", "from-trunk", "09121234567",
+                                      "02155550000", "1700000000.8", "1700000000.7"}) +
+                          Hangup(Leg("201", 7, "1700000000.7")))},
+                   {},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login,
+                   Mapped()},
+        Transcript{"DialledNumberGivesItsLine",
+                   {Bytes(kLogin + Newchannel(kTrunk) + Hangup(kTrunk))},
+                   {"8:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login,
+                   Mapped()},
+        // A custom context, but the channel comes from a listed trunk; the number arrives late.
+        Transcript{"TrunkPrefixAndLateNumber",
+                   {
+                       Bytes(kLogin +
+                             Newchannel({"SIP/provider-00000003", "custom-in", "s", "",
+                                         "1700000000.3", "1700000000.3"}) +
+                             AmiEvent("NewCallerid", AmiFields({"SIP/provider-00000003",
+                                                                "custom-in", "s", "+989121234567",
+                                                                "1700000000.3", "1700000000.3"}))),
+                   },
+                   {"3:00989121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login,
+                   Mapped()},
+        Transcript{"AnonymousCallerIsWithheldOnceItRings",
+                   {Bytes(kLogin + Newchannel(Caller(kTrunk, "anonymous")) +
+                          Answered(Caller(kTrunk, "anonymous"))),
+                    Bytes(DialBegin(Caller(kTrunk, "anonymous"), Leg("201", 2)) +
+                          Hangup(Caller(kTrunk, "anonymous")))},
+                   {"3:"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
+        Transcript{"UnknownCallerWhoHangsUpAtOnceIsStillRecorded",
+                   {Bytes(kLogin + Newchannel(Caller(kTrunk, "<unknown>")) +
+                          Hangup(Caller(kTrunk, "<unknown>")))},
+                   {"3:"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
+        // Asterisk 11: no Linkedid; the dialled trunk of an outgoing call has an inbound context.
+        Transcript{"Asterisk11",
+                   {Bytes(kLogin +
+                          Newchannel({"SIP/provider-00000001", "from-trunk", "02155550000",
+                                      "09121234567", "1400000000.1", ""}) +
+                          Newchannel({"SIP/201-00000002", "from-internal", "201", "09121234567",
+                                      "1400000000.2", ""}) +
+                          Dial11({"SIP/provider-00000001", "from-trunk", "", "09121234567",
+                                  "1400000000.1", ""},
+                                 {"SIP/201-00000002", "", "201", "", "1400000000.2", ""}) +
+                          Hangup({"SIP/201-00000002", "from-internal", "201", "09121234567",
+                                  "1400000000.2", ""})),
+                    Bytes(Newchannel({"SIP/202-00000003", "from-internal", "0912", "202",
+                                      "1400000000.3", ""}) +
+                          Newchannel({"SIP/provider-00000004", "from-trunk", "", "02155550000",
+                                      "1400000000.4", ""}) +
+                          Dial11({"SIP/202-00000003", "", "", "202", "1400000000.3", ""},
+                                 {"SIP/provider-00000004", "", "0912", "", "1400000000.4", ""}) +
+                          Answered({"SIP/provider-00000004", "from-trunk", "", "02155550000",
+                                    "1400000000.4", ""}) +
+                          Hangup({"SIP/provider-00000004", "from-trunk", "", "02155550000",
+                                  "1400000000.4", ""}))},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
+        // The system restarts while the call rings: after the reconnect the same call goes on.
+        Transcript{"RestartInTheMiddleOfACall",
+                   {Bytes(kLogin + Newchannel(kTrunk) + DialBegin(kTrunk, Leg("201", 2))), Lost(),
+                    Reconnect(),
+                    Bytes(kChallenge + kAccepted + DialBegin(kTrunk, Leg("202", 3)) +
+                          Answered(Leg("202", 3)) + Hangup(kTrunk) +
+                          Newchannel(Caller({"PJSIP/provider-00000009", "from-trunk", "021", "",
+                                             "1700000000.9", "1700000000.9"},
+                                            "02188887777")))},
+                   {"3:09121234567", "3:02188887777"},
+                   {kReady, "lost at pbx:5038 (closed by the server), reconnecting", kReady},
+                   true,
+                   1s,
+                   {"Challenge", "Login with key", "Challenge", "Login with key"}},
+        Transcript{"LoginRefused",
+                   {Bytes(kGreeting + kChallenge +
+                          "Response: Error\r\nActionID: qelto-login\r\n"
+                          "Message: Authentication failed\r\n\r\n"),
+                    Reconnect(),
+                    Bytes(kChallenge + "Response: Error\r\nActionID: qelto-login\r\n"
+                                       "Message: Authentication failed\r\n\r\n")},
+                   {},
+                   {"login refused at pbx:5038 for user qelto (Authentication failed), retrying "
+                    "every 60 s"},
+                   false,
+                   60s,
+                   {"Challenge", "Login with key", "Challenge", "Login with key"}},
+        Transcript{"PlainLogin",
+                   {Bytes(kGreeting + kAccepted)},
+                   {},
+                   {kReady},
+                   true,
+                   1s,
+                   {"Login with secret"},
+                   Plain()},
+        // No greeting, bare LF, keys repeated and in other cases, events we do not know, all
+        // arriving a byte at a time.
+        Transcript{"NoGreetingBareLfAndOddEvents",
+                   {ByteWise("response: Success\nActionID: qelto-challenge\nCHALLENGE: 42\n\n"
+                             "Response: Success\nActionID: qelto-login\n\n"
+                             "Event: PeerStatus\nPeer: PJSIP/201\nPeerStatus: Reachable\n\n"
+                             "Event: VarSet\nChannel: PJSIP/provider-1\nVariable: A\nValue: "
+                             "x:y\nVariable: B\n\n" +
+                             Newchannel(kTrunk))},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   {"Challenge", "Login"}},
+        Transcript{"PingsKeepItAlive",
+                   {Bytes(kLogin), After(20s), Bytes(kPong), After(20s), Bytes(kPong), After(15s)},
+                   {},
+                   {kReady},
+                   true,
+                   1s,
+                   {"Challenge", "Login with key", "Ping", "Ping"}},
+        Transcript{"NoAnswerToPing",
+                   {Bytes(kLogin), After(31s)},
+                   {},
+                   {kReady, "lost at pbx:5038 (no answer to Ping), reconnecting"},
+                   false,
+                   1s,
+                   {"Challenge", "Login with key", "Ping"}},
+        // One byte now and then: the login is never answered in time.
+        Transcript{"SlowServer",
+                   {Bytes("R"), After(9s), Bytes("e"), After(2s), Reconnect(), After(11s)},
+                   {},
+                   {"unavailable at pbx:5038 (no answer to Challenge), retrying"},
+                   false,
+                   2s,
+                   {"Challenge", "Challenge"}},
+        Transcript{
+            "LineWithoutAColon",
+            {Bytes(kLogin + "Event: Newchannel\r\nthis is not a manager interface\r\n")},
+            {},
+            {kReady, "lost at pbx:5038 (a line without a colon from the server), reconnecting"},
+            false,
+            1s,
+            kMd5Login},
+        Transcript{"BinaryGarbage",
+                   {Bytes(std::string("\x16\x03\x01\x02\x00\x01\x00", 7))},
+                   {},
+                   {"unavailable at pbx:5038 (binary data from the server), retrying"},
+                   false,
+                   1s,
+                   {"Challenge"}},
+        Transcript{"MessageOver64Kb",
+                   {Bytes(kLogin + "Event: VarSet\r\nValue: " + std::string(70000, 'x'))},
+                   {},
+                   {kReady, "lost at pbx:5038 (a message over 64 KB), reconnecting"},
+                   false,
+                   1s,
+                   kMd5Login},
+        // Every failure in a row waits longer, up to 30 s, and each reason is told once.
+        Transcript{"BacksOff",
+                   {Lost(), Reconnect(), Lost(), Reconnect(), Lost(), Reconnect(), Lost(),
+                    Reconnect(), Lost(), Reconnect(), Lost(), Reconnect(), Lost()},
+                   {},
+                   {"unavailable at pbx:5038 (closed by the server), retrying"},
+                   false,
+                   30s,
+                   Strings(7, "Challenge")}),
+    [](const testing::TestParamInfo<Transcript>& row) { return row.param.name; });
+
+#ifndef _WIN32
+TEST(Md5Hex, GivesTheDigestOfRfc1321) {
+  EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+}
+#endif
+
+}  // namespace
+}  // namespace qelto::sim
