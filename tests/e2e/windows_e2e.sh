@@ -106,6 +106,8 @@ case_setup() {
 
 case_cleanup() {
   wineserver -k 2>/dev/null
+  # That of the installer's 32-bit prefix too, where its cases ran (windows_installer_e2e.sh).
+  [ -d "$state/prefix-win32" ] && WINEPREFIX=$state/prefix-win32 wineserver -k 2>/dev/null
   for server in trayer xvfb; do
     [ -s "$state/$server.pid" ] && kill "$(cat "$state/$server.pid")" 2>/dev/null
   done
