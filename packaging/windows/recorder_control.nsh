@@ -7,8 +7,9 @@
 !define RECORDER_WINDOW_TITLE "Caller ID"
 ; The recorder gives its database writer 1 s to finish; this is ample.
 !define STOP_PATIENCE_STEPS 80  ; of 250 ms
-; After taskkill: a start-up box closes, or a forced end completes, within moments.
-!define KILL_PATIENCE_STEPS 40  ; of 250 ms
+; Without the main window, and after taskkill: a start-up box closes, or a forced end completes,
+; within moments.
+!define KILL_PATIENCE_STEPS 20  ; of 250 ms
 
 !macro RECORDER_CONTROL un
 ; Ends every running recorder, so that its program file can be replaced or removed: in order
@@ -16,8 +17,10 @@
 ; by closing its windows, then by force. A recorder that will not end stops the installation or
 ; the removal, with exit code 2, before anything was changed.
 Function ${un}StopRecorder
+  StrCpy $R3 ${KILL_PATIENCE_STEPS}  ; no main window: a process just ending, or one at a box
   FindWindow $R0 "${RECORDER_WINDOW_CLASS}" "${RECORDER_WINDOW_TITLE}"
   ${If} $R0 != 0
+    StrCpy $R3 ${STOP_PATIENCE_STEPS}
     DetailPrint "$(StoppingRecorder)"
     SendMessage $R0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
     StrCpy $R1 0
@@ -31,7 +34,6 @@ Function ${un}StopRecorder
       Sleep 250
     ${Loop}
   ${EndIf}
-  StrCpy $R3 ${STOP_PATIENCE_STEPS}
   Call ${un}WaitForProgramFile
   ${If} $R2 == 1
     Return

@@ -48,6 +48,7 @@ fail() {
   exit 1
 }
 skip() { echo "SKIP [$case_name]: $*"; exit 77; }
+# Each budget is at least three times what its step takes alone (see windows_e2e.sh).
 wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
   local deadline=$((SECONDS + $1)); shift
   until "$@"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.2; done
@@ -198,7 +199,7 @@ use_postgres() {
 expect_rows() {
   local expected=$1
   rows_are() { [ "$(rows)" = "$expected" ]; }
-  wait_until 40 rows_are || fail "rows $(rows | od -c | head -5), expected $expected"
+  wait_until 60 rows_are || fail "rows $(rows | od -c | head -5), expected $expected"
 }
 
 remove_installation  # of a run that was killed
