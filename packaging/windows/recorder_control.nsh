@@ -139,11 +139,21 @@ FunctionEnd
 ; $0: 1 started; 0 no shell to take the user from; else the Windows error code.
 Function StartRecorderAsShellUser
   StrCpy $0 0
-  ; The user's Explorer: by its desktop window, else by its taskbar (Wine has only the taskbar).
-  System::Call 'user32::GetShellWindow() p .r1'
-  ${If} $1 == 0
-    FindWindow $1 "Shell_TrayWnd"
-  ${EndIf}
+  ; The user's Explorer: by its desktop window, else by its taskbar (Wine has only the taskbar,
+  ; made moments after Wine's desktop starts).
+  StrCpy $2 0
+  ${Do}
+    System::Call 'user32::GetShellWindow() p .r1'
+    ${If} $1 == 0
+      FindWindow $1 "Shell_TrayWnd"
+    ${EndIf}
+    ${If} $1 != 0
+    ${OrIf} $2 >= 10
+      ${Break}
+    ${EndIf}
+    IntOp $2 $2 + 1
+    Sleep 200
+  ${Loop}
   ${If} $1 == 0
     Return
   ${EndIf}

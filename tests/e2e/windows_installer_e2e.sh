@@ -34,10 +34,9 @@ fi
 export WINELOADER=$wine
 
 setup=$bin_dir/qelto-callerid-setup.exe
-work_dir=$WINEPREFIX/drive_c/ProgramData/QELTO\ Caller\ ID
-startup_link=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/StartUp/QELTO\ Caller\ ID.lnk
+work_dir='' startup_link=''  # from the prefix too (below)
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QELTO Caller ID'
-program_dir=  # once Wine is known to run the installer (below)
+program_dir=''  # once Wine is known to run the installer (below)
 scratch=$(mktemp -d /tmp/qelto-setup-e2e.XXXXXX)
 
 fail() {
@@ -117,10 +116,18 @@ program_files=$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion' Progr
 [ -n "$program_files" ] || fail "the prefix names no Program Files folder"
 program_dir=$(unix_path "$program_files\QELTO Caller ID")
 [ -n "$program_dir" ] || fail "winepath gave no path for $program_files"
+# The working folder and the Startup folder of all users, under ProgramData wherever that is.
+program_data=$("$wine" cmd /c 'echo %ProgramData%' </dev/null 2>/dev/null | tr -d '\r')
+[ -n "$program_data" ] || fail "the prefix names no ProgramData folder"
+work_dir_windows="$program_data\QELTO Caller ID"
+work_dir=$(unix_path "$work_dir_windows")
+startup_link=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\StartUp\QELTO Caller ID.lnk")
 expect_install_location() {  # where the installation says it is
   local recorded; recorded=$(reg_value "$uninstall_key" InstallLocation)
   [ "$recorded" = "$program_files\QELTO Caller ID" ] \
     || fail "InstallLocation '$recorded', expected '$program_files\QELTO Caller ID'"
+  recorded=$(reg_value 'HKLM\Software\QELTO\Caller ID' WorkingFolder)
+  [ "$recorded" = "$work_dir_windows" ] || fail "WorkingFolder '$recorded', expected '$work_dir_windows'"
 }
 
 # --- Installing and removing -----------------------------------------------------------------
@@ -210,7 +217,7 @@ case $case_name in
     expect_installed_files qelto-callerid.exe POS_CIDR.dll qelto-cidr-sim.exe uninstall.exe \
       Server_Config.dll
     cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "not our simulated driver"
-    [ "$(settings_lines '2p;4p;10p')" = $'sqlite:C:\\ProgramData\\QELTO Caller ID\\calls.sqlite\n0\nBranch 7' ] \
+    [ "$(settings_lines '2p;4p;10p')" = "sqlite:$work_dir_windows\\calls.sqlite"$'\n0\nBranch 7' ] \
       || fail "settings: $(settings_lines '1,$p')"
     expect_recorder_started
     [ "$(sim call 2 09121234567)" = OK ] || fail "qelto-cidr-sim call did not answer OK"
