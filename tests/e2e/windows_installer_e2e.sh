@@ -61,8 +61,11 @@ remove_installation() {
     "$wine" "$program_dir/uninstall.exe" /S </dev/null >/dev/null 2>&1
     wait_until 90 uninstalled
   fi
-  "$wine" taskkill /F /IM qelto-callerid.exe </dev/null >/dev/null 2>&1
-  pkill -f 'qelto-callerid-setup.exe|uninstall.exe|Un_A.exe'
+  # In this prefix only: not the installers of another build's tests on the same machine.
+  local name
+  for name in qelto-callerid.exe qelto-callerid-setup.exe uninstall.exe Un_A.exe; do
+    "$wine" taskkill /F /IM "$name" </dev/null >/dev/null 2>&1
+  done
   "$wine" reg delete 'HKLM\Software\QELTO' /f $reg_view </dev/null >/dev/null 2>&1
   "$wine" reg delete "$uninstall_key" /f $reg_view </dev/null >/dev/null 2>&1
   rm -rf "$program_dir" "$work_dir" "$startup_link"
