@@ -28,7 +28,11 @@ LangString SettingsNotWritten ${LANG_ENGLISH} "The settings file $INSTDIR\${SETT
 LangString DriverKept ${LANG_ENGLISH} "The caller-ID driver $INSTDIR\${DRIVER_FILE} already there was kept."
 LangString NoDriverText ${LANG_ENGLISH} "No caller-ID driver is installed yet. Copy your device's ${DRIVER_FILE} into $INSTDIR, then start ${PRODUCT} from the Start menu."
 LangString StoppingRecorder ${LANG_ENGLISH} "Closing the running ${PRODUCT}..."
-LangString RecorderStillRunning ${LANG_ENGLISH} "${PRODUCT} is still running (perhaps for another user); its program file is removed at the next restart."
+LangString RecorderStillRunning ${LANG_ENGLISH} "${PRODUCT}'s program file is still held open; it is removed at the next restart."
+LangString EndingRecorder ${LANG_ENGLISH} "${PRODUCT} did not close: ending it."
+LangString RecorderWillNotEnd ${LANG_ENGLISH} "${PRODUCT} is still running and could not be ended. End qelto-callerid.exe in Task Manager, then try again."
+LangString StartedAsUser ${LANG_ENGLISH} "${PRODUCT} started for the user who is logged on."
+LangString RecorderStartsAtLogon ${LANG_ENGLISH} "No user is logged on: ${PRODUCT} starts at the next logon."
 LangString StartingRecorder ${LANG_ENGLISH} "Starting ${PRODUCT}..."
 LangString WorkDirShortcut ${LANG_ENGLISH} "Log and call journal"
 

@@ -28,7 +28,11 @@ LangString SettingsNotWritten ${LANG_FARSI} "فایل تنظیمات $INSTDIR\${
 LangString DriverKept ${LANG_FARSI} "درایور کالرآیدی موجود $INSTDIR\${DRIVER_FILE} حفظ شد."
 LangString NoDriverText ${LANG_FARSI} "هنوز درایور کالرآیدی نصب نشده است. فایل ${DRIVER_FILE} دستگاه خود را در پوشه $INSTDIR کپی کنید و سپس برنامه را از منوی Start اجرا کنید."
 LangString StoppingRecorder ${LANG_FARSI} "در حال بستن برنامه در حال اجرا..."
-LangString RecorderStillRunning ${LANG_FARSI} "برنامه هنوز در حال اجراست (شاید برای کاربری دیگر)؛ فایل آن پس از راه‌اندازی دوباره رایانه حذف می‌شود."
+LangString RecorderStillRunning ${LANG_FARSI} "فایل برنامه هنوز در دست برنامه‌ای دیگر است؛ پس از راه‌اندازی دوباره رایانه حذف می‌شود."
+LangString EndingRecorder ${LANG_FARSI} "برنامه بسته نشد: به اجرای آن پایان داده می‌شود."
+LangString RecorderWillNotEnd ${LANG_FARSI} "برنامه هنوز در حال اجراست و بسته نشد. qelto-callerid.exe را در Task Manager ببندید و دوباره امتحان کنید."
+LangString StartedAsUser ${LANG_FARSI} "برنامه برای کاربر واردشده اجرا شد."
+LangString RecorderStartsAtLogon ${LANG_FARSI} "کاربری وارد نشده است: برنامه در ورود بعدی اجرا می‌شود."
 LangString StartingRecorder ${LANG_FARSI} "در حال اجرای برنامه..."
 LangString WorkDirShortcut ${LANG_FARSI} "گزارش و دفتر تماس‌ها"
 

@@ -6,25 +6,37 @@
 # the pages of an installation in Persian, clicked through as a shop's installer would, with a
 # screenshot of each (BUILD_DIR/screenshots/installer-*.png).
 #
-# Usage: windows_installer_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR
+# Usage: windows_installer_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR [win32]
 # Runs inside the Windows end-to-end fixture (tests/e2e/windows_e2e.sh setup): its Wine prefix,
-# virtual display and wineserver. Every case leaves the prefix without the installation.
+# virtual display and wineserver; with "win32", in a 32-bit prefix of its own beside it (what a
+# shop's old 32-bit Windows has), made on first use. Every case leaves the prefix without the
+# installation.
+#
+# The program folder is never typed in: it is the one the installer resolves (the Program Files
+# of its own kind: "Program Files (x86)" for the 32-bit installer on a 64-bit Windows), and the
+# installation's InstallLocation must name the same.
 set -u
-case_name=$1 bin_dir=$(cd "$2" && pwd) driver_dir=$3
+case_name=$1 bin_dir=$(cd "$2" && pwd) driver_dir=$3 prefix_kind=${4:-}
 build_dir=$(cd "$bin_dir/.." && pwd)
 state=$build_dir/wine-e2e
 shots=$build_dir/screenshots
 # No winemenubuilder: it would make Linux menu entries of the installer's shortcuts, holding the
 # program file open to take its icon while the uninstaller wants it gone.
-export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset WAYLAND_DISPLAY
-wine=${QELTO_WINE:-/usr/lib/wine/wine64}
+if [ "$prefix_kind" = win32 ]; then
+  export WINEPREFIX=$state/prefix-win32 WINEARCH=win32
+  wine=${QELTO_WINE32:-/usr/lib/wine/wine}
+else
+  export WINEPREFIX=$state/prefix
+  wine=${QELTO_WINE:-/usr/lib/wine/wine64}
+fi
 export WINELOADER=$wine
 
 setup=$bin_dir/qelto-callerid-setup.exe
-program_dir=$WINEPREFIX/drive_c/Program\ Files/QELTO\ Caller\ ID
-work_dir=$WINEPREFIX/drive_c/ProgramData/QELTO\ Caller\ ID
-startup_link=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/StartUp/QELTO\ Caller\ ID.lnk
+work_dir='' startup_link=''  # from the prefix too (below)
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QELTO Caller ID'
+program_dir=''  # once Wine is known to run the installer (below)
 scratch=$(mktemp -d /tmp/qelto-setup-e2e.XXXXXX)
 
 fail() {
@@ -35,6 +47,7 @@ fail() {
   exit 1
 }
 skip() { echo "SKIP [$case_name]: $*"; exit 77; }
+# Each budget is at least three times what its step takes alone (see windows_e2e.sh).
 wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
   local deadline=$((SECONDS + $1)); shift
   until "$@"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.2; done
@@ -43,26 +56,87 @@ wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
 # Whatever a case leaves behind is taken away, so the next case (and the recorder's own cases)
 # find the prefix as the fixture made it.
 remove_installation() {
+  [ -n "$program_dir" ] || return 0
   if [ -f "$program_dir/uninstall.exe" ]; then
     "$wine" "$program_dir/uninstall.exe" /S </dev/null >/dev/null 2>&1
     wait_until 90 uninstalled
   fi
-  "$wine" taskkill /F /IM qelto-callerid.exe </dev/null >/dev/null 2>&1
-  pkill -f 'qelto-callerid-setup.exe|uninstall.exe|Un_A.exe'
-  "$wine" reg delete 'HKLM\Software\QELTO' /f </dev/null >/dev/null 2>&1
+  # In this prefix only: not the installers of another build's tests on the same machine.
+  local name
+  for name in qelto-callerid.exe qelto-callerid-setup.exe uninstall.exe Un_A.exe; do
+    "$wine" taskkill /F /IM "$name" </dev/null >/dev/null 2>&1
+  done
+  "$wine" reg delete 'HKLM\Software\QELTO' /f $reg_view </dev/null >/dev/null 2>&1
+  "$wine" reg delete "$uninstall_key" /f $reg_view </dev/null >/dev/null 2>&1
   rm -rf "$program_dir" "$work_dir" "$startup_link"
 }
 trap 'remove_installation; rm -rf "$scratch"' EXIT
 
+pe_machine() {  # prints 014c (i386) or 8664 (x86-64)
+  local header; header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
+}
 [ -x "$wine" ] || skip "$wine is not installed"
 [ -f "$setup" ] || skip "no installer $setup (is makensis installed?)"
+if [ "$(pe_machine "$setup")" = 014c ]; then
+  /usr/lib/wine/wine --version >/dev/null 2>&1 \
+    || skip "a 32-bit installer cannot run here: no 32-bit Wine, or a kernel that runs no 32-bit code"
+  reg_view=/reg:32  # its keys, under WOW6432Node on a 64-bit Windows
+else
+  [ "$prefix_kind" != win32 ] || skip "a 64-bit installer has no 32-bit Windows to run on"
+  reg_view=/reg:64
+fi
 [ -s "$state/display" ] || fail "the suite is not set up: run windows_e2e.sh setup first"
 export DISPLAY=:$(cat "$state/display")
 mkdir -p "$shots"
 
+# The 32-bit prefix, made once per build as the fixture makes its own; its wineserver and Wine's
+# services started here with their output away from ctest's pipes, and ended by the fixture's
+# cleanup.
+if [ "$prefix_kind" = win32 ]; then
+  if [ ! -f "$WINEPREFIX/.qelto-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot -i failed in a 32-bit prefix"
+    wineserver -w
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || fail "no Wine fonts"
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 \
+      || fail "cannot set the Wine registry"
+    wineserver -w
+    touch "$WINEPREFIX/.qelto-ready"
+  fi
+  wineserver -p </dev/null >/dev/null 2>&1
+  "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+fi
+
+# --- Where the installer puts the program ---------------------------------------------------------
+reg_value() {  # reg_value KEY NAME: the value's data in the installer's view, or nothing
+  "$wine" reg query "$1" /v "$2" $reg_view </dev/null 2>/dev/null | tr -d '\r' \
+    | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+unix_path() { "$wine" winepath -u "$1" </dev/null 2>/dev/null | tr -d '\r'; }
+# $PROGRAMFILES as the installer resolves it: the Program Files of its own kind.
+program_files=$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion' ProgramFilesDir)
+[ -n "$program_files" ] || fail "the prefix names no Program Files folder"
+program_dir=$(unix_path "$program_files\QELTO Caller ID")
+[ -n "$program_dir" ] || fail "winepath gave no path for $program_files"
+# The working folder and the Startup folder of all users, under ProgramData wherever that is.
+program_data=$("$wine" cmd /c 'echo %ProgramData%' </dev/null 2>/dev/null | tr -d '\r')
+[ -n "$program_data" ] || fail "the prefix names no ProgramData folder"
+work_dir_windows="$program_data\QELTO Caller ID"
+work_dir=$(unix_path "$work_dir_windows")
+startup_link=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\StartUp\QELTO Caller ID.lnk")
+expect_install_location() {  # where the installation says it is
+  local recorded; recorded=$(reg_value "$uninstall_key" InstallLocation)
+  [ "$recorded" = "$program_files\QELTO Caller ID" ] \
+    || fail "InstallLocation '$recorded', expected '$program_files\QELTO Caller ID'"
+  recorded=$(reg_value 'HKLM\Software\QELTO\Caller ID' WorkingFolder)
+  [ "$recorded" = "$work_dir_windows" ] || fail "WorkingFolder '$recorded', expected '$work_dir_windows'"
+}
+
 # --- Installing and removing -----------------------------------------------------------------
 install_silently() {  # install_silently OPTIONS...: the installer's exit code must be 0
   "$wine" "$setup" /S "$@" </dev/null >/dev/null 2>&1 || fail "the silent installation failed ($?)"
+  expect_install_location
 }
 # The uninstaller copies itself to %TEMP% and returns at once; its copy does the work.
 uninstalled() { [ ! -e "$program_dir/uninstall.exe" ] && [ ! -e "$program_dir/qelto-callerid.exe" ]; }
@@ -135,7 +209,7 @@ use_postgres() {
 expect_rows() {
   local expected=$1
   rows_are() { [ "$(rows)" = "$expected" ]; }
-  wait_until 40 rows_are || fail "rows $(rows | od -c | head -5), expected $expected"
+  wait_until 60 rows_are || fail "rows $(rows | od -c | head -5), expected $expected"
 }
 
 remove_installation  # of a run that was killed
@@ -146,7 +220,7 @@ case $case_name in
     expect_installed_files qelto-callerid.exe POS_CIDR.dll qelto-cidr-sim.exe uninstall.exe \
       Server_Config.dll
     cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "not our simulated driver"
-    [ "$(settings_lines '2p;4p;10p')" = $'sqlite:C:\\ProgramData\\QELTO Caller ID\\calls.sqlite\n0\nBranch 7' ] \
+    [ "$(settings_lines '2p;4p;10p')" = "sqlite:$work_dir_windows\\calls.sqlite"$'\n0\nBranch 7' ] \
       || fail "settings: $(settings_lines '1,$p')"
     expect_recorder_started
     [ "$(sim call 2 09121234567)" = OK ] || fail "qelto-cidr-sim call did not answer OK"
@@ -213,6 +287,17 @@ case $case_name in
     install_silently /NOSTART "/SETTINGS=Z:${scratch//\//\\}\\prepared.txt"
     cmp "$scratch/prepared.txt" "$program_dir/Server_Config.dll" || fail "the prepared settings were not copied"
     uninstall_silently
+    ;;
+  uninstall_at_startup_box)
+    # The recorder standing at a start-up box (no driver in the folder), before its main window
+    # exists: the silent removal still ends it, and takes the program.
+    install_silently /NOSTART
+    (cd "$work_dir" && exec "$wine" "$program_dir/qelto-callerid.exe" </dev/null >/dev/null 2>&1) &
+    recorder=$!
+    wait_until 20 window_shown '^Error$' || fail "no start-up box"
+    uninstall_silently
+    recorder_gone() { ! kill -0 "$recorder" 2>/dev/null; }
+    wait_until 10 recorder_gone || fail "the recorder still runs after the removal"
     ;;
   pages)
     # A shop's installer at the PC: Persian, our driver ticked, SQL Server with its own login.
