@@ -10,14 +10,17 @@
 #include "common/win32/system_error_text.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/wide_text.h"
+#include "drivers/driver_platform.h"
 #include "drivers/line_splitter.h"
 #include "drivers/win32/overlapped_io.h"
 
 namespace qelto::sim {
 namespace {
 
-// The whole exchange, the wait for a free pipe instance included, as the Linux tool's patience.
-constexpr std::chrono::seconds kPatience{10};
+// The whole exchange, the wait for a free pipe instance included. All instances may be taken by
+// clients that say nothing, which the driver closes after its idle timeout; the patience is four
+// times that, so the tool still gets through on a machine that is slow to run it.
+constexpr std::chrono::seconds kPatience{4 * ControlChannel::kIdleClientTimeout};
 constexpr std::size_t kMaxReplyLine = 4096;
 
 using Clock = std::chrono::steady_clock;
