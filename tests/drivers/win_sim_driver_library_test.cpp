@@ -243,7 +243,8 @@ TEST_F(WinSimDriverLibrary, IdleClientsDoNotLockOutTheTool) {
   const UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   ASSERT_EQ(WriteWithin(idle.back().get(), "call 1 ", 7, kPatienceMs, event.get()), 7U);
 
-  // The tool waits for a free instance (its own patience is four times the idle timeout) instead of being turned away.
+  // The tool waits for a free instance (its patience is four times the idle timeout) instead of
+  // being turned away.
   const ToolRun call = RunTool("call 3 77");
   ASSERT_EQ(call.exit_code, 0U) << call.output;
   EXPECT_EQ(call.output, "OK\n");
