@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/win32/system_clock.h"
 #include "bench/call_lines.h"
 #include "bench/memory_log_files.h"
 #include "bench/statistics.h"
 #include "bench/timed_database.h"
+#include "bench/win32/bench_support.h"
 #include "recording/call_event.h"
 #include "recording/call_journal.h"
 #include "recording/call_queue.h"
@@ -32,26 +32,6 @@ constexpr auto kTickInterval = std::chrono::milliseconds(500);  // the recorder'
 constexpr auto kStuckAfter = std::chrono::seconds(20);
 constexpr unsigned kArrivalSeed = 20240321;
 
-// The machine's clock, moved past the writer's 15 s wait before it first connects.
-class SkippingClock : public Clock {
- public:
-  std::uint32_t Tick() const override { return system_.Tick() + offset_; }
-  LocalDateTime Now() const override { return system_.Now(); }
-  void SkipReconnectWait() { offset_ += 60'000; }
-
- private:
-  SystemClock system_;
-  std::atomic<std::uint32_t> offset_{0};
-};
-
-std::string Fresh(const std::string& folder, const std::string& name) {
-  const std::filesystem::path path = std::filesystem::path(folder) / name;
-  for (const char* suffix : {"", "-wal", "-shm"}) {
-    std::filesystem::remove(path.string() + suffix);
-  }
-  return path.string();
-}
-
 }  // namespace
 
 ArrivalLatency MeasureArrivalLatency(const std::string& folder, int calls, double perSecond) {
@@ -59,14 +39,14 @@ ArrivalLatency MeasureArrivalLatency(const std::string& folder, int calls, doubl
   MemoryLogFiles logFiles;
   ActivityLog log(logFiles, clock);
   log.Open();
-  WinDurableFile journalFile(Fresh(folder, kCallJournalFileName));
-  WinDurableFile rejected(Fresh(folder, kRejectedCallsFileName));
-  WinDurableFile damaged(Fresh(folder, kDamagedJournalFileName));
+  WinDurableFile journalFile(FreshFile(folder, kCallJournalFileName));
+  WinDurableFile rejected(FreshFile(folder, kRejectedCallsFileName));
+  WinDurableFile damaged(FreshFile(folder, kDamagedJournalFileName));
   CallJournal journal(journalFile, damaged);
   journal.Recover();
   LockedCallQueue queue;
   const ServerConfig settings = ParseServerConfig(
-      "any\nsqlite:" + Fresh(folder, "latency.db") + "\n\n0\n\n", "Server_Config.dll");
+      "any\nsqlite:" + FreshFile(folder, "latency.db") + "\n\n0\n\n", "Server_Config.dll");
   TimedDatabase database(OpenDatabaseFor(settings, folder));
   CallWriter writer(database, queue, journal, rejected, log, clock, CallWriter::Branch{});
   clock.SkipReconnectWait();

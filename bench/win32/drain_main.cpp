@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "app/win32/system_clock.h"
 #include "bench/accounted_parts.h"
 #include "bench/call_lines.h"
 #include "bench/memory_log_files.h"
 #include "bench/win32/arrival_latency.h"
+#include "bench/win32/bench_support.h"
 #include "recording/call_journal.h"
 #include "recording/call_queue.h"
 #include "recording/call_statement.h"
@@ -32,27 +32,9 @@
 namespace {
 
 using namespace qelto;
+using bench::FreshFile;
+using bench::SkippingClock;
 using Seconds = std::chrono::duration<double>;
-
-// The machine's clock, whose tick can be moved past the writer's 15 s wait before it connects.
-class SkippingClock : public Clock {
- public:
-  std::uint32_t Tick() const override { return system_.Tick() + offset_; }
-  LocalDateTime Now() const override { return system_.Now(); }
-  void SkipReconnectWait() { offset_ += 60'000; }
-
- private:
-  SystemClock system_;
-  std::uint32_t offset_ = 0;
-};
-
-std::string Fresh(const std::string& folder, const std::string& name) {
-  const std::string path = folder + "\\" + name;
-  std::filesystem::remove(path);
-  std::filesystem::remove(path + "-wal");
-  std::filesystem::remove(path + "-shm");
-  return path;
-}
 
 std::vector<QueuedCall> Calls(const Clock& clock, int count) {
   std::vector<QueuedCall> calls;
@@ -77,10 +59,10 @@ DrainFigures WriterDrain(const std::string& folder, int count) {
   bench::MemoryLogFiles logFiles;
   ActivityLog log(logFiles, clock);
   log.Open();
-  WinDurableFile journalOnDisk(Fresh(folder, kCallJournalFileName));
+  WinDurableFile journalOnDisk(FreshFile(folder, kCallJournalFileName));
   bench::AccountedFile journalFile(journalOnDisk, figures.journal);
-  WinDurableFile rejected(Fresh(folder, kRejectedCallsFileName));
-  WinDurableFile damaged(Fresh(folder, kDamagedJournalFileName));
+  WinDurableFile rejected(FreshFile(folder, kRejectedCallsFileName));
+  WinDurableFile damaged(FreshFile(folder, kDamagedJournalFileName));
   CallJournal journal(journalFile, damaged);
   LockedCallQueue queue;
   for (QueuedCall& call : Calls(clock, count)) {
@@ -89,7 +71,7 @@ DrainFigures WriterDrain(const std::string& folder, int count) {
     queue.Append(std::move(call));
   }
   const ServerConfig settings = ParseServerConfig(
-      "any\nsqlite:" + Fresh(folder, "writer.db") + "\n\n0\n\n", "Server_Config.dll");
+      "any\nsqlite:" + FreshFile(folder, "writer.db") + "\n\n0\n\n", "Server_Config.dll");
   bench::AccountedDatabase database(OpenDatabaseFor(settings, folder), figures.database);
   CallWriter writer(database, queue, journal, rejected, log, clock, CallWriter::Branch{});
   clock.SkipReconnectWait();
@@ -114,7 +96,7 @@ DrainFigures WriterDrain(const std::string& folder, int count) {
 double BareLoop(const std::string& folder, int count, bool withIndex) {
   SystemClock clock;
   sqlite3* db = nullptr;
-  if (sqlite3_open(Fresh(folder, "bare.db").c_str(), &db) != SQLITE_OK) {
+  if (sqlite3_open(FreshFile(folder, "bare.db").c_str(), &db) != SQLITE_OK) {
     throw std::runtime_error("bare: cannot open");
   }
   std::vector<std::string> statements;
