@@ -46,6 +46,9 @@ class AccountedDatabase : public Database {
   }
   void Cancel() override { real_->Cancel(); }
   SqlDialect Dialect() const override { return real_->Dialect(); }
+  bool AtNamedPlace(std::string& change) override {
+    return Accounted(account_, [&] { return real_->AtNamedPlace(change); });
+  }
 
  private:
   std::unique_ptr<Database> real_;

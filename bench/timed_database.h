@@ -31,6 +31,7 @@ class TimedDatabase : public Database {
   }
   void Cancel() override { real_->Cancel(); }
   SqlDialect Dialect() const override { return real_->Dialect(); }
+  bool AtNamedPlace(std::string& change) override { return real_->AtNamedPlace(change); }
 
   std::size_t InsertsReturnedCount() const;
   std::vector<TimePoint> InsertsReturned() const;

@@ -13,6 +13,10 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
                       static_cast<std::uint64_t>(status.st_ino)};
 }
 
+bool OpenFilesCanBeReplaced() {
+  return true;
+}
+
 void CreateOwnerOnlyFile(const std::string& path) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd >= 0) close(fd);

@@ -18,6 +18,12 @@ struct FileIdentity {
 // reached. Cheap: one look at the file system, without reading the file.
 std::optional<FileIdentity> IdentifyFile(const std::string& path);
 
+// Whether others can delete, rename or replace a database file while SQLite holds it open. Not on
+// Windows, where SQLite opens its files without FILE_SHARE_DELETE; there the file at the path
+// cannot change under the connection, and its identity need not be looked up after every row
+// (which costs an open of the path each time, far more than the row's INSERT under Wine).
+bool OpenFilesCanBeReplaced();
+
 // Makes an empty file at `path`, readable and writable by its owner only, when nothing is there:
 // SQLite gives its -wal and -shm files the permissions of the database file. A file that exists
 // keeps its permissions. Failures are left to the opening that follows to report.

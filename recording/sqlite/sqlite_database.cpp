@@ -102,7 +102,7 @@ bool SqliteDatabase::Open(std::string& error) {
 }
 
 bool SqliteDatabase::AtNamedPlace(std::string& change) {
-  if (!db_ || !opened_) return true;
+  if (!db_ || !opened_ || !OpenFilesCanBeReplaced()) return true;
   const std::optional<FileIdentity> now = IdentifyFile(path_);
   if (now == opened_) return true;
   change = "SQLite database \"" + path_ + "\" was " +

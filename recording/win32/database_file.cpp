@@ -18,6 +18,10 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
       (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
 }
 
+bool OpenFilesCanBeReplaced() {
+  return false;
+}
+
 // The folder's inherited access rules already keep a user's files from other users.
 void CreateOwnerOnlyFile(const std::string&) {}
 

@@ -68,9 +68,7 @@ TEST(SqliteFileChangedWhileOpen, TheNextCallsLandInTheNamedFileOnce) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-#if defined(_WIN32)
-    if (!c.possibleOnWindows) continue;
-#endif
+    if (!c.possibleOnWindows && !OpenFilesCanBeReplaced()) continue;
     TempDir dir;
     const std::string path = dir.File("pos_calls.sqlite");
     SqliteDatabase database(path);
@@ -105,6 +103,22 @@ TEST(SqliteFileChangedWhileOpen, TheNextCallsLandInTheNamedFileOnce) {
     EXPECT_EQ(rejected.Content(), "");
     EXPECT_THAT(logFiles.Messages(), ElementsAre(HasSubstr(c.logged)));
   }
+}
+
+// Where the system is said to refuse it (Windows), nobody can delete or replace the file while the
+// connection holds it, so the writer's look after every row may be left out; elsewhere both work.
+TEST(SqliteFileChangedWhileOpen, TheSystemRefusesWhatTheLookAfterEachRowIsLeftOutFor) {
+  TempDir dir;
+  const std::string path = dir.File("pos_calls.sqlite");
+  SqliteDatabase database(path);
+  std::string error;
+  ASSERT_TRUE(database.Open(error)) << error;
+  std::ofstream(dir.File("copy")) << "a backup";
+  std::error_code replaced, deleted;
+  fs::rename(dir.File("copy"), path, replaced);
+  fs::remove(path, deleted);
+  EXPECT_EQ(!replaced, OpenFilesCanBeReplaced()) << replaced.message();
+  EXPECT_EQ(!deleted, OpenFilesCanBeReplaced()) << deleted.message();
 }
 
 // The look that the check above rests on: one file, by any path and under any name, is one
