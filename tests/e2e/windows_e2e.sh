@@ -181,8 +181,21 @@ expect_closed_log() {
   [ "$(last_log_line)" = "Application Closed" ] || fail "the log does not end with 'Application Closed'"
 }
 # WM_CLOSE to the recorder's windows, as `taskkill` without /F sends it: the orderly shutdown.
+# A taskkill that Wine could not start, or that found no window, sent nothing: it is tried once
+# more, and its words are kept for the failure's report (taskkill.err).
+send_close() {
+  local try status
+  for try in 1 2; do
+    status=0
+    "$wine" taskkill /IM qelto-callerid.exe </dev/null >>"$scratch/taskkill.err" 2>&1 || status=$?
+    [ $status -eq 0 ] && return 0
+    echo "taskkill, try $try: exit code $status" >>"$scratch/taskkill.err"
+    sleep 1
+    gone "$1" && return 0
+  done
+}
 close_from_outside() {
-  "$wine" taskkill /IM qelto-callerid.exe </dev/null >/dev/null 2>&1
+  send_close "$1"
   expect_end "$1" 15 "taskkill"
   expect_closed_log
 }
@@ -417,7 +430,7 @@ case $case_name in
     xdotool key Return
     sleep 2
     kill -0 "$pid" 2>/dev/null || fail "the recorder did not run on"
-    "$wine" taskkill /IM qelto-callerid.exe </dev/null >/dev/null 2>&1
+    send_close "$pid"
     expect_end "$pid" 15 "taskkill"
     ;;
   old_driver)
