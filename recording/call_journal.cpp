@@ -1,11 +1,14 @@
 #include "recording/call_journal.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <deque>
 #include <limits>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace qelto {
 namespace {
@@ -64,16 +67,19 @@ struct ParsedJournal {
   std::vector<QueuedCall> calls;          // every C record, in file order; struck ones have id 0
   std::vector<std::string_view> damaged;  // lines that are no record, as they stand in the file
   std::uint64_t highestId = 0;
+  // Where the calls not yet struck stand in `calls`, by id, earliest first: a journal of a busy
+  // week holds hundreds of thousands of records, and a search from the start for each W record
+  // would make the start quadratic in them.
+  std::unordered_map<std::uint64_t, std::deque<std::size_t>> pendingAt;
 };
 
 // A W record strikes the earliest call with its id that is still pending.
 void Strike(ParsedJournal& journal, std::uint64_t id) {
-  for (QueuedCall& call : journal.calls) {
-    if (call.id == id) {
-      call.id = 0;
-      return;
-    }
-  }
+  const auto found = journal.pendingAt.find(id);
+  if (found == journal.pendingAt.end()) return;
+  journal.calls[found->second.front()].id = 0;
+  found->second.pop_front();
+  if (found->second.empty()) journal.pendingAt.erase(found);
 }
 
 bool ParseRecord(std::string_view record, ParsedJournal& journal) {
@@ -87,6 +93,7 @@ bool ParseRecord(std::string_view record, ParsedJournal& journal) {
                               IsQueueLine(fields[4])) {
     call.id = *id;
     call.line = std::string(fields[4]);
+    journal.pendingAt[*id].push_back(journal.calls.size());
     journal.calls.push_back(std::move(call));
   } else {
     return false;
@@ -119,10 +126,13 @@ std::uint64_t AssignIds(std::vector<QueuedCall>& pending, std::uint64_t highestI
     return id + 1;
   }
   std::uint64_t next = highestId + 1;
-  std::map<std::uint64_t, bool> used;
+  std::unordered_set<std::uint64_t> used;
+  used.reserve(pending.size());
   for (QueuedCall& call : pending) {
-    if (used[call.id]) call.id = next++;
-    used[call.id] = true;
+    if (!used.insert(call.id).second) {
+      call.id = next++;
+      used.insert(call.id);
+    }
   }
   return next;
 }
@@ -133,24 +143,40 @@ std::string PendingText(const std::map<std::uint64_t, std::string>& pending) {
   return text;
 }
 
+// A call's values, as the table holds them: its moment and its line.
+struct CallValues {
+  std::int64_t moment;
+  std::string_view line;
+  bool operator==(const CallValues&) const = default;
+};
+struct CallValuesHash {
+  std::size_t operator()(const CallValues& values) const {
+    return std::hash<std::string_view>()(values.line) ^
+           (std::hash<std::int64_t>()(values.moment) * 0x9e3779b97f4a7c15ULL);
+  }
+};
+CallValues ValuesOf(const QueuedCall& call) {
+  const LocalDateTime& t = call.moment;
+  const std::int64_t moment =
+      ((((std::int64_t{t.year} * 13 + t.month) * 32 + t.day) * 24 + t.hour) * 60 + t.minute) * 60 +
+      t.second;
+  return {moment, call.line};
+}
+
 // Tells each pending call how many struck calls share its moment and line: rows of the table that
-// hold its values and are not its own (a customer who rang twice within one second).
+// hold its values and are not its own (a customer who rang twice within one second). Counted
+// only for the values a pending call has: a week's struck calls are many more.
 void CountWrittenTwins(const std::vector<QueuedCall>& parsed, std::vector<QueuedCall>& pending) {
-  const auto valuesOf = [](const QueuedCall& call) {
-    QueuedCall values;
-    values.moment = call.moment;
-    values.line = call.line;
-    return FormatCallRecord(values);
-  };
-  std::unordered_map<std::string, int> written;
+  const auto struck = [](const QueuedCall& call) { return call.id == 0; };
+  if (pending.empty() || std::none_of(parsed.begin(), parsed.end(), struck)) return;
+  std::unordered_map<CallValues, int, CallValuesHash> written;
+  for (const QueuedCall& call : pending) written.emplace(ValuesOf(call), 0);
   for (const QueuedCall& call : parsed) {
-    if (call.id == 0) ++written[valuesOf(call)];  // the pending ones were moved out above
+    if (!struck(call)) continue;  // the pending ones were moved out above
+    const auto found = written.find(ValuesOf(call));
+    if (found != written.end()) ++found->second;
   }
-  if (written.empty()) return;
-  for (QueuedCall& call : pending) {
-    const auto found = written.find(valuesOf(call));
-    if (found != written.end()) call.writtenTwins = found->second;
-  }
+  for (QueuedCall& call : pending) call.writtenTwins = written[ValuesOf(call)];
 }
 
 }  // namespace
