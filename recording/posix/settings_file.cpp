@@ -21,7 +21,9 @@ enum class Outcome { kRead, kAbsent, kFailed };
 // Closes the descriptor it was given, whatever way the reading ends.
 class OpenedFile {
  public:
-  explicit OpenedFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  // Without waiting: a FIFO at the settings' name would hold the start for ever in open(2).
+  explicit OpenedFile(const std::string& path)
+      : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
   ~OpenedFile() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -33,7 +35,14 @@ class OpenedFile {
   int fd_;
 };
 
-// Reads the whole file. A folder of that name fails on the first read, with EISDIR.
+// What a settings file may not be, in the words of strerror(3) for the log: a folder, or anything
+// else that is no regular file (a FIFO, a device, a socket), which could block or never end.
+const char* NotAFileReason(mode_t mode) {
+  if (S_ISREG(mode)) return nullptr;
+  return S_ISDIR(mode) ? std::strerror(EISDIR) : "Not a regular file";
+}
+
+// Reads the whole file.
 Outcome ReadWhole(const std::string& path, std::string& content, std::string& osError,
                   bool& readableByOthers) {
   const OpenedFile file(path);
@@ -43,7 +52,15 @@ Outcome ReadWhole(const std::string& path, std::string& content, std::string& os
     return error == ENOENT || error == ENOTDIR ? Outcome::kAbsent : Outcome::kFailed;
   }
   struct stat info {};
-  readableByOthers = ::fstat(file.fd(), &info) == 0 && (info.st_mode & S_IROTH) != 0;
+  if (::fstat(file.fd(), &info) != 0) {
+    osError = std::strerror(errno);
+    return Outcome::kFailed;
+  }
+  if (const char* reason = NotAFileReason(info.st_mode)) {
+    osError = reason;
+    return Outcome::kFailed;
+  }
+  readableByOthers = (info.st_mode & S_IROTH) != 0;
   std::string bytes;
   std::array<char, 4096> buffer{};
   ssize_t received = 0;

@@ -1,5 +1,7 @@
 #include "recording/posix/settings_file.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -117,15 +119,33 @@ TEST_F(SettingsLookup, NoFileAnywhereNamesEveryPlaceTried) {
                               PathOf("etc") + "\n");
 }
 
-TEST_F(SettingsLookup, AFolderOfThatNameCannotBeOpenedAndHidesNoFileBehindIt) {
-  std::filesystem::create_directory(PathOf("config/qelto-callerid"));
+// Nothing but a regular file is read: a folder fails, and a FIFO fails at once rather than hold
+// the start for ever; neither hides the file in a later place.
+TEST_F(SettingsLookup, WhatIsNoRegularFileIsRefusedAndHidesNoFileBehindIt) {
+  const struct {
+    const char* kind;
+    void (*make)(const std::string& path);
+    const char* reason;
+  } cases[] = {
+      {"folder", [](const std::string& path) { std::filesystem::create_directory(path); },
+       "Is a directory"},
+      {"FIFO", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+       "Not a regular file"},
+  };
   Put("etc", "system");
-  SettingsFile settings(Places(), notes_);
-  std::string content, osError;
-  ASSERT_FALSE(settings.Read(content, osError));
-  EXPECT_EQ(CannotOpenFileMessage(settings.Path(), osError),
-            "Cannot open file \"" + PathOf("config/qelto-callerid") + "\". Is a directory");
-  EXPECT_NE(notes_.str().find("cannot be read: Is a directory"), std::string::npos) << notes_.str();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kind);
+    std::filesystem::remove_all(PathOf("config/qelto-callerid"));
+    c.make(PathOf("config/qelto-callerid"));
+    notes_.str("");
+    SettingsFile settings(Places(), notes_);
+    std::string content, osError;
+    ASSERT_FALSE(settings.Read(content, osError));
+    EXPECT_EQ(CannotOpenFileMessage(settings.Path(), osError),
+              "Cannot open file \"" + PathOf("config/qelto-callerid") + "\". " + c.reason);
+    EXPECT_NE(notes_.str().find(std::string("cannot be read: ") + c.reason), std::string::npos)
+        << notes_.str();
+  }
 }
 
 TEST_F(SettingsLookup, RelativeSqlitePathsBesideTheExecutableElseInTheWorkingFolder) {
