@@ -126,12 +126,12 @@ def main():
     if len(sys.argv) != 3:
         print(__doc__.strip().splitlines()[2], file=sys.stderr)
         return 2
-    faults = check(sys.argv[1], sys.argv[2])
+    faults = list(dict.fromkeys(check(sys.argv[1], sys.argv[2])))  # each fault once, in order
     for fault in faults:
         print(f"manual: {fault}", file=sys.stderr)
     if faults:
         return 1
-    print(f"manual: both pages rendered; links, pictures, chapters and the program's texts check out")
+    print("manual: both pages rendered; links, pictures, chapters and the program's texts check out")
     return 0
 
 
