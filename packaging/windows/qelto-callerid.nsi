@@ -3,11 +3,12 @@
 ;
 ; Built by the Windows build (packaging/windows/CMakeLists.txt) with:
 ;   makensis -INPUTCHARSET UTF8 -DARCH=x86|amd64 -DVERSION=... -DBINDIR=... -DOUTFILE=...
-;            -DICON=...
+;            -DICON=... -DMANUALDIR=...
 ;            [-DSIMDRIVER] qelto-callerid.nsi
 ; BINDIR holds qelto-callerid.exe, and with SIMDRIVER also our POS_CIDR.dll and qelto-cidr-sim.exe.
+; MANUALDIR holds the rendered manual: manual.fa.html, manual.en.html and their images.
 ;
-; Silent installation, for shops that install many PCs (see the README):
+; Silent installation, for shops that install many PCs (see the manual):
 ;   qelto-callerid-setup.exe /S [/SERVER=... /DATABASE=... [/LOGIN=sql /USER=... /PASSWORD=...]
 ;                               | /SQLITE=PATH | /SETTINGS=FILE] [/BRANCH=...] [/SIMDRIVER]
 ;                               [/NOSTART] [/D=FOLDER]
@@ -22,6 +23,7 @@
 !insertmacro _Require BINDIR
 !insertmacro _Require OUTFILE
 !insertmacro _Require ICON
+!insertmacro _Require MANUALDIR
 
 !if ${ARCH} == amd64
   Target amd64-unicode
@@ -98,6 +100,7 @@ Page custom SettingsPageShow SettingsPageLeave
 !include "command_line.nsh"
 !include "recorder_control.nsh"
 !include "settings_page.nsh"
+!include "manual.nsh"
 
 Section "!$(SecRecorderName)" SecRecorder
   SectionIn RO
@@ -109,6 +112,10 @@ Section "!$(SecRecorderName)" SecRecorder
   WriteUninstaller "$INSTDIR\uninstall.exe"
   Call RegisterInstallation
   Call MakeShortcuts
+SectionEnd
+
+Section "-Manual"
+  Call InstallManual
 SectionEnd
 
 !ifdef SIMDRIVER
@@ -220,6 +227,7 @@ Section "Uninstall"
   Call un.DeleteProgramFile
   Delete "$INSTDIR\${SIM_TOOL}"
   Call un.DeleteOurDriver
+  Call un.RemoveManual
   Delete "$INSTDIR\uninstall.exe"
   ; Only when empty: the settings (and a vendor's driver) stay.
   RMDir "$INSTDIR"

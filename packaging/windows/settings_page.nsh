@@ -313,7 +313,7 @@ Function WriteSettingsOnce
     Abort "$(SettingsNotWritten)"
   ${EndIf}
   ; In the system's code page, as the recorder reads it.
-  FileWrite $R0 "${PRODUCT} settings: one value per line; see the README. This line is not read.$\r$\n"
+  FileWrite $R0 "${PRODUCT} settings: one value per line; see the manual. This line is not read.$\r$\n"
   FileWrite $R0 "$R5$\r$\n"
   FileWrite $R0 "$R6$\r$\n"
   FileWrite $R0 "$R7$\r$\n"

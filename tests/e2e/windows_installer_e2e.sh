@@ -3,8 +3,9 @@
 # installations into SQLite and into PostgreSQL (through Wine's odbc32) that start the recorder in
 # its working folder and record a call from our simulated driver; an installation over a vendor's
 # driver and existing settings; the settings written from the command line; the uninstaller; and
-# the pages of an installation in Persian, clicked through as a shop's installer would, with a
-# screenshot of each (BUILD_DIR/screenshots/installer-*.png).
+# the pages of an installation in Persian and in English, clicked through as a shop's installer
+# would, with a screenshot of each (BUILD_DIR/screenshots/installer-*.png, the English ones
+# installer-en-*.png: the manual's pictures, copied by tools/update-manual-images).
 #
 # Usage: windows_installer_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR [win32]
 # Runs inside the Windows end-to-end fixture (tests/e2e/windows_e2e.sh setup): its Wine prefix,
@@ -125,6 +126,7 @@ program_data=$("$wine" cmd /c 'echo %ProgramData%' </dev/null 2>/dev/null | tr -
 work_dir_windows="$program_data\QELTO Caller ID"
 work_dir=$(unix_path "$work_dir_windows")
 startup_link=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\StartUp\QELTO Caller ID.lnk")
+start_menu=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\QELTO Caller ID")
 expect_install_location() {  # where the installation says it is
   local recorded; recorded=$(reg_value "$uninstall_key" InstallLocation)
   [ "$recorded" = "$program_files\QELTO Caller ID" ] \
@@ -160,6 +162,18 @@ expect_installed_files() {  # expect_installed_files FILE...: in the program fol
   local f
   for f in "$@"; do [ -f "$program_dir/$f" ] || fail "not installed: $f"; done
   [ -f "$startup_link" ] || fail "no shortcut in the all-users Startup folder"
+}
+# The manual in both languages, and a Start-menu entry for each.
+manual_files=(manual/manual.fa.html manual/manual.en.html manual/images/tray.png)
+manual_entries=("راهنما.lnk" Manual.lnk)
+expect_manual() {
+  local f
+  for f in "${manual_files[@]}"; do [ -f "$program_dir/$f" ] || fail "manual not installed: $f"; done
+  for f in "${manual_entries[@]}"; do [ -f "$start_menu/$f" ] || fail "no Start-menu entry $f"; done
+}
+expect_no_manual() {
+  [ ! -e "$program_dir/manual" ] || fail "the manual stayed after the removal"
+  [ ! -e "$start_menu" ] || fail "the Start-menu entries stayed: $(ls "$start_menu")"
 }
 # Uninstalling stops the recorder in order and keeps the working folder and the settings.
 expect_orderly_removal() {
@@ -219,6 +233,7 @@ case $case_name in
     install_silently /SIMDRIVER /SQLITE= "/BRANCH=Branch 7"
     expect_installed_files qelto-callerid.exe POS_CIDR.dll qelto-cidr-sim.exe uninstall.exe \
       Server_Config.dll
+    expect_manual
     cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "not our simulated driver"
     [ "$(settings_lines '2p;4p;10p')" = "sqlite:$work_dir_windows\\calls.sqlite"$'\n0\nBranch 7' ] \
       || fail "settings: $(settings_lines '1,$p')"
@@ -241,6 +256,7 @@ case $case_name in
     # Closed in order, the SQLite file alone holds every call: a shop may copy it as a backup.
     [ ! -e "$sqlite_db-wal" ] || fail "calls.sqlite-wal stayed after the recorder was closed in order"
     [ ! -e "$program_dir/POS_CIDR.dll" ] || fail "our simulated driver stayed"
+    expect_no_manual
     ;;
   silent_postgres)
     use_postgres
@@ -299,44 +315,52 @@ case $case_name in
     recorder_gone() { ! kill -0 "$recorder" 2>/dev/null; }
     wait_until 10 recorder_gone || fail "the recorder still runs after the removal"
     ;;
-  pages)
-    # A shop's installer at the PC: Persian, our driver ticked, SQL Server with its own login.
+  pages | pages_en)
+    # A shop's installer at the PC: our driver ticked, SQL Server with its own login. In Persian,
+    # and in English for the English manual's pictures (installer-en-*.png).
+    if [ "$case_name" = pages ]; then
+      shot='' language_keys=(Down Return)  # Persian, the second in the list
+      title="نصب QELTO Caller ID" uninstall_title="حذف QELTO Caller ID"
+    else
+      shot=en- language_keys=(Return)
+      title="QELTO Caller ID Setup" uninstall_title="QELTO Caller ID Uninstall"
+    fi
     password="p;a'ss w\"x"
     "$wine" "$setup" </dev/null >/dev/null 2>&1 &
-    shot_page language "^Installer Language$"
-    keys Down Return  # Persian, the second in the list
-    title="نصب QELTO Caller ID"
-    shot_page welcome "$title"
+    shot_page "${shot}language" "^Installer Language$"
+    keys "${language_keys[@]}"
+    shot_page "${shot}welcome" "$title"
     keys Return
-    shot_page components-before "$title"
+    shot_page "${shot}components-before" "$title"
     keys Down space  # the simulated driver
-    shot_page components "$title"
+    shot_page "${shot}components" "$title"
     keys Return
-    shot_page folder "$title"
+    shot_page "${shot}folder" "$title"
     keys Return
     sleep 1  # the settings page: the server field has the focus
     typed '.\SQLEXPRESS'; keys Tab; typed Shop
     keys Tab Down Tab  # the SQL Server login
     typed recorder; keys Tab; typed "$password"; keys Tab; typed 12
-    shot_page settings "$title"
+    shot_page "${shot}settings" "$title"
     keys Return
     wait_until 30 log_has "Application Started!" || fail "the recorder did not start"
-    shot_page finish "$title"
+    shot_page "${shot}finish" "$title"
     keys_to_page Return
     expected=$(printf '%s\n' '.\SQLEXPRESS' Shop 1 recorder "$password" '' '' '' 12)
     [ "$(settings_lines '2,10p')" = "$expected" ] || fail "settings: $(settings_lines '1,$p')"
     expect_installed_files qelto-callerid.exe POS_CIDR.dll qelto-cidr-sim.exe uninstall.exe
+    expect_manual
     "$wine" "$program_dir/uninstall.exe" </dev/null >/dev/null 2>&1 &
-    title="حذف QELTO Caller ID"
-    shot_page uninstall-confirm "$title"
+    shot_page "${shot}uninstall-confirm" "$uninstall_title"
     keys_to_page Return
     wait_until 90 uninstalled || fail "the program is still there 90 s after uninstalling"
-    shot_page uninstall-finish "$title"
+    shot_page "${shot}uninstall-finish" "$uninstall_title"
     keys_to_page Return
     installer_ended() { ! pgrep -f 'qelto-callerid-setup.exe|Un_A.exe' >/dev/null; }
     wait_until 10 installer_ended || fail "the installer or the uninstaller did not end at Finish"
     wait_until 20 closed || fail "the log does not end with 'Application Closed' after uninstalling"
     [ -f "$program_dir/Server_Config.dll" ] || fail "the settings were removed"
+    expect_no_manual
     ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac

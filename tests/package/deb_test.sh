@@ -85,6 +85,14 @@ for f in /usr/bin/qelto-callerid /usr/bin/qelto-cidr-sim /usr/lib/qelto-callerid
   /usr/share/applications/qelto-callerid.desktop; do
   [ -f "$f" ] || fail "$f not installed"
 done
+# The manual in both languages with its pictures, where the manual page sends the reader.
+manual_dir=/usr/share/doc/qelto-callerid
+for f in manual.en.html manual.fa.html images/tray.png images/installer-welcome.png; do
+  [ -f "$manual_dir/$f" ] || fail "the manual's $manual_dir/$f is not installed"
+done
+named=$(zcat /usr/share/man/man1/qelto-callerid.1.gz | grep -o "$manual_dir/[a-z.]*html" | sort -u)
+[ "$(echo "$named" | wc -l)" = 2 ] || fail "the manual page does not name both manuals: $named"
+for f in $named; do [ -f "$f" ] || fail "the manual page names $f, which is not installed"; done
 dpkg-query -W -f='${Conffiles}\n' qelto-callerid | grep -q ' /etc/qelto-callerid/Server_Config.dll ' \
   || fail "the settings file is not a configuration file of the package"
 # It holds the server's password: readable by the group of the recorder's users, not by all.
@@ -149,6 +157,7 @@ dpkg -r qelto-callerid
 dpkg -P qelto-callerid
 [ ! -e /etc/qelto-callerid ] || fail "/etc/qelto-callerid is still there after purge"
 [ ! -e /etc/xdg/autostart/qelto-callerid.desktop ] || fail "the autostart entry outlived purge"
+[ ! -e "$manual_dir" ] || fail "$manual_dir outlived purge: $(ls "$manual_dir")"
 for f in log.txt calls-journal.txt pos_calls.sqlite; do
   [ -f "$state/$f" ] || fail "$state/$f lost by removal or purge"
 done
