@@ -122,6 +122,8 @@ void TMAIN_FRM::FormClose() {
 
 void TMAIN_FRM::ReleaseAfterClose() {
   releasePending_ = false;
+  // The status timer reads the writer's state: it goes first, so nothing points at a freed writer.
+  statusTimer_.reset();
   writerThread_.reset();
   if (database_) database_->Close();
   host_.RequestQuit();
