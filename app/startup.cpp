@@ -4,6 +4,7 @@
 #include "common/texts.h"
 #include "device/driver_binding.h"
 #include "device/driver_info.h"
+#include "recording/call_journal.h"
 
 namespace qelto {
 
@@ -23,6 +24,12 @@ const char* StartupBoxText(StartupVerdict verdict) {
     default:
       return nullptr;
   }
+}
+
+std::string JournalLockHeldText(const std::string& folder, const std::string& holder) {
+  return std::string(kJournalLockFileName) + " in " + folder + " is held by " +
+         (holder.empty() ? std::string("another process") : holder) +
+         ": another recorder records this folder's calls; this one ends and records nothing";
 }
 
 }  // namespace qelto

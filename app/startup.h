@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace qelto {
 
 class DriverBinding;
@@ -19,5 +21,9 @@ StartupVerdict CheckStartup(const DriverBinding& driver, InstanceGuard& guard);
 
 // The text of the message box for a refused start, or null when none is shown.
 const char* StartupBoxText(StartupVerdict verdict);
+
+// Why a second recorder in one working folder ends at once: `holder` names the process holding
+// the journal lock ("process 1234 (qelto-callerid)"), or is empty when it cannot be told.
+std::string JournalLockHeldText(const std::string& folder, const std::string& holder);
 
 }  // namespace qelto

@@ -10,12 +10,6 @@
 
 namespace qelto {
 
-std::string JournalLockHeldText(const std::string& folder, const std::string& holder) {
-  return std::string(kJournalLockFileName) + " in " + folder + " is held by " +
-         (holder.empty() ? std::string("another process") : holder) +
-         ": another recorder records this folder's calls; this one ends and records nothing";
-}
-
 void TellStartRefusal(const std::string& line, const std::string& logPath, std::ostream& err) {
   err << "qelto-callerid: " << line << std::endl;
   const int fd = OpenRegularFile(logPath, O_WRONLY | O_APPEND | O_CREAT, 0600);

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <initializer_list>
+#include <memory>
 #include <string>
 
 #include "app/startup.h"
@@ -41,6 +42,17 @@ void LogBeforeStart(qelto::LogFiles& files, const qelto::Clock& clock,
     if (!line.empty()) log.WriteLog(line);
   }
   log.Close();
+}
+
+// One line at the end of the log, which another recorder may be writing: never emptied first.
+void AppendToLog(qelto::LogFiles& files, const qelto::Clock& clock, const std::string& line) {
+  // Nowhere to say it when the log cannot be opened: the start ends all the same.
+  try {
+    if (files.FileSizeOf(qelto::kLogFileName) == -1) files.CreateEmpty(qelto::kLogFileName);
+    const std::unique_ptr<qelto::LogFile> log = files.OpenForAppend(qelto::kLogFileName);
+    if (log) log->Append(qelto::FormatLogLine(clock.Now(), line));
+  } catch (...) {
+  }
 }
 
 // Where the recorder works; when no folder can be written, the shop is told: no log, no journal.
@@ -79,7 +91,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   // One recorder per working folder: two would write one journal over each other's records.
   qelto::FileLock journalLock(qelto::kJournalLockFileName);
-  if (!journalLock.Acquire()) return 0;
+  if (!journalLock.Acquire()) {
+    // Another user's recorder on this computer, working in the same folder: said in the log, only
+    // appended to, since that recorder writes it.
+    AppendToLog(logFiles, clock, qelto::JournalLockHeldText(workingFolder.path, ""));
+    return 0;
+  }
   if (!workingFolder.note.empty()) LogBeforeStart(logFiles, clock, {workingFolder.note});
 
   // The themed (version 6) controls that the manifest asks for.

@@ -618,6 +618,23 @@ case $case_name in
     expect_closed_log
     wait_until 5 icon_gone || fail "the tray icon stayed after the end"
     ;;
+  journal_lock_held)
+    # Another user's recorder on this computer, working in the same folder, holds the journal's
+    # lock: this one ends at once, records nothing, and the log says why.
+    install_app v2_1
+    printf '2026-12-09 10:00:00 - a line of the other recorder\r\n' >"$logs/log.txt"
+    (exec "$wine" "$build_dir/tests/e2e_windows/qelto-hold-file.exe" \
+      "Z:${scratch//\//\\}\\work\\calls-journal.lock" 60 </dev/null \
+      >"$scratch/holder.out" 2>/dev/null) &
+    pids+=($!)
+    wait_until 20 grep -q held "$scratch/holder.out" || fail "the lock's holder did not start"
+    start_recorder rec
+    expect_end "$pid" 20 "a start in a folder whose lock is held"
+    log_has "calls-journal.lock in .* is held by another process: another recorder records" \
+      || fail "the log does not say why the recorder ended"
+    log_has "Application Started!" && fail "the recorder started in a folder held by another"
+    log_has "a line of the other recorder" || fail "the other recorder's log was emptied"
+    ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "PASS [$case_name]"
