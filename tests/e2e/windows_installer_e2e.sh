@@ -48,6 +48,14 @@ fail() {
   exit 1
 }
 skip() { echo "SKIP [$case_name]: $*"; exit 77; }
+# The processes matching PATTERN that run in this test's Wine prefix, not another build's (their
+# environment names the prefix).
+in_this_prefix() {
+  local pid
+  for pid in $(pgrep -f "$1"); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+}
 # Each budget is at least three times what its step takes alone (see windows_e2e.sh).
 wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
   local deadline=$((SECONDS + $1)); shift
@@ -356,7 +364,7 @@ case $case_name in
     wait_until 90 uninstalled || fail "the program is still there 90 s after uninstalling"
     shot_page "${shot}uninstall-finish" "$uninstall_title"
     keys_to_page Return
-    installer_ended() { ! pgrep -f 'qelto-callerid-setup.exe|Un_A.exe' >/dev/null; }
+    installer_ended() { [ -z "$(in_this_prefix 'qelto-callerid-setup.exe|Un_A.exe')" ]; }
     wait_until 10 installer_ended || fail "the installer or the uninstaller did not end at Finish"
     wait_until 20 closed || fail "the log does not end with 'Application Closed' after uninstalling"
     [ -f "$program_dir/Server_Config.dll" ] || fail "the settings were removed"
