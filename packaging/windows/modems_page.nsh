@@ -167,11 +167,11 @@ Function ModemsPageShow
   !insertmacro _ModemRow 4
   !insertmacro _ModemRow 5
   !insertmacro _ModemRow 6
-  ${NSD_CreateLabel} 0 110u 62u 10u "$(ModemOtherLabel)"
+  ${NSD_CreateLabel} 0 110u 72u 10u "$(ModemOtherLabel)"
   Pop $R0
   Call UnlistedModems
-  !insertmacro _CreateLatinField Text 62 108 108 12 "$R0" $hModemOther
-  ${NSD_CreateLabel} 176u 110u 124u 10u "$(ModemOtherHint)"
+  !insertmacro _CreateLatinField Text 72 108 100 12 "$R0" $hModemOther
+  ${NSD_CreateLabel} 178u 110u 122u 10u "$(ModemOtherHint)"
   Pop $R0
   ${NSD_CreateLabel} 0 124u 300u 18u "$(ModemsDeviceManager)"
   Pop $R0

@@ -178,6 +178,12 @@ Function .onInit
     ${If} $Modems != ""
       !insertmacro SelectSection ${SecSimDriver}  ; our driver reads the modems
     ${EndIf}
+    ; An upgrade brings our driver from before up to date with the recorder.
+    Call IsVendorDriver
+    ${If} $R0 == 0
+    ${AndIf} ${FileExists} "$INSTDIR\${DRIVER_FILE}"
+      !insertmacro SelectSection ${SecSimDriver}
+    ${EndIf}
   !endif
   ${IfNot} ${Silent}
     !insertmacro MUI_LANGDLL_DISPLAY

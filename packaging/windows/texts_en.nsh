@@ -1,7 +1,7 @@
 ; The installer's own texts in English. The same names in Persian: texts_fa.nsh.
 
 LangString SecRecorderName ${LANG_ENGLISH} "QELTO Caller ID recorder"
-LangString SecSimDriverName ${LANG_ENGLISH} "Our caller-ID driver: caller-ID modems, or simulated for trying"
+LangString SecSimDriverName ${LANG_ENGLISH} "Caller-ID driver: modems, or simulated for trying"
 
 LangString SettingsTitle ${LANG_ENGLISH} "Database"
 LangString SettingsSubtitle ${LANG_ENGLISH} "Where the recorder writes the calls."

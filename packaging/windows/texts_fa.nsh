@@ -1,7 +1,7 @@
 ; The installer's own texts in Persian. The same names in English: texts_en.nsh.
 
 LangString SecRecorderName ${LANG_FARSI} "برنامه ثبت تماس QELTO Caller ID"
-LangString SecSimDriverName ${LANG_FARSI} "درایور کالرآیدی برنامه: مودم کالرآیدی، یا شبیه‌ساز برای آزمایش"
+LangString SecSimDriverName ${LANG_FARSI} "درایور کالرآیدی: مودم، یا شبیه‌ساز برای آزمایش"
 
 LangString SettingsTitle ${LANG_FARSI} "بانک اطلاعاتی"
 LangString SettingsSubtitle ${LANG_FARSI} "جایی که برنامه تماس‌ها را در آن ثبت می‌کند."
@@ -28,7 +28,7 @@ LangString ModemsNoneListed ${LANG_FARSI} "ویندوز روی این رایان
 LangString ModemLineLabel ${LANG_FARSI} "خط:"
 LangString ModemOtherLabel ${LANG_FARSI} "پورت‌های دیگر:"
 LangString ModemOtherHint ${LANG_FARSI} "پورت:خط، مثلاً COM3:1, COM4:2"
-LangString ModemsDeviceManager ${LANG_FARSI} "پورت هر مودم را در Device Manager، زیر Ports (COM && LPT) ببینید. فایل POS_CIDR.conf موجود دست نمی‌خورد، مگر این‌که در همین صفحه پورتی انتخاب شود."
+LangString ModemsDeviceManager ${LANG_FARSI} "پورت هر مودم در Device Manager زیر Ports (COM && LPT) آمده است. اگر پورتی انتخاب نشود، POS_CIDR.conf موجود دست نمی‌خورد."
 LangString ModemBadPort ${LANG_FARSI} "پورت COM درست نیست: $ModemItem. پورت و خط را به شکل COM3:1 بنویسید."
 LangString ModemBadLine ${LANG_FARSI} "$ModemItem: شماره خط باید عددی از 1 تا 999999999 باشد."
 LangString ModemPortTwice ${LANG_FARSI} "$ModemItem: هر پورت فقط یک بار انتخاب می‌شود."

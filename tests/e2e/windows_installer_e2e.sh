@@ -213,11 +213,23 @@ expected_conf() {
     expected+=$section; shift 2
   done
 }
-# The ports Windows lists, for the page: only these, whatever the machine has. The key is rebuilt
-# at every start of Wine.
+# The ports Windows lists, for the page: only these, whatever the machine has. Wine makes the key
+# at its start when it has a serial port (com1 for /dev/ttyS0), as a volatile key that no new key
+# may be made under: without it, no port is listed. Returns 1 then.
 serial_ports_key='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+serial_ports() {  # NAME|PORT per line
+  "$wine" reg query "$serial_ports_key" </dev/null 2>/dev/null | tr -d '\r' \
+    | sed -n 's/^ *\([^ ]*\) *REG_SZ *\(.*\)$/\1|\2/p'
+}
+restore_serial_ports() {  # restore_serial_ports LIST: as serial_ports printed it
+  local name port
+  "$wine" reg delete "$serial_ports_key" /va /f </dev/null >/dev/null 2>&1
+  while IFS='|' read -r name port; do
+    [ -n "$name" ] && "$wine" reg add "$serial_ports_key" /v "$name" /d "$port" /f </dev/null >/dev/null 2>&1
+  done <<<"$1"
+}
 list_serial_ports() {
-  "$wine" reg delete "$serial_ports_key" /f </dev/null >/dev/null 2>&1
+  "$wine" reg delete "$serial_ports_key" /va /f </dev/null >/dev/null 2>&1 || return 1
   local port n=0
   for port in "$@"; do
     "$wine" reg add "$serial_ports_key" /v "\\Device\\QeltoTest$((n++))" /d "$port" /f \
@@ -377,17 +389,33 @@ replaced in an edited file|edited|none|/MODEMS=COM3:2|kept_part COM3 2
 vendor's driver|-|vendor|/MODEMS=COM3:1|-
 vendor's driver, the file kept|edited|vendor|/MODEMS=COM3:1|edited
 TABLE
+    # Our driver from before (known by the size recorded) is brought up to date by an upgrade,
+    # asked for or not.
+    remove_installation
+    install_silently /NOSTART /SIMDRIVER
+    printf 'X' | dd of="$program_dir/POS_CIDR.dll" bs=1 seek=100 conv=notrunc 2>/dev/null
+    cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" && fail "our driver was not changed for the upgrade"
+    install_silently /NOSTART
+    cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "an upgrade kept our driver from before"
     ;;
   modem_page)
-    # The page in both languages: the ports Windows lists ticked with their lines, another typed.
-    # The settings are there already, so their page is skipped.
-    list_serial_ports COM5 COM12
+    # The page in both languages: a port Windows lists ticked with its line, another typed. The
+    # settings are there already, so their page is skipped.
+    # COM5's box has the focus, and Tab selects the text of a field.
+    choose_modems() { keys space Tab; typed 3; keys Tab Tab Tab; typed 'com7:4'; }
+    machine_ports=$(serial_ports)
+    trap 'restore_serial_ports "$machine_ports"; remove_installation; rm -rf "$scratch"' EXIT
+    if ! list_serial_ports COM5 COM12; then
+      echo "Wine lists no serial port here: the ports are typed"
+      choose_modems() { typed 'COM5:3, com7:4'; }  # the field for them has the focus
+    fi
     # language keys | the installer's title | screenshot
     while IFS='|' read -r language_keys title shot; do
       remove_installation
       mkdir -p "$program_dir"
       printf 'shop\r\nsqlite:calls.sqlite\r\n' >"$program_dir/Server_Config.dll"
       "$wine" "$setup" /NOSTART </dev/null >/dev/null 2>&1 &
+      installer=$!
       shot_page language-$shot "^Installer Language$"
       keys $language_keys Return
       wait_until 15 window_shown "$title" || fail "no window '$title'"
@@ -397,14 +425,14 @@ TABLE
       keys Return  # the components: nothing ticked, the modems tick our driver
       sleep 1
       keys Return  # the folder
-      sleep 1  # the modems: COM5's box has the focus
-      keys space Tab; typed 3; keys Tab Tab Tab; typed 'com7:4'
+      sleep 1
+      choose_modems
       shot_page "$shot" "$title"
       keys Return
       wait_until 60 test -f "$program_dir/uninstall.exe" || fail "not installed from the page"
       sleep 2
       keys_to_page Return  # the finish
-      installer_ended() { ! pgrep -f 'qelto-callerid-setup.exe' >/dev/null; }
+      installer_ended() { ! kill -0 "$installer" 2>/dev/null; }
       wait_until 20 installer_ended || fail "the installer did not end at Finish"
       expected_conf "$conf_header" COM5 3 COM7 4
       file_is "$modems_conf" "$expected" || fail "$shot: POS_CIDR.conf $(od -c "$modems_conf" | head -20)"
@@ -413,7 +441,6 @@ TABLE
 Down|نصب QELTO Caller ID|modems
 Up|QELTO Caller ID Setup|modems-en
 TABLE
-    "$wine" reg delete "$serial_ports_key" /f </dev/null >/dev/null 2>&1
     ;;
   pages)
     # A shop's installer at the PC: Persian, our driver ticked, SQL Server with its own login.
