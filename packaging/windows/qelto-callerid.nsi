@@ -5,13 +5,14 @@
 ;   makensis -INPUTCHARSET UTF8 -DARCH=x86|amd64 -DVERSION=... -DBINDIR=... -DOUTFILE=...
 ;            -DICON=... -DMANUALDIR=...
 ;            [-DSIMDRIVER] qelto-callerid.nsi
-; BINDIR holds qelto-callerid.exe, and with SIMDRIVER also our POS_CIDR.dll and qelto-cidr-sim.exe.
+; BINDIR holds qelto-callerid.exe, and with SIMDRIVER also our POS_CIDR.dll and qelto-cidr-sim.exe:
+; our driver, which simulates a device or reads the caller-ID modems written to POS_CIDR.conf.
 ; MANUALDIR holds the rendered manual: manual.fa.html, manual.en.html and their images.
 ;
 ; Silent installation, for shops that install many PCs (see the manual):
 ;   qelto-callerid-setup.exe /S [/SERVER=... /DATABASE=... [/LOGIN=sql /USER=... /PASSWORD=...]
 ;                               | /SQLITE=PATH | /SETTINGS=FILE] [/BRANCH=...] [/SIMDRIVER]
-;                               [/NOSTART] [/D=FOLDER]
+;                               [/MODEMS=COM3:1,COM4:2] [/NOSTART] [/D=FOLDER]
 
 !macro _Require NAME
   !ifndef ${NAME}
@@ -80,6 +81,9 @@ Var NoDriverNote   ; added to the finish page when no caller-ID driver is in pla
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom SettingsPageShow SettingsPageLeave
+!ifdef SIMDRIVER
+  Page custom ModemsPageShow ModemsPageLeave
+!endif
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "$(FinishTitle)"
 !define MUI_FINISHPAGE_TEXT "$(FinishText)$NoDriverNote"
@@ -101,6 +105,9 @@ Page custom SettingsPageShow SettingsPageLeave
 !include "recorder_control.nsh"
 !include "settings_page.nsh"
 !include "manual.nsh"
+!ifdef SIMDRIVER
+  !include "modems.nsh"
+!endif
 
 Section "!$(SecRecorderName)" SecRecorder
   SectionIn RO
@@ -122,16 +129,24 @@ SectionEnd
 Section /o "$(SecSimDriverName)" SecSimDriver
   SetOutPath "$INSTDIR"
   File "${BINDIR}\${SIM_TOOL}"
-  ; A driver already here is the vendor's, or ours from before: never replaced.
-  ${If} ${FileExists} "$INSTDIR\${DRIVER_FILE}"
+  ; A vendor's driver already here is never replaced; ours from before is, by this one, which may
+  ; read more devices.
+  Call IsVendorDriver
+  ${If} $R0 == 1
     DetailPrint "$(DriverKept)"
   ${Else}
     File "${BINDIR}\${DRIVER_FILE}"
-    ; Remembered by size, so the uninstaller removes our driver but not a vendor's put here later.
+    ; Remembered by size, so the uninstaller removes our driver but not a vendor's put here later,
+    ; and a later installation tells the two apart.
     ${GetSize} "$INSTDIR" "/M=${DRIVER_FILE} /S=0B /G=0" $R0 $R1 $R2
     WriteRegDWORD HKLM "${PRODUCT_KEY}" "SimulatedDriverSize" $R0
   ${EndIf}
 SectionEnd
+
+Section "-Caller-ID modems"
+  Call WriteModemConfig
+SectionEnd
+!include "modems_page.nsh"
 !else
 Section "-no simulated driver in this build" SecSimDriver
 SectionEnd
@@ -165,6 +180,18 @@ Function .onInit
   ${EndIf}
   Call ReadSettingsOptions
   Call CheckSilentSettings
+  !ifdef SIMDRIVER
+    Call ReadModemOptions
+    ${If} $Modems != ""
+      !insertmacro SelectSection ${SecSimDriver}  ; our driver reads the modems
+    ${EndIf}
+    ; An upgrade brings our driver from before up to date with the recorder.
+    Call IsVendorDriver
+    ${If} $R0 == 0
+    ${AndIf} ${FileExists} "$INSTDIR\${DRIVER_FILE}"
+      !insertmacro SelectSection ${SecSimDriver}
+    ${EndIf}
+  !endif
   ${IfNot} ${Silent}
     !insertmacro MUI_LANGDLL_DISPLAY
   ${EndIf}

@@ -1,7 +1,7 @@
 ; The installer's own texts in English. The same names in Persian: texts_fa.nsh.
 
 LangString SecRecorderName ${LANG_ENGLISH} "QELTO Caller ID recorder"
-LangString SecSimDriverName ${LANG_ENGLISH} "Simulated caller-ID driver, for trying without a device"
+LangString SecSimDriverName ${LANG_ENGLISH} "Caller-ID driver: modems, or simulated for trying"
 
 LangString SettingsTitle ${LANG_ENGLISH} "Database"
 LangString SettingsSubtitle ${LANG_ENGLISH} "Where the recorder writes the calls."
@@ -20,6 +20,24 @@ LangString BranchHint ${LANG_ENGLISH} "optional; stored with every call"
 LangString NeedServerAndDatabase ${LANG_ENGLISH} "Please enter the server and the database."
 LangString NeedUser ${LANG_ENGLISH} "Please enter the user of the SQL Server login."
 LangString NeedSqlitePath ${LANG_ENGLISH} "Please enter the path of the SQLite file."
+
+LangString ModemsTitle ${LANG_ENGLISH} "Caller-ID modems"
+LangString ModemsSubtitle ${LANG_ENGLISH} "The COM ports where our driver reads caller-ID modems."
+LangString ModemsIntro ${LANG_ENGLISH} "Tick the COM port of each caller-ID modem and give the telephone line its calls are recorded with. Tick none to leave the modems as they are."
+LangString ModemsNoneListed ${LANG_ENGLISH} "Windows lists no COM port on this PC. Plug the modem in and run the installer again, or type its port below. Leave it empty to leave the modems as they are."
+LangString ModemLineLabel ${LANG_ENGLISH} "Line:"
+LangString ModemOtherLabel ${LANG_ENGLISH} "Other ports:"
+LangString ModemOtherHint ${LANG_ENGLISH} "port:line, as COM3:1, COM4:2"
+LangString ModemsDeviceManager ${LANG_ENGLISH} "Device Manager shows each modem's port under Ports (COM && LPT). A POS_CIDR.conf already here is kept unless ports are chosen on this page."
+LangString ModemBadPort ${LANG_ENGLISH} "Not a COM port: $ModemItem. Write the port and the line, as COM3:1."
+LangString ModemBadLine ${LANG_ENGLISH} "$ModemItem: the line must be a number from 1 to 999999999."
+LangString ModemPortTwice ${LANG_ENGLISH} "$ModemItem: each port can be chosen once only."
+LangString ModemLineTwice ${LANG_ENGLISH} "$ModemItem: each line can be given to one modem only."
+LangString ModemTooMany ${LANG_ENGLISH} "At most ${MAX_MODEMS} modems."
+LangString ModemsWritten ${LANG_ENGLISH} "Caller-ID modems written to $INSTDIR\${MODEMS_FILE}."
+LangString ModemsOldKept ${LANG_ENGLISH} "The previous file was kept as $INSTDIR\${MODEMS_FILE}.old."
+LangString ModemsNotWritten ${LANG_ENGLISH} "$INSTDIR\${MODEMS_FILE} could not be written."
+LangString ModemsNotForVendor ${LANG_ENGLISH} "The caller-ID modems were not set: the vendor's ${DRIVER_FILE} in $INSTDIR was kept, and it does not read them."
 
 LangString SettingsWritten ${LANG_ENGLISH} "Settings written to $INSTDIR\${SETTINGS_FILE}."
 LangString SettingsKept ${LANG_ENGLISH} "The existing settings $INSTDIR\${SETTINGS_FILE} were kept as they are."

@@ -1,7 +1,7 @@
 ; The installer's own texts in Persian. The same names in English: texts_en.nsh.
 
 LangString SecRecorderName ${LANG_FARSI} "برنامه ثبت تماس QELTO Caller ID"
-LangString SecSimDriverName ${LANG_FARSI} "درایور شبیه‌ساز کالرآیدی، برای آزمایش بدون دستگاه"
+LangString SecSimDriverName ${LANG_FARSI} "درایور کالرآیدی: مودم، یا شبیه‌ساز برای آزمایش"
 
 LangString SettingsTitle ${LANG_FARSI} "بانک اطلاعاتی"
 LangString SettingsSubtitle ${LANG_FARSI} "جایی که برنامه تماس‌ها را در آن ثبت می‌کند."
@@ -20,6 +20,24 @@ LangString BranchHint ${LANG_FARSI} "اختیاری؛ با هر تماس ثبت 
 LangString NeedServerAndDatabase ${LANG_FARSI} "لطفاً نام سرور و بانک اطلاعاتی را وارد کنید."
 LangString NeedUser ${LANG_FARSI} "لطفاً نام کاربری SQL Server را وارد کنید."
 LangString NeedSqlitePath ${LANG_FARSI} "لطفاً مسیر فایل SQLite را وارد کنید."
+
+LangString ModemsTitle ${LANG_FARSI} "مودم‌های کالرآیدی"
+LangString ModemsSubtitle ${LANG_FARSI} "پورت‌های COM که درایور، مودم‌های کالرآیدی را از روی آن‌ها می‌خواند."
+LangString ModemsIntro ${LANG_FARSI} "پورت COM هر مودم کالرآیدی را تیک بزنید و شماره خطی را که تماس‌های آن مودم با آن ثبت می‌شود وارد کنید. اگر هیچ پورتی را تیک نزنید، تنظیم مودم‌ها تغییر نمی‌کند."
+LangString ModemsNoneListed ${LANG_FARSI} "ویندوز روی این رایانه هیچ پورت COM نمی‌شناسد. مودم را وصل کنید و نصب را دوباره اجرا کنید، یا پورت آن را در کادر پایین بنویسید. اگر خالی بماند، تنظیم مودم‌ها تغییر نمی‌کند."
+LangString ModemLineLabel ${LANG_FARSI} "خط:"
+LangString ModemOtherLabel ${LANG_FARSI} "پورت‌های دیگر:"
+LangString ModemOtherHint ${LANG_FARSI} "پورت:خط، مثلاً COM3:1, COM4:2"
+LangString ModemsDeviceManager ${LANG_FARSI} "پورت هر مودم در Device Manager زیر Ports (COM && LPT) آمده است. اگر پورتی انتخاب نشود، POS_CIDR.conf موجود دست نمی‌خورد."
+LangString ModemBadPort ${LANG_FARSI} "پورت COM درست نیست: $ModemItem. پورت و خط را به شکل COM3:1 بنویسید."
+LangString ModemBadLine ${LANG_FARSI} "$ModemItem: شماره خط باید عددی از 1 تا 999999999 باشد."
+LangString ModemPortTwice ${LANG_FARSI} "$ModemItem: هر پورت فقط یک بار انتخاب می‌شود."
+LangString ModemLineTwice ${LANG_FARSI} "$ModemItem: هر شماره خط فقط به یک مودم داده می‌شود."
+LangString ModemTooMany ${LANG_FARSI} "حداکثر ${MAX_MODEMS} مودم."
+LangString ModemsWritten ${LANG_FARSI} "مودم‌های کالرآیدی در $INSTDIR\${MODEMS_FILE} نوشته شد."
+LangString ModemsOldKept ${LANG_FARSI} "فایل قبلی با نام $INSTDIR\${MODEMS_FILE}.old نگه داشته شد."
+LangString ModemsNotWritten ${LANG_FARSI} "فایل $INSTDIR\${MODEMS_FILE} نوشته نشد."
+LangString ModemsNotForVendor ${LANG_FARSI} "مودم‌های کالرآیدی تنظیم نشدند: ${DRIVER_FILE} سازنده دستگاه در $INSTDIR حفظ شد و این فایل را نمی‌خواند."
 
 LangString SettingsWritten ${LANG_FARSI} "تنظیمات در $INSTDIR\${SETTINGS_FILE} نوشته شد."
 LangString SettingsKept ${LANG_FARSI} "فایل تنظیمات موجود $INSTDIR\${SETTINGS_FILE} بدون تغییر حفظ شد."

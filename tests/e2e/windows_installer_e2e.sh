@@ -2,10 +2,11 @@
 # End-to-end checks of the shops' installer, qelto-callerid-setup.exe, under Wine: silent
 # installations into SQLite and into PostgreSQL (through Wine's odbc32) that start the recorder in
 # its working folder and record a call from our simulated driver; an installation over a vendor's
-# driver and existing settings; the settings written from the command line; the uninstaller; and
-# the pages of an installation in Persian and in English, clicked through as a shop's installer
-# would, with a screenshot of each (BUILD_DIR/screenshots/installer-*.png, the English ones
-# installer-en-*.png: the manual's pictures, copied by tools/update-manual-images).
+# driver and existing settings; the settings written from the command line; the caller-ID modems
+# written to POS_CIDR.conf, from the command line and from their page in both languages; the
+# uninstaller; and the pages of an installation in Persian and in English, clicked through as a
+# shop's installer would, with a screenshot of each (BUILD_DIR/screenshots/installer-*.png, the
+# English ones installer-en-*.png: the manual's pictures, copied by tools/update-manual-images).
 #
 # Usage: windows_installer_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR [win32]
 # Runs inside the Windows end-to-end fixture (tests/e2e/windows_e2e.sh setup): its Wine prefix,
@@ -215,6 +216,49 @@ typed() { xdotool type --delay 40 -- "$1"; }
 
 settings_lines() { tr -d '\r' <"$program_dir/Server_Config.dll" | sed -n "$1"; }
 
+# --- Caller-ID modems ----------------------------------------------------------------------------
+modems_conf=$program_dir/POS_CIDR.conf
+# file_is FILE TEXT: the file holds exactly TEXT (trailing line ends included); "-": no such file.
+file_is() {
+  [ "$2" = - ] && { [ ! -e "$1" ]; return; }
+  local text; text=$(cat "$1" 2>/dev/null && printf x) || return 1
+  [ "${text%x}" = "$2" ]
+}
+conf_header=$'# Caller-ID devices of the shop, for the driver of QELTO Caller ID: one [device] per\r
+# caller-ID modem. Read at the recorder\'s start: restart it after a change. The other\r
+# keys (raw_log, speed, flow, init, caller_id, ring_timeout) are in the README.\r\n'
+# expected_conf TEXT [PORT LINE]...: $expected is TEXT followed by a modem's section for each pair.
+expected_conf() {
+  local section; expected=$1; shift
+  while [ $# -ge 2 ]; do
+    printf -v section '\r\n[device]\r\nkind = modem\r\nport = %s\r\nline = %s\r\n' "$1" "$2"
+    expected+=$section; shift 2
+  done
+}
+# The ports Windows lists, for the page: only these, whatever the machine has. Wine makes the key
+# at its start when it has a serial port (com1 for /dev/ttyS0), as a volatile key that no new key
+# may be made under: without it, no port is listed. Returns 1 then.
+serial_ports_key='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+serial_ports() {  # NAME|PORT per line
+  "$wine" reg query "$serial_ports_key" </dev/null 2>/dev/null | tr -d '\r' \
+    | sed -n 's/^ *\([^ ]*\) *REG_SZ *\(.*\)$/\1|\2/p'
+}
+restore_serial_ports() {  # restore_serial_ports LIST: as serial_ports printed it
+  local name port
+  "$wine" reg delete "$serial_ports_key" /va /f </dev/null >/dev/null 2>&1
+  while IFS='|' read -r name port; do
+    [ -n "$name" ] && "$wine" reg add "$serial_ports_key" /v "$name" /d "$port" /f </dev/null >/dev/null 2>&1
+  done <<<"$1"
+}
+list_serial_ports() {
+  "$wine" reg delete "$serial_ports_key" /va /f </dev/null >/dev/null 2>&1 || return 1
+  local port n=0
+  for port in "$@"; do
+    "$wine" reg add "$serial_ports_key" /v "\\Device\\QeltoTest$((n++))" /d "$port" /f \
+      </dev/null >/dev/null 2>&1 || fail "cannot list $port in $serial_ports_key"
+  done
+}
+
 # --- Databases -----------------------------------------------------------------------------------
 sqlite_db=$work_dir/calls.sqlite
 rows() { sqlite3 -separator '|' "$sqlite_db" "SELECT LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber" 2>/dev/null; }
@@ -323,6 +367,108 @@ case $case_name in
     recorder_gone() { ! kill -0 "$recorder" 2>/dev/null; }
     wait_until 10 recorder_gone || fail "the recorder still runs after the removal"
     ;;
+  silent_modems)
+    # Lists a silent installation refuses, with exit code 2, before it installs anything.
+    for bad in COM3:1,COM4:1 COM3:1,com3:2 COM3:0 COM3 COM3: LPT1:1 COM0:1 COM256:1 COMX:1 \
+               COM3:-1 COM3:1000000000 COM1:1,COM2:2,COM3:3,COM4:4,COM5:5,COM6:6,COM7:7,COM8:8,COM9:9; do
+      "$wine" "$setup" /S /NOSTART "/MODEMS=$bad" </dev/null >/dev/null 2>&1
+      status=$?
+      [ $status -eq 2 ] || fail "/MODEMS=$bad: exit code $status, expected 2"
+      [ ! -e "$program_dir/qelto-callerid.exe" ] || fail "/MODEMS=$bad, yet the program was installed"
+    done
+    # A file the shop edited: its other content stays when modems are chosen, and all of it when
+    # none are. Its last line has no end.
+    edited=$'# the shop\'s devices\nraw_log = C:\\calls\\modem-raw.txt\n\n[device]\nkind = modem\nport = COM1\nline = 1\n\n# the telephone system\n[device]\n  kind=pbx\nhost = 10.0.0.5\nline = 4\n\n[device]\nline = 5\n kind =  modem \nport = COM2'
+    kept_part=$'# the shop\'s devices\nraw_log = C:\\calls\\modem-raw.txt\n\n# the telephone system\n[device]\n  kind=pbx\nhost = 10.0.0.5\nline = 4\n'
+    # name | POS_CIDR.conf before ("-": none) | driver before | option | POS_CIDR.conf after:
+    # "-" none, else the variable it starts with and the modems' ports and lines
+    while IFS='|' read -r name before driver option after; do
+      remove_installation
+      mkdir -p "$program_dir"
+      [ "$before" = - ] || printf '%s' "${!before}" >"$modems_conf"
+      if [ "$driver" = vendor ]; then
+        cp "$driver_dir/v2_1/POS_CIDR.dll" "$program_dir/" && cp "$program_dir/POS_CIDR.dll" "$scratch/"
+      fi
+      install_silently /NOSTART "$option"
+      set -- $after
+      expected=-
+      [ "$after" = - ] || expected_conf "${!1}" "${@:2}"
+      file_is "$modems_conf" "$expected" || fail "$name: POS_CIDR.conf $(od -c "$modems_conf" | head -20)"
+      if [ "$driver" = vendor ]; then
+        cmp -s "$scratch/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "$name: the vendor's driver was changed"
+      else
+        cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "$name: our driver was not installed"
+      fi
+      # The file as it was, beside the one written over it.
+      if [ "$1" = kept_part ]; then
+        file_is "$modems_conf.old" "${!before}" || fail "$name: POS_CIDR.conf.old is not the file as it was"
+      else
+        file_is "$modems_conf.old" - || fail "$name: a POS_CIDR.conf.old was made"
+      fi
+    done <<'TABLE'
+fresh|-|none|/MODEMS=COM3:1,com12:2|conf_header COM3 1 COM12 2
+untidy list|-|none|/MODEMS= com7 : 007 ,,COM10:12, |conf_header COM7 7 COM10 12
+no modems: the file kept|edited|none|/SIMDRIVER|edited
+replaced in an edited file|edited|none|/MODEMS=COM3:2|kept_part COM3 2
+vendor's driver|-|vendor|/MODEMS=COM3:1|-
+vendor's driver, the file kept|edited|vendor|/MODEMS=COM3:1|edited
+TABLE
+    # Our driver from before (known by the size recorded) is brought up to date by an upgrade,
+    # asked for or not.
+    remove_installation
+    install_silently /NOSTART /SIMDRIVER
+    printf 'X' | dd of="$program_dir/POS_CIDR.dll" bs=1 seek=100 conv=notrunc 2>/dev/null
+    cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" && fail "our driver was not changed for the upgrade"
+    install_silently /NOSTART
+    cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "an upgrade kept our driver from before"
+    ;;
+  modem_page)
+    # The page in both languages: a port Windows lists ticked with its line, another typed; and
+    # with none listed, both typed. The settings are there already, so their page is skipped.
+    machine_ports=$(serial_ports)
+    trap 'restore_serial_ports "$machine_ports"; remove_installation; rm -rf "$scratch"' EXIT
+    # language keys | ports Windows lists ("-": none) | the installer's title | screenshot
+    while IFS='|' read -r language_keys listed title shot; do
+      if [ "$listed" = - ]; then
+        list_serial_ports || { echo "SKIP [$case_name/$shot]: Wine has no serial ports' key"; continue; }
+        choose_modems() { typed 'COM5:3, com7:4'; }  # the field for them has the focus
+      else
+        list_serial_ports $listed || skip "Wine has no serial ports' key here (no /dev/ttyS0?)"
+        # COM5's box has the focus, and Tab selects the text of a field.
+        choose_modems() { keys space Tab; typed 3; keys Tab Tab Tab; typed 'com7:4'; }
+      fi
+      remove_installation
+      mkdir -p "$program_dir"
+      printf 'shop\r\nsqlite:calls.sqlite\r\n' >"$program_dir/Server_Config.dll"
+      "$wine" "$setup" /NOSTART </dev/null >/dev/null 2>&1 &
+      installer=$!
+      shot_page language-$shot "^Installer Language$"
+      keys $language_keys Return
+      wait_until 15 window_shown "$title" || fail "no window '$title'"
+      sleep 1
+      keys Return  # the welcome
+      sleep 1
+      keys Return  # the components: nothing ticked, the modems tick our driver
+      sleep 1
+      keys Return  # the folder
+      sleep 1
+      choose_modems
+      shot_page "$shot" "$title"
+      keys Return
+      wait_until 60 test -f "$program_dir/uninstall.exe" || fail "$shot: not installed from the page"
+      sleep 2
+      keys_to_page Return  # the finish
+      installer_ended() { ! kill -0 "$installer" 2>/dev/null; }
+      wait_until 20 installer_ended || fail "$shot: the installer did not end at Finish"
+      expected_conf "$conf_header" COM5 3 COM7 4
+      file_is "$modems_conf" "$expected" || fail "$shot: POS_CIDR.conf $(od -c "$modems_conf" | head -20)"
+      cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "$shot: our driver was not installed"
+    done <<'TABLE'
+Down|COM5 COM12|نصب QELTO Caller ID|modems
+Up|COM5 COM12|QELTO Caller ID Setup|en-modems
+Up|-|QELTO Caller ID Setup|en-modems-typed
+TABLE
+    ;;
   pages | pages_en)
     # A shop's installer at the PC: our driver ticked, SQL Server with its own login. In Persian,
     # and in English for the English manual's pictures (installer-en-*.png).
@@ -350,6 +496,8 @@ case $case_name in
     keys Tab Down Tab  # the SQL Server login
     typed recorder; keys Tab; typed "$password"; keys Tab; typed 12
     shot_page "${shot}settings" "$title"
+    keys Return
+    sleep 1  # the modems: none chosen
     keys Return
     wait_until 30 log_has "Application Started!" || fail "the recorder did not start"
     shot_page "${shot}finish" "$title"

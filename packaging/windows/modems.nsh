@@ -1,0 +1,145 @@
+; Caller-ID modems on COM ports, read by our driver: chosen on a page of their own
+; (modems_page.nsh) or given as /MODEMS=COM3:1,COM4:2, and written as [device] sections of
+; POS_CIDR.conf beside our driver (modems_conf.nsh).
+;
+; $Modems holds the choice in the option's own form, checked and tidied ("COM3:1,COM12:2"), or ""
+; for none. With none, an existing POS_CIDR.conf is kept as it is: the shop may have edited it.
+; With some, its modem sections are replaced by the chosen ones and the rest of it (raw_log,
+; comments, other devices) is kept; the file as it was is saved as POS_CIDR.conf.old.
+
+!define MODEMS_FILE "POS_CIDR.conf"
+!define MAX_MODEMS 8        ; the driver runs at most 8 devices
+!define MAX_LINE_DIGITS 9   ; line numbers up to 999999999: NSIS counts in 32 bits
+!define MODEM_PORTS_KEY "HARDWARE\DEVICEMAP\SERIALCOMM"
+
+Var Modems
+Var ModemItem      ; the item a problem is about, for the texts
+
+!include "string_tools.nsh"
+
+; --- The list of modems --------------------------------------------------------------------------
+
+; In: $R0, modems as typed or given ("com3:1, COM12:2"). Out: $R0 tidied ("COM3:1,COM12:2"); $R1
+; "" or, for the shop, what is wrong with it.
+Function TidyModems
+  Push $0  ; what is left to read
+  Push $1  ; the tidied list, with commas at both ends while it is made
+  Push $2  ; how many
+  Push $3  ; the port
+  Push $4  ; the line
+  Push $R5
+  Push $R6
+  Push $R7
+  StrCpy $0 $R0
+  StrCpy $1 ","
+  StrCpy $2 0
+  StrCpy $R1 ""
+  ${DoWhile} $0 != ""
+    StrCpy $R5 $0
+    StrCpy $R6 ","
+    Call SplitFirst
+    StrCpy $0 $R7
+    Call TrimBlanks
+    ${If} $R5 == ""
+      ${Continue}
+    ${EndIf}
+    StrCpy $ModemItem $R5
+    StrCpy $R6 ":"
+    Call SplitFirst
+    StrCpy $4 $R7
+    Call TrimBlanks
+    StrCpy $3 $R5
+    StrCpy $R5 $3 3
+    ${If} $R5 != "COM"
+      StrCpy $R1 "$(ModemBadPort)"
+      ${Break}
+    ${EndIf}
+    StrCpy $R5 $3 "" 3
+    StrCpy $R6 3
+    Call ToNumber
+    ${If} $R5 == ""
+    ${OrIf} $R5 > 255
+      StrCpy $R1 "$(ModemBadPort)"
+      ${Break}
+    ${EndIf}
+    StrCpy $3 "COM$R5"
+    StrCpy $R5 $4
+    Call TrimBlanks
+    StrCpy $R6 ${MAX_LINE_DIGITS}
+    Call ToNumber
+    ${If} $R5 == ""
+      StrCpy $R1 "$(ModemBadLine)"
+      ${Break}
+    ${EndIf}
+    StrCpy $4 $R5
+    StrCpy $R5 $1
+    StrCpy $R6 ",$3:"
+    Call StrContains
+    ${If} $R7 == 1
+      StrCpy $R1 "$(ModemPortTwice)"
+      ${Break}
+    ${EndIf}
+    StrCpy $R6 ":$4,"
+    Call StrContains
+    ${If} $R7 == 1
+      StrCpy $R1 "$(ModemLineTwice)"
+      ${Break}
+    ${EndIf}
+    IntOp $2 $2 + 1
+    ${If} $2 > ${MAX_MODEMS}
+      StrCpy $R1 "$(ModemTooMany)"
+      ${Break}
+    ${EndIf}
+    StrCpy $1 "$1$3:$4,"
+  ${Loop}
+  ${If} $R1 == ""
+    StrCpy $R0 $1 "" 1
+    StrCpy $R0 $R0 -1
+  ${EndIf}
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; /MODEMS=: a list the installation cannot take stops a silent one before anything is installed,
+; with exit code 2.
+Function ReadModemOptions
+  StrCpy $Modems ""
+  StrCpy $R8 "/MODEMS="
+  Call FindArgument
+  ${If} $R2 != 1
+    Return
+  ${EndIf}
+  StrCpy $R0 $R9
+  Call TidyModems
+  ${If} $R1 != ""
+    ${If} ${Silent}
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+    Return  ; asked again on the page
+  ${EndIf}
+  StrCpy $Modems $R0
+FunctionEnd
+
+; $R0 is 1 when the folder holds a POS_CIDR.dll that is not ours (recognised by the size recorded
+; when it was installed): the vendor's, which reads no file of ours. Else 0.
+Function IsVendorDriver
+  StrCpy $R0 0
+  ${IfNot} ${FileExists} "$INSTDIR\${DRIVER_FILE}"
+    Return
+  ${EndIf}
+  ReadRegDWORD $R1 HKLM "${PRODUCT_KEY}" "SimulatedDriverSize"
+  ${GetSize} "$INSTDIR" "/M=${DRIVER_FILE} /S=0B /G=0" $R2 $R3 $R4
+  ${If} $R1 == ""
+  ${OrIf} $R1 != $R2
+    StrCpy $R0 1
+  ${EndIf}
+FunctionEnd
+
+!include "modems_conf.nsh"
