@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "drivers/sim_command.h"
+#include "drivers/sim/sim_command.h"
 
 namespace qelto::sim {
 namespace {

@@ -16,7 +16,7 @@
 #include "drivers/cidr_driver.h"
 #include "drivers/driver_config.h"
 #include "drivers/driver_setup.h"
-#include "drivers/sim_settings.h"
+#include "drivers/sim/sim_settings.h"
 #include "drivers/win32/environment.h"
 #include "drivers/win32/win32_driver_platform.h"
 

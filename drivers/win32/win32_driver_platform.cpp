@@ -1,9 +1,12 @@
 #include "drivers/win32/win32_driver_platform.h"
 
-#include "drivers/control_address.h"
+// Winsock's header must come before any <windows.h>, which the others bring.
+#include <winsock2.h>
+
+#include "drivers/control/control_address.h"
+#include "drivers/control/win32/named_pipe_session.h"
 #include "drivers/pbx/win32/pbx_worker.h"
 #include "drivers/win32/environment.h"
-#include "drivers/win32/named_pipe_session.h"
 
 namespace qelto::sim {
 

@@ -1,4 +1,4 @@
-#include "drivers/call_assembler.h"
+#include "drivers/modem/call_assembler.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "drivers/modem_device.h"
+#include "drivers/modem/modem_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "drivers/modem_dialogue.h"
+#include "drivers/modem/modem_dialogue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "drivers/modem_line.h"
+#include "drivers/modem/modem_line.h"
 
 #include <gtest/gtest.h>
 

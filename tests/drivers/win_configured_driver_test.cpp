@@ -13,7 +13,7 @@
 
 #include "common/win32/wide_text.h"
 #include "device/driver_abi.h"
-#include "drivers/control_client.h"
+#include "drivers/control/control_client.h"
 #include "recorder_reading.h"
 
 namespace qelto::sim {
