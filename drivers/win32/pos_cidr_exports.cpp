@@ -58,13 +58,6 @@ qelto::sim::DriverSetup LoadSetup() {
   qelto::sim::DriverSetup setup = qelto::sim::LoadDriverSetup(
       candidates, qelto::sim::ParseDeviceCount(devices ? devices->c_str() : nullptr)
                       .value_or(qelto::sim::kDefaultDeviceCount));
-  const auto& threaded = setup.roster.modems();
-  if (std::any_of(threaded.begin(), threaded.end(), [](const qelto::sim::DeviceConfig& device) {
-        return device.kind == qelto::sim::DeviceKind::kModem;
-      })) {
-    setup.roster.AddProblem(qelto::sim::Win32DriverPlatform::kModemsUnsupported);
-  }
-  setup.raw_log.clear();  // no raw data file is kept here yet
   return setup;
 }
 
