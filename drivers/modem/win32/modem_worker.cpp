@@ -14,18 +14,18 @@
 namespace qelto::sim {
 namespace {
 
-// A modem that cannot take a command within this long is as good as gone.
+// A modem that cannot take a command within this long is as good as gone; a read of bytes
+// already received ends at once, so one that takes this long has lost its port.
 constexpr DWORD kWriteTimeoutMs = 2000;
+constexpr DWORD kReadTimeoutMs = 2000;
 
 ModemDevice::TimePoint Now() {
   return std::chrono::steady_clock::now();
 }
 
-// How long the worker waits for the modem's next bytes before it looks again: reads return at
-// once (see OpenSerialPort), so this is a modem's delay at most, small beside a ring's.
+// How long the worker waits before it looks for the modem's next bytes: the most a modem's
+// line is delayed, small beside a ring's.
 constexpr DWORD kPollIntervalMs = 50;
-// A port that has been quiet this long is asked whether it is still there.
-constexpr std::chrono::seconds kPresenceCheck{1};
 
 // The next wait: kPollIntervalMs, or less to be on time for `deadline`.
 DWORD WaitTimeout(std::optional<ModemDevice::TimePoint> deadline) {
@@ -60,14 +60,17 @@ bool WriteAll(HANDLE port, std::string_view bytes, HANDLE event, std::string& wh
   return true;
 }
 
-// Whether the port is still there after a quiet spell: a USB modem unplugged while silent may
-// end its reads empty, but the port's status is then refused.
-bool StillThere(HANDLE port, std::string& why) {
+// How many bytes the port has received and not yet given out; false, with `why` set, when the
+// port refuses to say, as one whose USB modem was unplugged does.
+bool BytesWaiting(HANDLE port, DWORD& count, std::string& why) {
   DWORD errors = 0;
   COMSTAT status{};
-  if (ClearCommError(port, &errors, &status)) return true;
-  why = SystemErrorText(GetLastError());
-  return false;
+  if (!ClearCommError(port, &errors, &status)) {
+    why = SystemErrorText(GetLastError());
+    return false;
+  }
+  count = status.cbInQue;
+  return true;
 }
 
 }  // namespace
@@ -121,27 +124,28 @@ std::string ModemWorker::Serve(HANDLE port, ModemDevice& device) {
   std::string why;
   if (!Apply(device.OnOpened(Now()), port, device, why)) return why;
   std::array<char, 4096> buffer{};
-  TimePoint quiet_since = Now();
   for (;;) {
-    const std::optional<DWORD> received = ReadWithin(
-        port, buffer.data(), static_cast<DWORD>(buffer.size()), kWriteTimeoutMs, read_event_.get());
-    if (!received) {
-      const DWORD error = GetLastError();
-      return Lost(device,
-                  error == WAIT_TIMEOUT ? "the port does not answer" : SystemErrorText(error));
-    }
-    if (*received > 0) {
+    // Only bytes already there are read, so a read never waits: one that waited for the first
+    // byte could not be relied on to end (under Wine it may not), and asking first is also how
+    // a port that has gone is noticed while its modem is quiet.
+    DWORD waiting = 0;
+    if (!BytesWaiting(port, waiting, why)) return Lost(device, why);
+    if (waiting > 0) {
+      const DWORD size = waiting < buffer.size() ? waiting : static_cast<DWORD>(buffer.size());
+      const std::optional<DWORD> received =
+          ReadWithin(port, buffer.data(), size, kReadTimeoutMs, read_event_.get());
+      if (!received) {
+        const DWORD error = GetLastError();
+        return Lost(device,
+                    error == WAIT_TIMEOUT ? "the port does not answer" : SystemErrorText(error));
+      }
       const std::string_view bytes(buffer.data(), *received);
       Raw(RawDirection::kRead, bytes);
       if (!Apply(device.OnBytes(bytes, Now()), port, device, why)) return why;
-      quiet_since = Now();
-    } else if (Now() - quiet_since >= kPresenceCheck) {
-      if (!StillThere(port, why)) return Lost(device, why);
-      quiet_since = Now();
     }
     if (!Apply(device.OnTime(Now()), port, device, why)) return why;
     // While the modem talks, read on at once; the stop is looked at either way.
-    const DWORD pause = *received > 0 ? 0 : WaitTimeout(device.Deadline());
+    const DWORD pause = waiting > 0 ? 0 : WaitTimeout(device.Deadline());
     if (WaitForSingleObject(stop_event_.get(), pause) != WAIT_TIMEOUT) return "the driver stopped";
   }
 }

@@ -34,8 +34,6 @@ class ModemWorker final : public ModemRunner {
   ModemWorker& operator=(const ModemWorker&) = delete;
 
  private:
-  using TimePoint = ModemDevice::TimePoint;
-
   void Run();
   void OpenAndServe(ModemDevice& device);
   // Talks to the open port until it is lost, fails or the worker stops; returns why it ended.

@@ -27,9 +27,8 @@ bool Configure(HANDLE port, const ModemSettings& settings) {
   dcb.fRtsControl = settings.rts_cts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
   dcb.fAbortOnError = FALSE;
   if (!SetCommState(port, &dcb)) return false;
-  // A read returns at once with what has come. Reads that wait for the first byte (the
-  // MAXDWORD multiplier) never end under Wine, whose ports are pseudo-terminals in the tests;
-  // the worker looks again every kPollInterval instead. Writes are bounded by the worker.
+  // A read returns at once with what has come; the worker reads only what it knows is there.
+  // Writes are bounded by the worker.
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;
   return SetCommTimeouts(port, &timeouts) != 0;
