@@ -1,13 +1,11 @@
 #include "drivers/modem/posix/modem_worker.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <exception>
-#include <system_error>
 #include <utility>
 
 #include "drivers/modem/posix/serial_port.h"
@@ -24,14 +22,6 @@ ModemDevice::TimePoint Now() {
 
 std::string ErrnoText(int error) {
   return std::generic_category().message(error);
-}
-
-// Milliseconds until `deadline` for poll(), rounded up so the wait never ends early; -1 for none.
-int PollTimeout(std::optional<ModemDevice::TimePoint> deadline) {
-  if (!deadline) return -1;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Now()).count();
-  if (left <= 0) return 0;
-  return left > 60'000 ? 60'000 : static_cast<int>(left);
 }
 
 // Writes all of `bytes` to the non-blocking port, waiting for room at most kWriteTimeout.
@@ -66,32 +56,19 @@ ModemWorker::ModemWorker(std::uint64_t generation, std::size_t modem, DeviceConf
       config_(std::move(config)),
       raw_log_(raw_log),
       sink_(sink) {
-  std::array<int, 2> pipe_fds{};
-  if (::pipe2(pipe_fds.data(), O_NONBLOCK | O_CLOEXEC) != 0) {
-    throw std::system_error(errno, std::generic_category(), "pipe2");
-  }
-  wake_read_.Reset(pipe_fds[0]);
-  wake_write_.Reset(pipe_fds[1]);
-  thread_ = std::thread([this] { Run(); });
-}
-
-ModemWorker::~ModemWorker() {
-  stop_ = true;
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = ::write(wake_write_.get(), &byte, 1);
-  if (thread_.joinable()) thread_.join();
+  thread_.Start([this] { Run(); });
 }
 
 void ModemWorker::Run() {
   ModemDevice device(config_.line, config_.modem);
-  while (!stop_) {
+  while (!thread_.stopping()) {
     try {
       OpenAndServe(device);
     } catch (const std::exception&) {
       // Out of memory: the port is closed again (RAII); try again later rather than end the
       // recorder's process, which an exception leaving the thread would do.
     }
-    if (!Pause(kReopenInterval)) return;
+    if (!thread_.Pause(kReopenInterval)) return;
   }
 }
 
@@ -111,15 +88,15 @@ void ModemWorker::OpenAndServe(ModemDevice& device) {
 std::string ModemWorker::Serve(int fd, ModemDevice& device) {
   std::string why;
   if (!Apply(device.OnOpened(Now()), fd, device, why)) return why;
-  while (!stop_) {
-    std::array<pollfd, 2> polled{{{fd, POLLIN, 0}, {wake_read_.get(), POLLIN, 0}}};
+  while (!thread_.stopping()) {
+    std::array<pollfd, 2> polled{{{fd, POLLIN, 0}, {thread_.wake_fd(), POLLIN, 0}}};
     if (::poll(polled.data(), polled.size(), PollTimeout(device.Deadline())) < 0 &&
         errno != EINTR) {
       why = ErrnoText(errno);
       Report(device, device.OnLost(why).events);
       return why;
     }
-    if (stop_) break;
+    if (thread_.stopping()) break;
     if (polled[0].revents != 0 && !ReadPort(fd, polled[0].revents, device, why)) return why;
     if (!Apply(device.OnTime(Now()), fd, device, why)) return why;
   }
@@ -162,23 +139,6 @@ void ModemWorker::Report(const ModemDevice& device, std::vector<DriverEvent> eve
 
 void ModemWorker::Raw(RawDirection direction, std::string_view bytes) {
   if (raw_log_ != nullptr) raw_log_->Write(config_.line, direction, bytes);
-}
-
-bool ModemWorker::Pause(std::chrono::milliseconds duration) {
-  const TimePoint until = Now() + duration;
-  while (!stop_) {
-    pollfd wake{wake_read_.get(), POLLIN, 0};
-    const int timeout = PollTimeout(until);
-    if (timeout == 0) return true;
-    if (::poll(&wake, 1, timeout) > 0) Drain();
-  }
-  return false;
-}
-
-void ModemWorker::Drain() {
-  std::array<char, 64> sink{};
-  while (::read(wake_read_.get(), sink.data(), sink.size()) > 0) {
-  }
 }
 
 }  // namespace qelto::sim

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "drivers/driver_config.h"
@@ -13,6 +11,7 @@
 #include "drivers/driver_platform.h"
 #include "drivers/modem/modem_device.h"
 #include "drivers/posix/unique_fd.h"
+#include "drivers/posix/worker_thread.h"
 
 namespace qelto::sim {
 
@@ -26,7 +25,7 @@ class ModemWorker final : public ModemRunner {
   ModemWorker(std::uint64_t generation, std::size_t modem, DeviceConfig config, RawLog* raw_log,
               ModemSink& sink);
   // Stops the thread, closing the port, and joins it.
-  ~ModemWorker() override;
+  ~ModemWorker() override = default;
   ModemWorker(const ModemWorker&) = delete;
   ModemWorker& operator=(const ModemWorker&) = delete;
 
@@ -45,9 +44,6 @@ class ModemWorker final : public ModemRunner {
   bool ReadPort(int fd, short revents, ModemDevice& device, std::string& why);
   void Report(const ModemDevice& device, std::vector<DriverEvent> events);
   void Raw(RawDirection direction, std::string_view bytes);
-  // Waits, unless the worker is stopping; false when it is.
-  bool Pause(std::chrono::milliseconds duration);
-  void Drain();
 
   std::uint64_t generation_;
   std::size_t modem_;
@@ -55,10 +51,7 @@ class ModemWorker final : public ModemRunner {
   RawLog* raw_log_;
   ModemSink& sink_;
   bool reported_connected_ = false;  // touched by the worker's thread only
-  std::atomic<bool> stop_{false};
-  UniqueFd wake_read_;
-  UniqueFd wake_write_;
-  std::thread thread_;
+  WorkerThread thread_;              // last: the thread ends before the rest goes
 };
 
 }  // namespace qelto::sim
