@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>

@@ -32,7 +32,7 @@ std::unique_ptr<ModemRunner> Win32DriverPlatform::StartModem(std::uint64_t gener
                                                              const DeviceConfig& config,
                                                              RawLog* raw_log, ModemSink& sink) {
   if (config.kind == DeviceKind::kPbx) {
-    return std::make_unique<PbxWorker>(generation, modem, config, sink);
+    return std::make_unique<PbxWorker>(generation, modem, config, raw_log, sink);
   }
   return std::make_unique<ModemWorker>(generation, modem, config, raw_log, sink);
 }
