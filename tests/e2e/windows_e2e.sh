@@ -349,8 +349,8 @@ sim() {
   sim_code=$?
   sim_out=$(tr -d '\r' <"$scratch/sim.out")
 }
-# Fake caller-ID modems on this side (tests/drivers/fake_modem_server_main.cpp, built for this
-# machine): their pseudo-terminals behind links in the prefix's dosdevices folder are COM ports
+# Fake caller-ID modems on this side (tests/drivers/modem/fake_modem_server_main.cpp, built for
+# this machine): their pseudo-terminals behind links in the prefix's dosdevices folder are COM ports
 # to Wine. `modem plug com5 vcid`, `modem send com5 HEX`, `modem unplug com5`.
 start_modems() {
   local server=$build_dir/tests/drivers/fake_modem_host/fake-modem-server tcp_port

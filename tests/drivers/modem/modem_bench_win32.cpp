@@ -1,7 +1,7 @@
 // The modem transcripts' bench on Windows: our POS_CIDR.dll, copied into a folder of the test's
 // own with its configuration file, and fake modems served from the Linux side by
-// fake-modem-server (tests/drivers/with-fake-modems starts it and names it and the COM port in
-// QELTO_FAKE_MODEM_SERVER and QELTO_FAKE_MODEM_PORT): under Wine, COM ports are links in the
+// fake-modem-server (tests/drivers/modem/with-fake-modems starts it and names it and the COM port
+// in QELTO_FAKE_MODEM_SERVER and QELTO_FAKE_MODEM_PORT): under Wine, COM ports are links in the
 // prefix's dosdevices folder, which the server points at its pseudo-terminals.
 
 #include <winsock2.h>
@@ -42,7 +42,7 @@ class WinModemBench final : public ModemBench {
     port_ = Variable("QELTO_FAKE_MODEM_PORT");
     const std::string server = Variable("QELTO_FAKE_MODEM_SERVER");
     if (port_.empty() || server.empty()) {
-      problem_ = "no fake modems: run this under tests/drivers/with-fake-modems";
+      problem_ = "no fake modems: run this under tests/drivers/modem/with-fake-modems";
       return;
     }
     if (!ConnectToServer(server)) return;
