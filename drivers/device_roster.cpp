@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "drivers/info_text.h"
-#include "drivers/modem_device.h"
+#include "drivers/modem/modem_device.h"
 #include "drivers/text_encoding.h"
 
 namespace qelto::sim {

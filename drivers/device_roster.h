@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "drivers/command_executor.h"
+#include "drivers/control/command_executor.h"
 #include "drivers/driver_config.h"
 #include "drivers/driver_events.h"
-#include "drivers/simulated_devices.h"
+#include "drivers/sim/simulated_devices.h"
 
 namespace qelto::sim {
 

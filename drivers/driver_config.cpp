@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "drivers/sim_command.h"
+#include "drivers/sim/sim_command.h"
 
 namespace qelto::sim {
 namespace {
@@ -349,8 +349,11 @@ std::vector<std::string> ConfigFileCandidates(std::string_view library_dir) {
 }
 
 std::string PathBesideConfig(std::string_view config_path, std::string_view path) {
-  if (path.empty() || path.front() == '/') return std::string(path);
-  const std::size_t slash = config_path.rfind('/');
+  // Windows' folders end in either slash, and "C:..." names a drive of its own.
+  const bool absolute = !path.empty() && (path.front() == '/' || path.front() == '\\' ||
+                                          (path.size() >= 2 && path[1] == ':'));
+  if (path.empty() || absolute) return std::string(path);
+  const std::size_t slash = config_path.find_last_of("/\\");
   if (slash == std::string_view::npos) return std::string(path);
   return std::string(config_path.substr(0, slash + 1)) + std::string(path);
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "drivers/simulated_devices.h"
+#include "drivers/sim/simulated_devices.h"
 
 namespace qelto::sim {
 

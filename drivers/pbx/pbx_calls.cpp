@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "drivers/modem_line.h"
+#include "drivers/modem/modem_line.h"
 
 namespace qelto::sim {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "drivers/modem_device.h"
+#include "drivers/modem/modem_device.h"
 #include "drivers/text_encoding.h"
 
 namespace qelto::sim {

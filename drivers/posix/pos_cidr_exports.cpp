@@ -13,7 +13,7 @@
 #include "drivers/driver_config.h"
 #include "drivers/driver_setup.h"
 #include "drivers/posix/posix_driver_platform.h"
-#include "drivers/sim_settings.h"
+#include "drivers/sim/sim_settings.h"
 
 #define QELTO_DRIVER_EXPORT __attribute__((visibility("default")))
 

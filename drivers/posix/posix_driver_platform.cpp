@@ -2,12 +2,12 @@
 
 #include <optional>
 
-#include "drivers/control_address.h"
+#include "drivers/control/control_address.h"
+#include "drivers/control/posix/control_session.h"
+#include "drivers/control/posix/unix_socket.h"
+#include "drivers/modem/posix/modem_worker.h"
 #include "drivers/pbx/posix/pbx_worker.h"
-#include "drivers/posix/control_session.h"
-#include "drivers/posix/modem_worker.h"
 #include "drivers/posix/raw_log_file.h"
-#include "drivers/posix/unix_socket.h"
 
 namespace qelto::sim {
 

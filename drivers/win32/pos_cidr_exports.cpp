@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -16,7 +15,7 @@
 #include "drivers/cidr_driver.h"
 #include "drivers/driver_config.h"
 #include "drivers/driver_setup.h"
-#include "drivers/sim_settings.h"
+#include "drivers/sim/sim_settings.h"
 #include "drivers/win32/environment.h"
 #include "drivers/win32/win32_driver_platform.h"
 
@@ -58,13 +57,6 @@ qelto::sim::DriverSetup LoadSetup() {
   qelto::sim::DriverSetup setup = qelto::sim::LoadDriverSetup(
       candidates, qelto::sim::ParseDeviceCount(devices ? devices->c_str() : nullptr)
                       .value_or(qelto::sim::kDefaultDeviceCount));
-  const auto& threaded = setup.roster.modems();
-  if (std::any_of(threaded.begin(), threaded.end(), [](const qelto::sim::DeviceConfig& device) {
-        return device.kind == qelto::sim::DeviceKind::kModem;
-      })) {
-    setup.roster.AddProblem(qelto::sim::Win32DriverPlatform::kModemsUnsupported);
-  }
-  setup.raw_log.clear();  // no raw data file is kept here yet
   return setup;
 }
 

@@ -4,14 +4,11 @@
 
 namespace qelto::sim {
 
-// The driver on Windows: the control channel on a named pipe private to the user, telephone
-// systems' manager interfaces through Winsock. Caller-ID modems on COM ports are not run here,
-// nor is a raw data file kept; the driver's start event says so (see kModemsUnsupported).
+// The driver on Windows: the control channel on a named pipe private to the user, caller-ID
+// modems on COM ports, telephone systems' manager interfaces through Winsock, and the raw data
+// file.
 class Win32DriverPlatform final : public DriverPlatform {
  public:
-  static constexpr char kModemsUnsupported[] =
-      "serial modems are not supported on Windows: their lines stay disconnected";
-
   std::unique_ptr<ControlChannel> StartControlChannel(const std::string& address,
                                                       SessionHandler& handler,
                                                       std::string& problem) override;

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "drivers/modem_line.h"
+#include "drivers/modem/modem_line.h"
 #include "drivers/pbx/pbx_device.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "drivers/command_executor.h"
+#include "drivers/control/command_executor.h"
 
 #include <gtest/gtest.h>
 

@@ -224,6 +224,10 @@ TEST(PathBesideConfig, TakesRelativePathsFromTheFilesFolder) {
   EXPECT_EQ(PathBesideConfig("/opt/qelto/POS_CIDR.conf", "/var/log/raw.txt"), "/var/log/raw.txt");
   EXPECT_EQ(PathBesideConfig("/opt/qelto/POS_CIDR.conf", ""), "");
   EXPECT_EQ(PathBesideConfig("POS_CIDR.conf", "raw.txt"), "raw.txt");
+  // The file's folder as Windows names it.
+  EXPECT_EQ(PathBesideConfig("C:\\Shop\\POS_CIDR.conf", "raw.txt"), "C:\\Shop\\raw.txt");
+  EXPECT_EQ(PathBesideConfig("C:\\Shop\\POS_CIDR.conf", "D:\\raw.txt"), "D:\\raw.txt");
+  EXPECT_EQ(PathBesideConfig("C:\\Shop\\POS_CIDR.conf", "\\\\pc\\raw.txt"), "\\\\pc\\raw.txt");
 }
 
 }  // namespace

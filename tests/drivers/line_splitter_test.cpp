@@ -1,4 +1,4 @@
-#include "drivers/line_splitter.h"
+#include "drivers/control/line_splitter.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "drivers/modem_device.h"
+#include "drivers/modem/modem_device.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "drivers/command_executor.h"
+#include "drivers/control/command_executor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view line(reinterpret_cast<const char*>(data), size);

@@ -1,4 +1,4 @@
-#include "drivers/sim_command.h"
+#include "drivers/sim/sim_command.h"
 
 #include <gtest/gtest.h>
 

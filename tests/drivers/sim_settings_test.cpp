@@ -1,4 +1,4 @@
-#include "drivers/sim_settings.h"
+#include "drivers/sim/sim_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "drivers/tool_arguments.h"
+#include "drivers/sim/tool_arguments.h"
 
 #include <gtest/gtest.h>
 

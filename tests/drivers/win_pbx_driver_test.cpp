@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -111,7 +112,7 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
   ASSERT_TRUE(CopyFileW(WideFromUtf8(QELTO_SIM_DRIVER_PATH).c_str(),
                         WideFromUtf8(folder + "/POS_CIDR.dll").c_str(), FALSE));
   std::ofstream(folder + "/POS_CIDR.conf", std::ios::binary)
-      << "[device]\r\nkind = pbx\r\nhost = 127.0.0.1\r\nport = " << port
+      << "raw_log = raw.txt\r\n[device]\r\nkind = pbx\r\nhost = 127.0.0.1\r\nport = " << port
       << "\r\nuser = qelto\r\nsecret = Sh0p-s3cret\r\nline = 4\r\ndid_line = 02155550001 = 5\r\n";
   SetEnvironmentVariableW(
       L"QELTO_CIDR_SIM_SOCKET",
@@ -155,6 +156,17 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
   for (const auto& [code, text] : events.seen) calls += code > 0 ? 1 : 0;
   EXPECT_EQ(calls, 0);  // the call was not reported twice
   WSACleanup();
+
+  // The raw data file, with the secret masked, as on Linux.
+  std::ifstream file(folder + "/raw.txt", std::ios::binary);
+  const std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(raw.find(" line 4 # connected to 127.0.0.1:" + port + "\n"), std::string::npos) << raw;
+  EXPECT_NE(raw.find(" line 4 > Action: Login\\r\\n"), std::string::npos) << raw;
+  // The login's digest masked, wherever it is.
+  EXPECT_NE(raw.find("Key: ********"), std::string::npos) << raw;
+  EXPECT_EQ(raw.find("Key: "), raw.find("Key: ********")) << raw;
+  EXPECT_EQ(raw.find("Sh0p-s3cret"), std::string::npos) << raw;
+  EXPECT_NE(raw.find("CallerIDNum: 09121234567"), std::string::npos) << raw;
 }
 
 }  // namespace

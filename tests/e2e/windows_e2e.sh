@@ -362,6 +362,25 @@ sim() {
   sim_code=$?
   sim_out=$(tr -d '\r' <"$scratch/sim.out")
 }
+# Fake caller-ID modems on this side (tests/drivers/modem/fake_modem_server_main.cpp, built for
+# this machine): their pseudo-terminals behind links in the prefix's dosdevices folder are COM ports
+# to Wine. `modem plug com5 vcid`, `modem send com5 HEX`, `modem unplug com5`.
+start_modems() {
+  local server=$build_dir/tests/drivers/fake_modem_host/fake-modem-server tcp_port
+  [ -x "$server" ] || fail "no $server"
+  coproc fake_modems { exec "$server" "$WINEPREFIX/dosdevices"; }
+  pids+=("$fake_modems_PID")
+  read -r tcp_port <&"${fake_modems[0]}" || fail "fake-modem-server did not start"
+  exec {modem_socket}<>"/dev/tcp/127.0.0.1/$tcp_port" || fail "cannot reach fake-modem-server"
+}
+modem() {
+  local reply
+  echo "$*" >&"$modem_socket"
+  read -r reply <&"$modem_socket"
+  [ "${reply%% *}" = OK ] || fail "fake modem: $* -> $reply"
+}
+hex() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n'; }
+
 expect_sim() {  # expect_sim CODE OUTPUT ARGS...: exit code and the whole output (a glob)
   local code=$1 output=$2; shift 2
   sim "$@"
@@ -582,6 +601,39 @@ case $case_name in
     wait_until 50 has_rows 2 || fail "the second call was not written within 50 s: $(rows)"
     [ "$(rows | tail -1)" = '2|5|02188887777|' ] || fail "unexpected rows: $(rows)"
     close_from_outside "$pid"
+    ;;
+  our_driver_modem)
+    # Our POS_CIDR.dll with a caller-ID modem on COM5, as a shop configures it: a call, a
+    # withheld number (written as 0), the modem unplugged (the alert) and plugged in again.
+    command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
+    unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
+    install_app ours
+    printf 'raw_log = modem-raw.txt\r\n[device]\r\nkind = modem\r\nport = COM5\r\nline = 1\r\n' \
+      >"$scratch/app/POS_CIDR.conf"
+    start_modems
+    modem plug com5 vcid
+    start_resident rec
+    ready="SLine 1: modem ready at COM5, caller ID on (AT+VCID=1)"
+    wait_until 30 log_has "$ready" || fail "the modem was not set up"
+    expect_sim 0 $'POS CID Modems\nVER 2.1\nPorts 1\nDevices\nLine 1 modem COM5: Connected\nOK' info
+    modem send com5 "$(hex $'RING\r\n\r\nDATE = 0321\r\nTIME = 1405\r\nNMBR = 09121234567\r\n\r\nRING\r\n')"
+    wait_until 50 has_rows 1 || fail "the call was not written within 50 s: $(rows)"
+    [ "$(rows)" = '1|1|09121234567|' ] || fail "unexpected rows: $(rows)"
+    modem send com5 "$(hex $'RING\r\nDATE = 0321\r\nTIME = 1406\r\nNMBR = P\r\nRING\r\n')"
+    wait_until 50 has_rows 2 || fail "the withheld call was not written within 50 s: $(rows)"
+    [ "$(rows | tail -1)" = '2|1|0|' ] || fail "unexpected rows: $(rows)"
+    modem unplug com5
+    wait_until 15 log_has "SLine 1: modem lost at COM5 (" || fail "the loss was not logged"
+    expect_sim 0 '*Line 1 modem COM5: Disconnected*' info
+    wait_until 60 dialog_open || fail "no device alert within 60 s of unplugging"
+    modem plug com5 vcid
+    ready_again() { [ "$(log_count "$ready")" = 2 ]; }
+    wait_until 20 ready_again || fail "not ready again after the re-plug"
+    wait_until 10 dialog_closed || fail "the device alert stayed after the re-plug"
+    grep -q ' line 1 # opened COM5' "$scratch/app/modem-raw.txt" || fail "no raw data file"
+    cp "$logs/log.txt" "$shots/windows-modem-log.txt"
+    close_from_outside "$pid"
+    modem unplug com5
     ;;
   database_alert)
     install_app v2_1

@@ -1,6 +1,5 @@
 #include "drivers/pbx/posix/pbx_worker.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,7 +7,6 @@
 #include <array>
 #include <cerrno>
 #include <exception>
-#include <system_error>
 #include <utility>
 
 #include "drivers/pbx/md5.h"
@@ -26,14 +24,6 @@ PbxDevice::TimePoint Now() {
 
 std::string ErrnoText(int error) {
   return std::generic_category().message(error);
-}
-
-// Milliseconds until `deadline` for poll(), rounded up so the wait never ends early; -1 for none.
-int PollTimeout(std::optional<PbxDevice::TimePoint> deadline) {
-  if (!deadline) return -1;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Now()).count();
-  if (left <= 0) return 0;
-  return left > 60'000 ? 60'000 : static_cast<int>(left);
 }
 
 bool SendAll(int fd, std::string_view bytes, std::string& why) {
@@ -67,38 +57,25 @@ PbxWorker::PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig 
       config_(std::move(config)),
       raw_log_(raw_log),
       sink_(sink) {
-  std::array<int, 2> pipe_fds{};
-  if (::pipe2(pipe_fds.data(), O_NONBLOCK | O_CLOEXEC) != 0) {
-    throw std::system_error(errno, std::generic_category(), "pipe2");
-  }
-  wake_read_.Reset(pipe_fds[0]);
-  wake_write_.Reset(pipe_fds[1]);
-  thread_ = std::thread([this] { Run(); });
-}
-
-PbxWorker::~PbxWorker() {
-  stop_ = true;
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = ::write(wake_write_.get(), &byte, 1);
-  if (thread_.joinable()) thread_.join();
+  thread_.Start([this] { Run(); });
 }
 
 void PbxWorker::Run() {
   PbxDevice device(config_.line, config_.pbx, &Md5Hex);
-  while (!stop_) {
+  while (!thread_.stopping()) {
     try {
       ConnectAndServe(device);
     } catch (const std::exception&) {
       // Out of memory: the socket is closed again (RAII); try again later rather than end the
       // recorder's process, which an exception leaving the thread would do.
     }
-    if (!Pause(device.RetryDelay())) return;
+    if (!thread_.Pause(device.RetryDelay())) return;
   }
 }
 
 void PbxWorker::ConnectAndServe(PbxDevice& device) {
   std::string error;
-  UniqueFd socket = ConnectTcp(config_.pbx.host, config_.pbx.port, wake_read_.get(), error);
+  UniqueFd socket = ConnectTcp(config_.pbx.host, config_.pbx.port, thread_.wake_fd(), error);
   if (!socket.valid()) {
     if (!error.empty()) Report(device, device.OnConnectFailed(error).events);
     return;
@@ -112,15 +89,15 @@ void PbxWorker::ConnectAndServe(PbxDevice& device) {
 std::string PbxWorker::Serve(int fd, PbxDevice& device) {
   std::string why;
   if (!Apply(device.OnConnected(Now()), fd, device, why)) return why;
-  while (!stop_) {
-    std::array<pollfd, 2> polled{{{fd, POLLIN, 0}, {wake_read_.get(), POLLIN, 0}}};
+  while (!thread_.stopping()) {
+    std::array<pollfd, 2> polled{{{fd, POLLIN, 0}, {thread_.wake_fd(), POLLIN, 0}}};
     if (::poll(polled.data(), polled.size(), PollTimeout(device.Deadline())) < 0 &&
         errno != EINTR) {
       why = ErrnoText(errno);
       Report(device, device.OnLost(why).events);
       return why;
     }
-    if (stop_) break;
+    if (thread_.stopping()) break;
     if (polled[0].revents != 0 && !ReadSocket(fd, polled[0].revents, device, why)) return why;
     if (!Apply(device.OnTime(Now()), fd, device, why)) return why;
   }
@@ -163,21 +140,6 @@ void PbxWorker::Report(const PbxDevice& device, std::vector<DriverEvent> events)
 
 void PbxWorker::Raw(RawDirection direction, std::string_view bytes) {
   if (raw_log_ != nullptr) raw_log_->Write(config_.line, direction, bytes);
-}
-
-bool PbxWorker::Pause(std::chrono::milliseconds duration) {
-  const PbxDevice::TimePoint until = Now() + duration;
-  while (!stop_) {
-    pollfd wake{wake_read_.get(), POLLIN, 0};
-    const int timeout = PollTimeout(until);
-    if (timeout == 0) return true;
-    if (::poll(&wake, 1, timeout) > 0) {
-      std::array<char, 64> sink{};
-      while (::read(wake_read_.get(), sink.data(), sink.size()) > 0) {
-      }
-    }
-  }
-  return false;
 }
 
 }  // namespace qelto::sim

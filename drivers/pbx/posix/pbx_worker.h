@@ -1,11 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "drivers/driver_config.h"
@@ -13,6 +11,7 @@
 #include "drivers/driver_platform.h"
 #include "drivers/pbx/pbx_device.h"
 #include "drivers/posix/unique_fd.h"
+#include "drivers/posix/worker_thread.h"
 
 namespace qelto::sim {
 
@@ -27,7 +26,7 @@ class PbxWorker final : public ModemRunner {
   PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig config, RawLog* raw_log,
             ModemSink& sink);
   // Stops the thread, closing the connection, and joins it.
-  ~PbxWorker() override;
+  ~PbxWorker() override = default;
   PbxWorker(const PbxWorker&) = delete;
   PbxWorker& operator=(const PbxWorker&) = delete;
 
@@ -42,7 +41,6 @@ class PbxWorker final : public ModemRunner {
   bool ReadSocket(int fd, short revents, PbxDevice& device, std::string& why);
   void Report(const PbxDevice& device, std::vector<DriverEvent> events);
   void Raw(RawDirection direction, std::string_view bytes);
-  bool Pause(std::chrono::milliseconds duration);
 
   std::uint64_t generation_;
   std::size_t device_;
@@ -50,10 +48,7 @@ class PbxWorker final : public ModemRunner {
   RawLog* raw_log_;
   ModemSink& sink_;
   bool reported_connected_ = false;  // touched by the worker's thread only
-  std::atomic<bool> stop_{false};
-  UniqueFd wake_read_;
-  UniqueFd wake_write_;
-  std::thread thread_;
+  WorkerThread thread_;              // last: the thread ends before the rest goes
 };
 
 }  // namespace qelto::sim

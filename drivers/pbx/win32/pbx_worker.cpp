@@ -55,8 +55,12 @@ struct AddressListDeleter {
 }  // namespace
 
 PbxWorker::PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig config,
-                     ModemSink& sink)
-    : generation_(generation), device_(device), config_(std::move(config)), sink_(sink) {
+                     RawLog* raw_log, ModemSink& sink)
+    : generation_(generation),
+      device_(device),
+      config_(std::move(config)),
+      raw_log_(raw_log),
+      sink_(sink) {
   WSADATA data{};
   const int started = WSAStartup(MAKEWORD(2, 2), &data);
   if (started != 0) throw std::system_error(started, std::system_category(), "WSAStartup");
@@ -121,7 +125,9 @@ void PbxWorker::ConnectAndServe(PbxDevice& device) {
     why = Connect(sock.get(), address->ai_addr, static_cast<int>(address->ai_addrlen));
     if (why == "stop") return;
     if (!why.empty()) continue;
+    Raw(RawDirection::kNote, "connected to " + device.address());
     why = Serve(sock.get(), device);
+    Raw(RawDirection::kNote, "closed: " + why);
     return;
   }
   Report(device, device.OnConnectFailed(why).events);
@@ -179,6 +185,7 @@ bool PbxWorker::Apply(const PbxStep& step, SOCKET sock, PbxDevice& device, std::
     why = step.why;
     return false;
   }
+  if (!step.send.empty()) Raw(RawDirection::kSent, step.send_shown);
   std::string_view rest = step.send;
   const auto give_up = Now() + kWriteTimeout;
   while (!rest.empty()) {
@@ -206,6 +213,7 @@ bool PbxWorker::ReadSocket(SOCKET sock, PbxDevice& device, std::string& why) {
     const int received = recv(sock, buffer.data(), static_cast<int>(buffer.size()), 0);
     if (received > 0) {
       const std::string_view bytes(buffer.data(), static_cast<std::size_t>(received));
+      Raw(RawDirection::kRead, bytes);
       if (!Apply(device.OnBytes(bytes, Now()), sock, device, why)) return false;
       continue;
     }
@@ -220,6 +228,10 @@ void PbxWorker::Report(const PbxDevice& device, std::vector<DriverEvent> events)
   if (events.empty() && device.connected() == reported_connected_) return;
   reported_connected_ = device.connected();
   sink_.OnModemReport(generation_, device_, device.connected(), std::move(events));
+}
+
+void PbxWorker::Raw(RawDirection direction, std::string_view bytes) {
+  if (raw_log_ != nullptr) raw_log_->Write(config_.line, direction, bytes);
 }
 
 }  // namespace qelto::sim

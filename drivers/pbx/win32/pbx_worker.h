@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -20,12 +21,15 @@ namespace qelto::sim {
 // The thread that runs one telephone system's manager connection on Windows, through Winsock:
 // it connects, and connects again after the PbxDevice's retry delay whenever that fails or the
 // connection ends; it writes what the device asks for, reads what the server says and reports
-// every change through the modems' sink. Stopping sets an event the thread waits on beside its
-// socket's, so a stop is prompt (but for a name lookup in progress).
+// every change through the modems' sink, keeping the raw data (the secret masked). Stopping sets an
+// event the thread waits on beside its socket's, so a stop is prompt (but for a name lookup in
+// progress).
 class PbxWorker final : public ModemRunner {
  public:
   // Starts the thread; throws std::system_error when it, its events or Winsock cannot be had.
-  PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig config, ModemSink& sink);
+  // `raw_log` (may be null) and `sink` must outlive the worker.
+  PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig config, RawLog* raw_log,
+            ModemSink& sink);
   // Stops the thread, closing the connection, and joins it.
   ~PbxWorker() override;
   PbxWorker(const PbxWorker&) = delete;
@@ -41,11 +45,13 @@ class PbxWorker final : public ModemRunner {
   bool Apply(const PbxStep& step, SOCKET sock, PbxDevice& device, std::string& why);
   bool ReadSocket(SOCKET sock, PbxDevice& device, std::string& why);
   void Report(const PbxDevice& device, std::vector<DriverEvent> events);
+  void Raw(RawDirection direction, std::string_view bytes);
   bool Stopping() const;
 
   std::uint64_t generation_;
   std::size_t device_;
   DeviceConfig config_;
+  RawLog* raw_log_;
   ModemSink& sink_;
   bool reported_connected_ = false;  // touched by the worker's thread only
   bool winsock_ = false;

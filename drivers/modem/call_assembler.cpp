@@ -1,0 +1,79 @@
+#include "drivers/modem/call_assembler.h"
+
+#include <utility>
+
+namespace qelto::sim {
+
+std::vector<std::string> CallAssembler::OnLine(const ModemLine& line, TimePoint now) {
+  std::vector<std::string> reports = OnTime(now);
+  switch (line.kind) {
+    case ModemLineKind::kRing:
+      Begin(now).rings++;
+      OnRing(reports);
+      break;
+    case ModemLineKind::kNumber:
+      OnNumber(CallerDigits(line.value), reports, now);
+      break;
+    case ModemLineKind::kDate:
+    case ModemLineKind::kTime:
+    case ModemLineKind::kName:
+    case ModemLineKind::kMessage:
+      Begin(now).block = true;
+      break;
+    case ModemLineKind::kOk:
+    case ModemLineKind::kError:
+    case ModemLineKind::kOther:
+      break;
+  }
+  return reports;
+}
+
+std::vector<std::string> CallAssembler::OnTime(TimePoint now) {
+  if (!call_ || now - call_->last_heard < ring_timeout_) return {};
+  return Flush();
+}
+
+std::vector<std::string> CallAssembler::Flush() {
+  std::vector<std::string> reports;
+  if (call_ && !call_->reported) reports.emplace_back();
+  call_.reset();
+  return reports;
+}
+
+std::optional<CallAssembler::TimePoint> CallAssembler::Deadline() const {
+  if (!call_) return std::nullopt;
+  return call_->last_heard + ring_timeout_;
+}
+
+void CallAssembler::OnRing(std::vector<std::string>& reports) {
+  if (call_->reported) return;
+  // A block without a number is over at the next RING; without a block, the second RING says
+  // that none is coming.
+  if (call_->block || call_->rings >= 2) Report({}, reports);
+}
+
+void CallAssembler::OnNumber(std::string digits, std::vector<std::string>& reports, TimePoint now) {
+  if (call_ && call_->reported) {
+    if (*call_->reported == digits) {
+      call_->last_heard = now;
+      return;
+    }
+    call_.reset();  // another caller: a new call
+  }
+  Call& call = Begin(now);
+  call.block = true;
+  Report(std::move(digits), reports);
+}
+
+void CallAssembler::Report(std::string digits, std::vector<std::string>& reports) {
+  call_->reported = digits;
+  reports.push_back(std::move(digits));
+}
+
+CallAssembler::Call& CallAssembler::Begin(TimePoint now) {
+  if (!call_) call_ = Call{0, false, std::nullopt, now};
+  call_->last_heard = now;
+  return *call_;
+}
+
+}  // namespace qelto::sim

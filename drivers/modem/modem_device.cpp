@@ -1,0 +1,142 @@
+#include "drivers/modem/modem_device.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "drivers/text_encoding.h"
+
+namespace qelto::sim {
+namespace {
+
+std::string JoinedWithAnd(const std::vector<std::string>& words) {
+  std::string text;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (i > 0) text += i + 1 == words.size() ? " and " : ", ";
+    text += words[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string PrintablePath(std::string_view path) {
+  std::string text(path);
+  for (char& c : text) {
+    if (c < ' ' || c > '~') c = '?';
+  }
+  return text;
+}
+
+ModemDevice::ModemDevice(std::int32_t line, ModemSettings settings)
+    : line_(line),
+      port_(PrintablePath(settings.port)),
+      dialogue_(std::move(settings.init), std::move(settings.caller_id)),
+      calls_(settings.ring_timeout) {}
+
+ModemStep ModemDevice::OnOpenFailed(std::string_view reason) {
+  ModemStep out;
+  Problem(reason, out);
+  return out;
+}
+
+ModemStep ModemDevice::OnOpened(TimePoint now) {
+  ModemStep out;
+  reader_.Clear();
+  Apply(dialogue_.Start(now), out);
+  return out;
+}
+
+ModemStep ModemDevice::OnBytes(std::string_view bytes, TimePoint now) {
+  ModemStep out;
+  for (const std::string& text : reader_.Append(bytes)) {
+    const ModemLine line = ParseModemLine(text);
+    Apply(dialogue_.OnLine(line.kind, now), out);
+    AddCalls(calls_.OnLine(line, now), out);
+  }
+  return out;
+}
+
+ModemStep ModemDevice::OnTime(TimePoint now) {
+  ModemStep out;
+  Apply(dialogue_.OnTime(now), out);
+  AddCalls(calls_.OnTime(now), out);
+  return out;
+}
+
+ModemStep ModemDevice::OnLost(std::string_view reason) {
+  ModemStep out;
+  AddCalls(calls_.Flush(), out);
+  reader_.Clear();
+  dialogue_.Stop();
+  if (!connected_) {
+    Problem(reason, out);
+    return out;
+  }
+  connected_ = false;
+  last_problem_ = reason;
+  Status("lost at " + port_ + " (" + std::string(reason) + ")", out);
+  return out;
+}
+
+std::optional<ModemDevice::TimePoint> ModemDevice::Deadline() const {
+  const std::optional<TimePoint> dialogue = dialogue_.Deadline();
+  const std::optional<TimePoint> calls = calls_.Deadline();
+  if (!dialogue) return calls;
+  if (!calls) return dialogue;
+  return std::min(*dialogue, *calls);
+}
+
+void ModemDevice::Apply(const ModemDialogue::Step& step, ModemStep& out) {
+  switch (step.kind) {
+    case ModemDialogue::Step::Kind::kWait:
+      return;
+    case ModemDialogue::Step::Kind::kSend:
+      out.send += step.text + '\r';
+      return;
+    case ModemDialogue::Step::Kind::kReady:
+      connected_ = true;
+      last_problem_.clear();
+      Status(ReadyText(), out);
+      return;
+    case ModemDialogue::Step::Kind::kFailed:
+      AddCalls(calls_.Flush(), out);
+      Problem(step.text, out);
+      out.close = true;
+      return;
+  }
+}
+
+void ModemDevice::AddCalls(std::vector<std::string> calls, ModemStep& out) const {
+  for (const std::string& digits : calls)
+    out.events.push_back(CallEvent(line_, WidenAscii(digits)));
+}
+
+void ModemDevice::Problem(std::string_view reason, ModemStep& out) {
+  if (reason == last_problem_) return;
+  last_problem_ = reason;
+  Status("unavailable at " + port_ + " (" + std::string(reason) + "), retrying every " +
+             std::to_string(kReopenInterval.count()) + " s",
+         out);
+}
+
+void ModemDevice::Status(const std::string& text, ModemStep& out) const {
+  const std::string whole = "Line " + std::to_string(line_) + ": modem " + text;
+  out.events.push_back(StatusEvent(WidenAscii(PrintablePath(whole))));
+}
+
+std::string ModemDevice::ReadyText() const {
+  std::string text = "ready at " + port_;
+  const std::string& accepted = dialogue_.caller_id_command();
+  if (!accepted.empty()) {
+    text += ", caller ID on (" + accepted + ")";
+  } else {
+    text += ", but it refused " + JoinedWithAnd(dialogue_.caller_id_commands()) +
+            ": only rings are reported";
+  }
+  if (!dialogue_.refused_init().empty()) {
+    text += "; it answered ERROR to " + JoinedWithAnd(dialogue_.refused_init());
+  }
+  return text;
+}
+
+}  // namespace qelto::sim

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "common/win32/unique_handle.h"
+#include "drivers/driver_config.h"
+
+namespace qelto::sim {
+
+// The name CreateFileW takes for a port named in the configuration: "COM3" becomes
+// "\\.\COM3", the only form that reaches COM10 and above; a name already in the device
+// namespace ("\\.\...") is kept.
+std::wstring SerialDeviceName(const std::string& port);
+
+// Opens a modem's COM port for the driver alone (no sharing) and for overlapped I/O: raw 8N1 at
+// the configured speed, RTS/CTS flow control when configured, else none, emptied of anything
+// received before. A read returns at once, with what has come (possibly nothing). On failure
+// returns an invalid handle and sets `error` to the reason.
+UniqueHandle OpenSerialPort(const ModemSettings& settings, std::string& error);
+
+}  // namespace qelto::sim

@@ -1,0 +1,48 @@
+// qelto-cidr-sim: drives the simulated caller-ID driver inside a running recorder through its
+// control channel (a Unix socket, or on Windows a named pipe). Exit status: 0 on OK, 1 on ERROR or
+// when no simulator answers, 2 on misuse.
+
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "drivers/control/control_address.h"
+#include "drivers/control/control_client.h"
+#include "drivers/sim/tool_arguments.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int Send(const std::string& line) {
+  using Status = qelto::sim::ControlReply::Status;
+  const std::string path = qelto::sim::ControlAddressFromEnvironment();
+  const qelto::sim::ControlReply reply = qelto::sim::SendControlCommand(path, line);
+  for (const std::string& reply_line : reply.lines) {
+    (reply_line.starts_with("ERROR") ? std::cerr : std::cout) << reply_line << '\n';
+  }
+  if (reply.status == Status::kOk) return kExitOk;
+  if (!reply.problem.empty()) std::cerr << "qelto-cidr-sim: " << reply.problem << '\n';
+  return kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const qelto::sim::ToolRequest request = qelto::sim::ParseToolArguments(arguments);
+  switch (request.kind) {
+    case qelto::sim::ToolRequest::Kind::kHelp:
+      std::cout << qelto::sim::ToolUsage(qelto::sim::ControlAddressHelp());
+      return kExitOk;
+    case qelto::sim::ToolRequest::Kind::kUsageError:
+      std::cerr << "qelto-cidr-sim: " << request.text << "\n\n"
+                << qelto::sim::ToolUsage(qelto::sim::ControlAddressHelp());
+      return kExitUsage;
+    case qelto::sim::ToolRequest::Kind::kSend:
+      return Send(request.text);
+  }
+  return kExitUsage;
+}

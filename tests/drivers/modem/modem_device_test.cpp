@@ -1,0 +1,154 @@
+#include "drivers/modem/modem_device.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qelto::sim {
+namespace {
+
+using namespace std::chrono_literals;
+using TimePoint = ModemDevice::TimePoint;
+using Events = std::vector<DriverEvent>;
+
+const TimePoint kStart{1h};
+const std::u16string kPort = u"/dev/serial/by-id/usb-Modem-if00";
+
+ModemSettings Settings() {
+  ModemSettings settings;
+  settings.port = "/dev/serial/by-id/usb-Modem-if00";
+  return settings;
+}
+
+DriverEvent Status(const std::u16string& text) {
+  return DriverEvent{0, u"SLine 3: modem " + text};
+}
+
+DriverEvent Call(const std::u16string& digits) {
+  return DriverEvent{3, u"C" + digits};
+}
+
+// Opens the device and answers the default dialogue with `answers`.
+ModemStep Initialise(ModemDevice& device, const std::string& answers = "OK\r\nOK\r\n") {
+  const ModemStep opened = device.OnOpened(kStart);
+  EXPECT_EQ(opened.send, "ATZ\r");
+  ModemStep last;
+  std::size_t start = 0;
+  // One answer per line, as the modem sends them after each command.
+  for (std::size_t end = answers.find('\n'); end != std::string::npos;
+       end = answers.find('\n', start)) {
+    last = device.OnBytes(answers.substr(start, end + 1 - start), kStart);
+    start = end + 1;
+  }
+  return last;
+}
+
+TEST(ModemDevice, IsConnectedOnceCallerIdIsOn) {
+  ModemDevice device(3, Settings());
+  EXPECT_FALSE(device.connected());
+  const ModemStep opened = device.OnOpened(kStart);
+  EXPECT_EQ(opened.send, "ATZ\r");
+  EXPECT_TRUE(opened.events.empty());
+  // Echo and answer in pieces, as a port delivers them.
+  EXPECT_EQ(device.OnBytes("ATZ\r\r\nO", kStart).send, "");
+  EXPECT_EQ(device.OnBytes("K\r\n", kStart).send, "AT+VCID=1\r");
+  EXPECT_FALSE(device.connected());
+  const ModemStep ready = device.OnBytes("AT+VCID=1\r\r\nOK\r\n", kStart);
+  EXPECT_EQ(ready.events, Events{Status(u"ready at " + kPort + u", caller ID on (AT+VCID=1)")});
+  EXPECT_TRUE(device.connected());
+  EXPECT_FALSE(ready.close);
+}
+
+TEST(ModemDevice, SaysSoWhenTheModemRefusesCallerId) {
+  ModemDevice device(3, Settings());
+  const ModemStep ready = Initialise(device, "ERROR\r\nERROR\r\nERROR\r\n");
+  EXPECT_EQ(ready.events, Events{Status(u"ready at " + kPort +
+                                        u", but it refused AT+VCID=1 and AT#CID=1: only rings "
+                                        u"are reported; it answered ERROR to ATZ")});
+  EXPECT_TRUE(device.connected());
+}
+
+TEST(ModemDevice, ReportsCallsOnItsLine) {
+  ModemDevice device(3, Settings());
+  Initialise(device);
+  EXPECT_EQ(
+      device
+          .OnBytes("RING\r\n\r\nDATE = 0321\r\nTIME = 1405\r\nNMBR = 5551234\r\nNAME ", kStart + 1s)
+          .events,
+      Events{Call(u"5551234")});
+  EXPECT_TRUE(device.OnBytes("= JOHN DOE\r\n\r\nRING\r\n", kStart + 6s).events.empty());
+  EXPECT_EQ(device.OnBytes("RING\r\nNMBR=P\r\n", kStart + 30s).events, Events{Call(u"")});
+  EXPECT_EQ(device.Deadline(), kStart + 30s + kDefaultRingTimeout);
+}
+
+TEST(ModemDevice, ReportsAProblemOncePerReasonInARow) {
+  ModemDevice device(3, Settings());
+  const DriverEvent missing =
+      Status(u"unavailable at " + kPort + u" (No such file or directory), retrying every 3 s");
+  EXPECT_EQ(device.OnOpenFailed("No such file or directory").events, Events{missing});
+  EXPECT_TRUE(device.OnOpenFailed("No such file or directory").events.empty());
+  EXPECT_EQ(device.OnOpenFailed("Permission denied").events.size(), 1U);
+  EXPECT_EQ(device.OnOpenFailed("No such file or directory").events, Events{missing});
+
+  // Not answering in time is a reason like any other.
+  device.OnOpened(kStart);
+  const ModemStep silent = device.OnTime(kStart + kAnswerTimeout);
+  EXPECT_TRUE(silent.close);
+  EXPECT_EQ(silent.events, Events{Status(u"unavailable at " + kPort +
+                                         u" (no answer to ATZ), retrying every 3 s")});
+  device.OnOpened(kStart + 10s);
+  EXPECT_TRUE(device.OnTime(kStart + 10s + kAnswerTimeout).events.empty());
+  EXPECT_FALSE(device.connected());
+}
+
+TEST(ModemDevice, ReportsALossAndTheCallItInterrupted) {
+  ModemDevice device(3, Settings());
+  Initialise(device);
+  device.OnBytes("RING\r\n", kStart + 1s);
+  const ModemStep lost = device.OnLost("Input/output error");
+  EXPECT_EQ(lost.events,
+            (Events{Call(u""), Status(u"lost at " + kPort + u" (Input/output error)")}));
+  EXPECT_FALSE(device.connected());
+  EXPECT_EQ(device.Deadline(), std::nullopt);
+  // The port's absence is news after a loss; the same reason again is not.
+  EXPECT_EQ(device.OnOpenFailed("No such file or directory").events.size(), 1U);
+  EXPECT_TRUE(device.OnOpenFailed("No such file or directory").events.empty());
+
+  // Back: initialised again from the top, and the problem is forgotten.
+  const ModemStep ready = Initialise(device);
+  EXPECT_EQ(ready.events.size(), 1U);
+  EXPECT_TRUE(device.connected());
+  EXPECT_EQ(device.OnBytes("NMBR = 777\r\n", kStart + 2s).events, Events{Call(u"777")});
+  EXPECT_EQ(device.OnLost("hang-up").events.size(), 1U);
+  EXPECT_EQ(device.OnOpenFailed("No such file or directory").events.size(), 1U);
+}
+
+TEST(ModemDevice, ALossDuringTheDialogueIsAProblemNotALoss) {
+  ModemDevice device(3, Settings());
+  device.OnOpened(kStart);
+  EXPECT_EQ(device.OnLost("hang-up").events,
+            Events{Status(u"unavailable at " + kPort + u" (hang-up), retrying every 3 s")});
+  // The abandoned dialogue does not time out later.
+  EXPECT_EQ(device.Deadline(), std::nullopt);
+}
+
+TEST(ModemDevice, ForgetsAHalfLineWhenReopened) {
+  ModemDevice device(3, Settings());
+  Initialise(device);
+  device.OnBytes("NMBR = 55", kStart);
+  device.OnLost("hang-up");
+  Initialise(device);
+  EXPECT_EQ(device.OnBytes("12\r\nNMBR = 66\r\n", kStart).events, Events{Call(u"66")});
+}
+
+TEST(ModemDevice, ShowsAnUnprintablePortPathWithQuestionMarks) {
+  ModemSettings settings = Settings();
+  settings.port = "/dev/modem\xc3\xa9\n";
+  ModemDevice device(3, settings);
+  EXPECT_EQ(device.OnOpenFailed("x").events,
+            Events{Status(u"unavailable at /dev/modem??? (x), retrying every 3 s")});
+}
+
+}  // namespace
+}  // namespace qelto::sim
