@@ -185,7 +185,7 @@ Function WriteModemConfig
   ${Else}
     FileWrite $0 "# Caller-ID devices of the shop, for the driver of ${PRODUCT}: one [device] per$\r$\n"
     FileWrite $0 "# caller-ID modem. Read at the recorder's start: restart it after a change. The other$\r$\n"
-    FileWrite $0 "# keys (raw_log, speed, flow, init, caller_id, ring_timeout) are in the README.$\r$\n"
+    FileWrite $0 "# keys (raw_log, speed, flow, init, caller_id, ring_timeout) are in the manual.$\r$\n"
   ${EndIf}
   StrCpy $2 $Modems
   ${DoWhile} $2 != ""

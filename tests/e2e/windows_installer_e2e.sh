@@ -226,7 +226,7 @@ file_is() {
 }
 conf_header=$'# Caller-ID devices of the shop, for the driver of QELTO Caller ID: one [device] per\r
 # caller-ID modem. Read at the recorder\'s start: restart it after a change. The other\r
-# keys (raw_log, speed, flow, init, caller_id, ring_timeout) are in the README.\r\n'
+# keys (raw_log, speed, flow, init, caller_id, ring_timeout) are in the manual.\r\n'
 # expected_conf TEXT [PORT LINE]...: $expected is TEXT followed by a modem's section for each pair.
 expected_conf() {
   local section; expected=$1; shift
