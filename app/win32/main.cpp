@@ -44,9 +44,10 @@ void LogBeforeStart(qelto::LogFiles& files, const qelto::Clock& clock,
   log.Close();
 }
 
-// One line at the end of the log, which another recorder may be writing: never emptied first.
+// One line at the end of the log, never emptied first: its earlier lines are another run's.
 void AppendToLog(qelto::LogFiles& files, const qelto::Clock& clock, const std::string& line) {
-  // Nowhere to say it when the log cannot be opened: the start ends all the same.
+  // Nowhere to say it when the log cannot be opened (held against writing by the recorder that
+  // holds the lock): the start ends all the same.
   try {
     if (files.FileSizeOf(qelto::kLogFileName) == -1) files.CreateEmpty(qelto::kLogFileName);
     const std::unique_ptr<qelto::LogFile> log = files.OpenForAppend(qelto::kLogFileName);
@@ -92,8 +93,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // One recorder per working folder: two would write one journal over each other's records.
   qelto::FileLock journalLock(qelto::kJournalLockFileName);
   if (!journalLock.Acquire()) {
-    // Another user's recorder on this computer, working in the same folder: said in the log, only
-    // appended to, since that recorder writes it.
+    // Another program holds the folder's journal lock: said in the log where the log is free (a
+    // recorder holding the lock holds its log against writing too), only appended to.
     AppendToLog(logFiles, clock, qelto::JournalLockHeldText(workingFolder.path, ""));
     return 0;
   }

@@ -671,8 +671,9 @@ case $case_name in
     wait_until 5 icon_gone || fail "the tray icon stayed after the end"
     ;;
   journal_lock_held)
-    # Another user's recorder on this computer, working in the same folder, holds the journal's
-    # lock: this one ends at once, records nothing, and the log says why.
+    # Another program holds the folder's journal lock: this one ends at once, records nothing,
+    # and the log says why. (A recorder holding the lock also holds its log against writing:
+    # then nothing can be said there.)
     install_app v2_1
     printf '2026-12-09 10:00:00 - a line of the other recorder\r\n' >"$logs/log.txt"
     (exec "$wine" "$build_dir/tests/e2e_windows/qelto-hold-file.exe" \

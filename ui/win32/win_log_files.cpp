@@ -54,11 +54,9 @@ bool WinLogFiles::CreateEmpty(const std::string& name) {
 }
 
 std::unique_ptr<LogFile> WinLogFiles::OpenForAppend(const std::string& name) {
-  // Others may append too: a recorder refused at start (the folder's lock held by another user's
-  // recorder) says why in the log the running one writes. Appends never overwrite each other.
   UniqueHandle file(CreateFileW(WideFromUtf8(name).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
   if (!file) return nullptr;
   return std::make_unique<WinLogFile>(std::move(file));
 }
