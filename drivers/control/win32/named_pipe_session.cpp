@@ -13,6 +13,10 @@ namespace {
 constexpr DWORD kPipeBufferBytes = 4096;
 // A client that leaves a reply unread this long is dropped, as one whose socket is full.
 constexpr DWORD kReplyTimeoutMs = 1000;
+// How soon a pipe instance that could not be made is tried again. Windows refuses one while the
+// instances of closed clients still count against the limit (their other ends still open): with
+// no client left to wake the loop, nobody could connect again.
+constexpr DWORD kListenRetryMs = 200;
 
 UniqueHandle MakeEvent(bool manual_reset) {
   UniqueHandle event(CreateEventW(nullptr, manual_reset, FALSE, nullptr));
@@ -208,14 +212,16 @@ bool NamedPipeSession::Answer(Instance& connection, std::string_view line) {
 }
 
 DWORD NamedPipeSession::WaitTimeoutMs() const {
-  if (connections_.empty()) return INFINITE;
+  const bool listenAgain = !listener_ && !pipe_name_.empty() && connections_.size() < kMaxClients;
+  if (connections_.empty()) return listenAgain ? kListenRetryMs : INFINITE;
   const auto oldest = std::min_element(
       connections_.begin(), connections_.end(),
       [](const InstancePtr& a, const InstancePtr& b) { return a->last_heard < b->last_heard; });
   const auto left = (*oldest)->last_heard + kIdleClientTimeout - SteadyClock::now();
   // Rounded up, so the wait never ends just short of the moment and spins.
   const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-  return static_cast<DWORD>(std::clamp<decltype(ms)>(ms, 0, kIdleClientTimeout.count() * 1000));
+  const auto idleMs = std::clamp<decltype(ms)>(ms, 0, kIdleClientTimeout.count() * 1000);
+  return static_cast<DWORD>(listenAgain ? std::min<decltype(ms)>(idleMs, kListenRetryMs) : idleMs);
 }
 
 void NamedPipeSession::CloseIdleClients() {
