@@ -151,8 +151,9 @@ struct CallValues {
 };
 struct CallValuesHash {
   std::size_t operator()(const CallValues& values) const {
+    constexpr auto kMix = static_cast<std::size_t>(0x9e3779b97f4a7c15ULL);  // 32 bits on i686
     return std::hash<std::string_view>()(values.line) ^
-           (std::hash<std::int64_t>()(values.moment) * 0x9e3779b97f4a7c15ULL);
+           (std::hash<std::int64_t>()(values.moment) * kMix);
   }
 };
 CallValues ValuesOf(const QueuedCall& call) {
