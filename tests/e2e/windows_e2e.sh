@@ -356,11 +356,17 @@ use_postgres() {  # use_postgres BRANCH: a fresh table, and settings naming a da
 }
 
 # sim ARGS...: runs qelto-cidr-sim.exe; its output (CR LF made LF) in $sim_out, its exit code in
-# $sim_code.
+# $sim_code. The tool always says something, so a failure without a word is a Wine that could not
+# start it (and so did nothing): that is tried once more.
 sim() {
-  "$wine" "$scratch/app/qelto-cidr-sim.exe" "$@" </dev/null >"$scratch/sim.out" 2>&1
-  sim_code=$?
-  sim_out=$(tr -d '\r' <"$scratch/sim.out")
+  local try
+  for try in 1 2; do
+    "$wine" "$scratch/app/qelto-cidr-sim.exe" "$@" </dev/null >"$scratch/sim.out" 2>&1
+    sim_code=$?
+    sim_out=$(tr -d '\r' <"$scratch/sim.out")
+    [ "$sim_code" = 0 ] || [ -n "$sim_out" ] && return
+    echo "--- qelto-cidr-sim $* did not start under Wine (exit code $sim_code)" >&2
+  done
 }
 # Fake caller-ID modems on this side (tests/drivers/modem/fake_modem_server_main.cpp, built for
 # this machine): their pseudo-terminals behind links in the prefix's dosdevices folder are COM ports

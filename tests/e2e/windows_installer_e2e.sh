@@ -119,18 +119,30 @@ if [ "$prefix_kind" = win32 ]; then
 fi
 
 # --- Where the installer puts the program ---------------------------------------------------------
-reg_value() {  # reg_value KEY NAME: the value's data in the installer's view, or nothing
-  "$wine" reg query "$1" /v "$2" $reg_view </dev/null 2>/dev/null | tr -d '\r' \
-    | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+# wine_answer COMMAND...: what a short Wine command printed (CR LF made LF). One that printed
+# nothing is asked twice more: a Wine that could not start (seen once in CI: winepath printing
+# nothing in 0.1 s) must not pass for an empty answer. Only for questions that have an answer.
+wine_answer() {
+  local answer try
+  for try in 1 2 3; do
+    answer=$("$wine" "$@" </dev/null 2>/dev/null | tr -d '\r')
+    [ -n "$answer" ] && { printf '%s\n' "$answer"; return 0; }
+    echo "--- no answer from Wine to '$*' (try $try of 3)" >&2
+    sleep 0.5
+  done
+  return 1
 }
-unix_path() { "$wine" winepath -u "$1" </dev/null 2>/dev/null | tr -d '\r'; }
+reg_value() {  # reg_value KEY NAME: the value's data in the installer's view, or nothing
+  wine_answer reg query "$1" /v "$2" $reg_view | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+unix_path() { wine_answer winepath -u "$1"; }
 # $PROGRAMFILES as the installer resolves it: the Program Files of its own kind.
 program_files=$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion' ProgramFilesDir)
 [ -n "$program_files" ] || fail "the prefix names no Program Files folder"
 program_dir=$(unix_path "$program_files\QELTO Caller ID")
 [ -n "$program_dir" ] || fail "winepath gave no path for $program_files"
 # The working folder and the Startup folder of all users, under ProgramData wherever that is.
-program_data=$("$wine" cmd /c 'echo %ProgramData%' </dev/null 2>/dev/null | tr -d '\r')
+program_data=$(wine_answer cmd /c 'echo %ProgramData%')
 [ -n "$program_data" ] || fail "the prefix names no ProgramData folder"
 work_dir_windows="$program_data\QELTO Caller ID"
 work_dir=$(unix_path "$work_dir_windows")
