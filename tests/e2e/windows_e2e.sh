@@ -694,6 +694,14 @@ case $case_name in
     log_has "Application Started!" && fail "the recorder started in a folder held by another"
     log_has "a line of the other recorder" || fail "the other recorder's log was emptied"
     ;;
+  alert_in_front)
+    # The alert's place among other windows can only be seen on a display: its unit test, which
+    # skips itself without one, run here on the suite's display. A skip is a failure here.
+    "$wine" "$build_dir/tests/ui/qelto_win_gui_tests.exe" --gtest_filter='MessageForm.*' \
+      </dev/null >"$scratch/gtest.out" 2>&1 || fail "$(tr -d '\r' <"$scratch/gtest.out" | tail -15)"
+    grep -q '^\[  PASSED  \] 1 test' "$scratch/gtest.out" \
+      || fail "the alert's test did not run: $(tr -d '\r' <"$scratch/gtest.out" | tail -5)"
+    ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "PASS [$case_name]"
