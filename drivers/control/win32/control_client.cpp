@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -36,22 +37,34 @@ DWORD MsUntil(Clock::time_point deadline) {
   return left > 0 ? static_cast<DWORD>(left) : 0;
 }
 
+// How long one wait for a free instance lasts before the pipe is tried again. Under Wine a waiter
+// is never woken when the driver closed every instance at once (its idle clients) and made the
+// pipe anew, and for that moment the name does not exist: a single long wait would sleep through
+// the free instance.
+constexpr DWORD kWaitSliceMs = 250;
+constexpr DWORD kGoneRetryMs = 20;
+
 // Opens the pipe, waiting while every instance is taken. Null, with `error` set, when it
 // cannot; WAIT_TIMEOUT when no instance came free in time.
 UniqueHandle OpenPipe(const std::wstring& name, Clock::time_point deadline, DWORD& error) {
+  bool seen = false;  // the pipe existed: a moment without it is the driver making it anew
   for (;;) {
     UniqueHandle pipe(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     if (pipe) return pipe;
     error = GetLastError();
-    if (error != ERROR_PIPE_BUSY) return {};
+    if (error != ERROR_PIPE_BUSY && !(seen && error == ERROR_FILE_NOT_FOUND)) return {};
+    seen = true;
     const DWORD left = MsUntil(deadline);
     if (left == 0) {
       error = WAIT_TIMEOUT;
       return {};
     }
     // Returns when an instance is free, which another client may still take first: try again.
-    WaitNamedPipeW(name.c_str(), left);
+    if (!WaitNamedPipeW(name.c_str(), std::min(left, kWaitSliceMs)) &&
+        GetLastError() == ERROR_FILE_NOT_FOUND) {
+      Sleep(std::min(left, kGoneRetryMs));
+    }
   }
 }
 
