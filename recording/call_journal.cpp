@@ -13,6 +13,10 @@
 namespace qelto {
 namespace {
 
+// Ends a cut last record in a journal that is only appended to: the extra field keeps it from
+// being read as a whole record, and tells a reader of the damaged file what happened to it.
+constexpr const char* kCutRecordEnd = " (cut)\n";
+
 // Ids at or above this are renumbered at start, so that no id can ever wrap.
 constexpr std::uint64_t kRenumberFrom = std::uint64_t{1} << 62;
 
@@ -23,7 +27,8 @@ std::optional<std::uint64_t> ParseId(std::string_view text) {
   return value;
 }
 
-bool ParseNumber(std::string_view text, int& value) {
+template <typename Number>
+bool ParseNumber(std::string_view text, Number& value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size();
 }
@@ -82,12 +87,22 @@ void Strike(ParsedJournal& journal, std::uint64_t id) {
   if (found->second.empty()) journal.pendingAt.erase(found);
 }
 
+// A B record tells the earliest pending call with its id the highest IdNumber seen before its
+// INSERT was sent; a later one, of a later INSERT, replaces it.
+void NoteSending(ParsedJournal& journal, std::uint64_t id, std::int64_t highestId) {
+  const auto found = journal.pendingAt.find(id);
+  if (found != journal.pendingAt.end()) journal.calls[found->second.front()].sentAbove = highestId;
+}
+
 bool ParseRecord(std::string_view record, ParsedJournal& journal) {
   const auto fields = SplitFields(record);
   const auto id = fields.size() >= 2 ? ParseId(fields[1]) : std::nullopt;
   if (!id) return false;
   if (fields[0] == "W" && fields.size() == 2) {
     Strike(journal, *id);
+  } else if (std::int64_t highestId = 0;
+             fields[0] == "B" && fields.size() == 3 && ParseNumber(fields[2], highestId)) {
+    NoteSending(journal, *id, highestId);
   } else if (QueuedCall call; fields[0] == "C" && fields.size() == 5 &&
                               ParseMoment(fields[2], fields[3], call.moment) &&
                               IsQueueLine(fields[4])) {
@@ -102,19 +117,35 @@ bool ParseRecord(std::string_view record, ParsedJournal& journal) {
   return true;
 }
 
+std::string_view WithoutCarriageReturns(std::string_view line) {
+  while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
+// A record is whole only with its line end: a last line without one was cut by a crash or a
+// power cut, and may still read as a record ("2,0912" of "2,09121234567", "W 1" of "W 17").
 ParsedJournal Parse(std::string_view content) {
   ParsedJournal journal;
   std::size_t start = 0;
   while (start < content.size()) {
-    auto end = content.find('\n', start);
-    if (end == std::string_view::npos) end = content.size();
-    const std::string_view line = content.substr(start, end - start);
-    std::string_view record = line;
-    while (!record.empty() && record.back() == '\r') record.remove_suffix(1);
-    if (!record.empty() && !ParseRecord(record, journal)) journal.damaged.push_back(line);
+    const auto end = content.find('\n', start);
+    const bool whole = end != std::string_view::npos;
+    const std::string_view line = content.substr(start, (whole ? end : content.size()) - start);
+    const std::string_view record = WithoutCarriageReturns(line);
+    if (!record.empty() && !(whole && ParseRecord(record, journal))) {
+      journal.damaged.push_back(line);
+    }
+    if (!whole) break;
     start = end + 1;
   }
   return journal;
+}
+
+// Whether the content ends within a record that has text but no line end.
+bool EndsCut(std::string_view content) {
+  const auto lastEnd = content.rfind('\n');
+  const auto tail = lastEnd == std::string_view::npos ? content : content.substr(lastEnd + 1);
+  return !WithoutCarriageReturns(tail).empty();
 }
 
 // Gives the pending calls the ids they keep: their own, except that a repeated id gets a fresh
@@ -139,8 +170,15 @@ std::uint64_t AssignIds(std::vector<QueuedCall>& pending, std::uint64_t highestI
 
 std::string PendingText(const std::map<std::uint64_t, std::string>& pending) {
   std::string text;
-  for (const auto& [id, record] : pending) text += record;
+  for (const auto& [id, records] : pending) text += records;
   return text;
+}
+
+// A pending call's records: its C record, and the B record of its last INSERT sent, if any.
+std::string PendingRecords(const QueuedCall& call) {
+  std::string records = FormatCallRecord(call);
+  if (call.sentAbove) records += FormatSendingRecord(call.id, *call.sentAbove);
+  return records;
 }
 
 // A call's values, as the table holds them: its moment and its line.
@@ -194,6 +232,10 @@ std::string FormatStrikeRecord(std::uint64_t id) {
   return "W " + std::to_string(id) + "\n";
 }
 
+std::string FormatSendingRecord(std::uint64_t id, std::int64_t highestId) {
+  return "B " + std::to_string(id) + " " + std::to_string(highestId) + "\n";
+}
+
 CallJournal::CallJournal(DurableFile& store, DurableFile& damaged)
     : store_(store), damaged_(damaged) {}
 
@@ -216,7 +258,7 @@ CallJournal::Recovery CallJournal::Recover() {
   }
   CountWrittenTwins(journal.calls, recovery.pending);
   nextId_ = AssignIds(recovery.pending, journal.highestId);
-  for (const QueuedCall& call : recovery.pending) pending_[call.id] = FormatCallRecord(call);
+  for (const QueuedCall& call : recovery.pending) pending_[call.id] = PendingRecords(call);
 
   bool keepAsItIs = false;
   if (!journal.damaged.empty()) {
@@ -237,8 +279,15 @@ CallJournal::Recovery CallJournal::Recover() {
   if (keepAsItIs) {
     // Never made anew while it holds what could not be moved; appended to only, each record on
     // a line of its own.
+    // A cut last record left there would become whole, and be read as a call, with the line end
+    // of the next record: it is ended with a mark that keeps it unreadable.
     keepFile_ = true;
-    if (!content->empty() && content->back() != '\n') store_.Append("\n");
+    if (EndsCut(*content)) {
+      lead_ = kCutRecordEnd;
+    } else if (!content->empty() && content->back() != '\n') {
+      lead_ = "\n";  // carriage returns alone after the last line end
+    }
+    if (!lead_.empty() && store_.Append(lead_)) lead_.clear();
   } else if (compacted != *content && !store_.Replace(compacted)) {
     recovery.problems.push_back("Call journal: cannot compact " +
                                 std::string(kCallJournalFileName));
@@ -249,7 +298,11 @@ CallJournal::Recovery CallJournal::Recover() {
 
 bool CallJournal::Append(const std::string& record, bool durable) {
   if (keepFile_ || (!stale_ && store_.Intact())) {
-    if (durable ? store_.Append(record) : store_.AppendUnsynced(record)) return true;
+    const std::string text = lead_ + record;
+    if (durable ? store_.Append(text) : store_.AppendUnsynced(text)) {
+      lead_.clear();
+      return true;
+    }
     if (keepFile_) return false;
     stale_ = true;
   }
@@ -281,6 +334,27 @@ bool CallJournal::Strike(std::uint64_t id) {
   if (id == 0) return true;
   std::lock_guard guard(lock_);
   if (pending_.erase(id) == 0) return true;
+  return AppendMark(FormatStrikeRecord(id));
+}
+
+bool CallJournal::NoteSending(std::uint64_t id, std::int64_t highestId) {
+  if (id == 0) return true;
+  std::lock_guard guard(lock_);
+  const auto found = pending_.find(id);
+  if (found == pending_.end()) return true;
+  std::string& records = found->second;
+  const std::size_t callEnd = records.find('\n') + 1;
+  const bool earlier = callEnd < records.size();  // an INSERT sent before, whose fate was unknown
+  records.erase(callEnd);
+  const std::string record = FormatSendingRecord(id, highestId);
+  records += record;
+  // The earlier note may have been read from another file (a copy moved over the database since),
+  // and be higher: it must not be what a power cut leaves.
+  if (earlier) return Append(record, true);
+  return AppendMark(record);
+}
+
+bool CallJournal::AppendMark(const std::string& record) {
   // Not flushed one by one: a flush per written row would halve the rate at which calls reach
   // the database after an outage, and a mark lost to a power cut leaves the call pending, to be
   // looked up in the table at the next start.
@@ -289,7 +363,10 @@ bool CallJournal::Strike(std::uint64_t id) {
   // replaced is harmless, because the Flush that ends every drain checks, and makes the file
   // anew from what is still pending, without the struck call.
   if (!keepFile_ && stale_) return Remake();
-  if (store_.AppendUnsynced(FormatStrikeRecord(id))) return true;
+  if (store_.AppendUnsynced(lead_ + record)) {
+    lead_.clear();
+    return true;
+  }
   if (keepFile_) return false;
   stale_ = true;
   return Remake();

@@ -25,9 +25,14 @@ inline constexpr const char* kJournalLockFileName = "calls-journal.lock";
 // The file is plain text, one record per line, each ended by LF (a CR before the LF, as an
 // editor on Windows leaves it, is ignored):
 //   C <id> <YYYY-MM-DD> <HH:MM:SS> <line>,<number>   a call arrived at that local moment
+//   B <id> <n>                                      its INSERT is being sent; the table's highest
+//                                                   IdNumber was at least n before it
 //   W <id>                                          the call's row was written (or set aside)
-// A call is pending while it has a C record and no W record after it. Ids rise by one per call
-// and keep rising across runs; they never wrap.
+// A call is pending while it has a C record and no W record after it. A record counts only with
+// its line end: a last line without one was cut short, and is set aside like any damaged line.
+// The B record lets the look-up before a second INSERT search only the rows numbered above n;
+// a version that does not know it sets it aside and looks the call up by its values alone. Ids rise
+// by one per call and keep rising across runs; they never wrap.
 //
 // At start the file is read, the pending calls are queued again in their order, and the file is
 // rewritten with their C records alone. A record that cannot be read (a write torn by a crash, a
@@ -63,6 +68,10 @@ class CallJournal {
   // disk with the next `Flush`, so a power cut before that can leave those calls pending, never
   // lose them. False when the record could not be written; it is tried again at the next Flush.
   bool Strike(std::uint64_t id);
+  // Notes, before its INSERT is sent, the highest IdNumber the table held at some moment before:
+  // the call's row, if that INSERT is carried out, is numbered above it. Reaches the disk like a
+  // mark; a note lost to a power cut leaves an earlier one, or none, which widens the look-up.
+  bool NoteSending(std::uint64_t id, std::int64_t highestId);
   // Flushes the marks to the disk, after making the file anew when a write had failed.
   bool Flush();
 
@@ -72,6 +81,7 @@ class CallJournal {
  private:
   // Each with lock_ held.
   bool Append(const std::string& record, bool durable);
+  bool AppendMark(const std::string& record);
   // Makes the file anew from pending_ when a write failed or the file is gone; false when the
   // file still does not hold every pending call.
   bool Repair();
@@ -81,14 +91,19 @@ class CallJournal {
   DurableFile& damaged_;
   mutable std::mutex lock_;  // one writer at a time, so ids follow the file's order
   std::uint64_t nextId_ = 1;
-  std::map<std::uint64_t, std::string> pending_;  // id -> its C record, to make the file anew
-  bool stale_ = false;                            // a write failed: the file may not match pending_
+  // id -> its C record and its latest B record, to make the file anew
+  std::map<std::uint64_t, std::string> pending_;
+  bool stale_ = false;  // a write failed: the file may not match pending_
   // The file held what we could not read: it is only ever appended to, never made anew.
   bool keepFile_ = false;
+  // Written before the next record: the end of a cut last line that this file, only appended
+  // to, still holds.
+  std::string lead_;
 };
 
 // The record formats, exposed for the tests and the fuzzer.
 std::string FormatCallRecord(const QueuedCall& call);
 std::string FormatStrikeRecord(std::uint64_t id);
+std::string FormatSendingRecord(std::uint64_t id, std::int64_t highestId);
 
 }  // namespace qelto

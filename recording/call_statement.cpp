@@ -29,12 +29,13 @@ std::string BuildCallInsertStatement(std::string_view line, std::string_view num
 }
 
 std::string BuildCallLookupQuery(std::string_view line, std::string_view number,
-                                 const SolarDate& stamp, std::string_view branchValueText) {
-  std::string sql =
-      "SELECT COUNT(*) FROM Pos_Calls WHERE LineNumber = " + SqlLiteral(line) +
-      " AND TotalNumber = " + SqlLiteral(number) + " AND TarYY = " + SqlLiteral(stamp.year) +
-      " AND TarMM = " + SqlLiteral(stamp.month) + " AND TarDD = " + SqlLiteral(stamp.day) +
-      " AND Time = " + SqlLiteral(stamp.time);
+                                 const SolarDate& stamp, std::string_view branchValueText,
+                                 std::optional<std::int64_t> above) {
+  std::string sql = "SELECT COUNT(*) FROM Pos_Calls WHERE ";
+  if (above) sql += "IdNumber > " + std::to_string(*above) + " AND ";
+  sql += "LineNumber = " + SqlLiteral(line) + " AND TotalNumber = " + SqlLiteral(number) +
+         " AND TarYY = " + SqlLiteral(stamp.year) + " AND TarMM = " + SqlLiteral(stamp.month) +
+         " AND TarDD = " + SqlLiteral(stamp.day) + " AND Time = " + SqlLiteral(stamp.time);
   constexpr std::string_view kValueLead = ", ";  // BranchValueText is ", '<code>'"
   if (branchValueText.substr(0, kValueLead.size()) == kValueLead) {
     sql += " AND BranchCode = ";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,8 +24,10 @@ std::string BuildCallInsertStatement(std::string_view line, std::string_view num
 
 // The query that counts the rows of Pos_Calls holding one call's values, for a call whose row
 // may have been written already. `branchValueText` as for the INSERT (", '<code>'" or empty).
+// With `above`, only the rows numbered above it are counted, found through the table's key.
 std::string BuildCallLookupQuery(std::string_view line, std::string_view number,
-                                 const SolarDate& stamp, std::string_view branchValueText);
+                                 const SolarDate& stamp, std::string_view branchValueText,
+                                 std::optional<std::int64_t> above = std::nullopt);
 
 // Splits a call queue line ("3,123456") at its first comma into the telephone line and the
 // caller's number. A text without a comma gives an empty line and the whole text as the number.

@@ -79,6 +79,7 @@ void CallWriter::WriteQueuedCalls() {
 
 void CallWriter::DrainCalls() {
   if (DbConnected_ && !AtNamedPlace()) Reopen();
+  highestBefore_.reset();
   while (DbConnected_ && !stopRequested_) {
     std::optional<QueuedCall> call = queue_.TakeFirst();
     if (!call) return;
@@ -105,6 +106,13 @@ void CallWriter::DrainCalls() {
 CallWriter::Outcome CallWriter::Write(QueuedCall& call) {
   DbError error;
   try {
+    // Read once per drain, before its first statement: every row numbered since, ours among
+    // them, is numbered above it, as long as no one deletes rows at the top of the table. It
+    // fails as the INSERT would (the same server, the same table).
+    if (!highestBefore_) {
+      highestBefore_ = database_.QueryNumber(kHighestIdQuery, error);
+      if (!highestBefore_) return Failed(call, std::move(error));
+    }
     if (call.mayBeWritten) {
       const std::optional<bool> found = AlreadyWritten(call, error);
       if (!found) return Failed(call, std::move(error));
@@ -122,6 +130,12 @@ CallWriter::Outcome CallWriter::Insert(QueuedCall& call, DbError& error) {
   const std::string statement =
       BuildCallInsertStatement(line, number, ToSolarDate(call.moment), branch_.BranchColumnText,
                                branch_.BranchValueText, database_.Dialect());
+  // Noted first, so that a look-up after a crash, or after an answer that never came, searches
+  // only the rows numbered since.
+  call.sentAbove = highestBefore_;
+  if (!journal_.NoteSending(call.id, *highestBefore_)) {
+    log_.WriteLog("Error: Call journal: cannot note the sending of the call " + call.line);
+  }
   // The statement numbers its row from MAX(IdNumber) as it runs, so each run takes a fresh number.
   // A recorder with a backlog beside us can win that race many times over, so a collision is
   // run again as long as the highest number moves on between collisions: someone else is taking
@@ -148,16 +162,22 @@ CallWriter::Outcome CallWriter::Insert(QueuedCall& call, DbError& error) {
 // the start (recovered with the call) and those this writer wrote or found since. Only a row beyond
 // those is this call's own. Twins are written in the order they arrived, so when the first of two
 // recovered twins finds the one row, the second goes on to its INSERT.
+// The search is narrowed to the rows numbered above the highest IdNumber seen before the call's
+// INSERT was sent: through the table's key, cheap on any table, with no index of ours. Not for a
+// call with known twins: whether their rows lie above that number is not known, so those are
+// weighed against the whole table, as before.
 std::optional<bool> CallWriter::AlreadyWritten(const QueuedCall& call, DbError& error) {
   const auto [line, number] = SplitQueueLine(call.line);
-  const std::optional<std::int64_t> rows = database_.QueryNumber(
-      BuildCallLookupQuery(line, number, ToSolarDate(call.moment), branch_.BranchValueText), error);
-  if (!rows) return std::nullopt;
   std::int64_t othersRows = call.writtenTwins;
   if (SameMoment(call.moment, writtenMoment_)) {
     const auto twins = writtenAtMoment_.find(call.line);
     if (twins != writtenAtMoment_.end()) othersRows += twins->second;
   }
+  const std::optional<std::int64_t> above = othersRows == 0 ? call.sentAbove : std::nullopt;
+  const std::optional<std::int64_t> rows = database_.QueryNumber(
+      BuildCallLookupQuery(line, number, ToSolarDate(call.moment), branch_.BranchValueText, above),
+      error);
+  if (!rows) return std::nullopt;
   return *rows > othersRows;
 }
 

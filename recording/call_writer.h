@@ -47,7 +47,9 @@ inline constexpr std::uint32_t kReconnectWaitMs = 15000;
 // - A call whose row may already be in the table (recovered after a restart, or whose INSERT may
 //   have been carried out without our hearing of it) is looked up by its values first and struck
 //   without a second INSERT when its row is found; a failure that certainly changed nothing (a
-//   lock, a refusal) leads to no look-up.
+//   lock, a refusal) leads to no look-up. The look-up searches only the rows numbered above the
+//   highest IdNumber read before the call's INSERT was sent (read once per drain, noted in the
+//   journal before each INSERT).
 class CallWriter : public WriterControl {
  public:
   struct Branch {
@@ -104,6 +106,8 @@ class CallWriter : public WriterControl {
   std::atomic<bool> stopRequested_{false};
   std::uint32_t LastConnectTick;  // the last connection attempt or lost connection
   std::string busyReason_;        // the busy episode under way, logged once; empty when none
+  // The highest IdNumber read in this drain, before any of its INSERTs; none until then.
+  std::optional<std::int64_t> highestBefore_;
   // Calls of one moment whose rows this writer wrote or found, by queue line: the rows a look-up
   // for a later call with the same values must not take for its own. Only the latest moment is
   // kept, since calls reach the writer in the order they arrived.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/clock.h"
@@ -19,6 +20,10 @@ struct QueuedCall {
   // Calls with the same moment and line that the journal showed written when this call was
   // recovered: rows with its values that are not its own.
   int writtenTwins = 0;
+  // The highest IdNumber seen before its last INSERT was sent: its row, if that INSERT was
+  // carried out, is numbered above it. Unknown for a call not yet sent, or journalled by an
+  // earlier version.
+  std::optional<std::int64_t> sentAbove;
 };
 
 }  // namespace qelto

@@ -1,5 +1,6 @@
 #include "recording/call_journal.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -89,15 +90,118 @@ TEST_F(CallJournalTest, UnreadableRecordsMoveUnchangedToTheSideFile) {
       "C 4 2026-12-08 23:05:00 3;DROP\n"
       "Q 5\n"
       "C 135 2026-12-09 03:14:4C 151 2026-12-09 03:14:50 1,1\r\n";  // torn, then glued
-  store.content = "C 1 2026-12-08 23:05:00 1,111\n" + bad + "\nC 6 2026-12-08 23:05:00 5,55";
+  store.content = "C 1 2026-12-08 23:05:00 1,111\n" + bad + "\nC 6 2026-12-08 23:05:00 5,55\n";
   const auto recovery = journal.Recover();
-  EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"1:1,111", "6:5,55"}))
-      << "a last record whole but for its LF is kept";
+  EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"1:1,111", "6:5,55"}));
   EXPECT_EQ(damaged.content, bad);
   ASSERT_EQ(recovery.problems.size(), 1u) << "one bounded line, whatever the damage";
   EXPECT_EQ(recovery.problems[0],
             "Call journal: 6 unreadable records moved to calls-journal.damaged.txt");
   EXPECT_EQ(store.content, "C 1 2026-12-08 23:05:00 1,111\nC 6 2026-12-08 23:05:00 5,55\n");
+}
+
+// A power cut can end the file inside its last record, which may still read as one: "2,0912" of
+// "2,09121234567", "W 1" of "W 17". Without its line end it is no record: it is set aside.
+TEST(CallJournalCut, ALastRecordWithoutItsLineEndIsSetAside) {
+  constexpr const char* kWhole = "C 1 2026-12-08 23:05:00 1,111\n";
+  const struct {
+    const char* tail;
+    bool setAside;
+  } cases[] = {
+      {"C", true},
+      {"C ", true},
+      {"C 2", true},
+      {"C 2 2026-12", true},
+      {"C 2 2026-12-10", true},
+      {"C 2 2026-12-10 10:00:0", true},
+      {"C 2 2026-12-10 10:00:05", true},
+      {"C 2 2026-12-10 10:00:05 2", true},
+      {"C 2 2026-12-10 10:00:05 2,", true},
+      {"C 2 2026-12-10 10:00:05 2,0912", true},
+      {"C 2 2026-12-10 10:00:05 2,0912\r", true},  // cut between the CR and the LF
+      {"W", true},
+      {"W 1", true},  // would strike call 1
+      {"W 1\r", true},
+      {"B 1", true},
+      {"B 1 4", true},  // of "B 1 45": too low a number is harmless, kept or not
+      {"", false},
+      {"\r", false},
+      {"\r\r", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.tail)));
+    MemoryDurableFile store, damaged;
+    store.content = std::string(kWhole) + c.tail;
+    CallJournal journal(store, damaged);
+    const auto recovery = journal.Recover();
+    EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"1:1,111"}));
+    EXPECT_FALSE(!recovery.pending.empty() && recovery.pending[0].sentAbove.has_value());
+    EXPECT_EQ(store.content, kWhole) << "made anew without it";
+    if (c.setAside) {
+      EXPECT_EQ(damaged.content, std::string(c.tail) + "\n");
+      EXPECT_THAT(recovery.problems, testing::ElementsAre("Call journal: 1 unreadable records "
+                                                          "moved to calls-journal.damaged.txt"));
+    } else {
+      EXPECT_EQ(damaged.content, "");
+      EXPECT_THAT(recovery.problems, testing::ElementsAre());
+    }
+  }
+}
+
+// Where the cut record cannot be moved away, the journal is only appended to: the next record
+// must neither make the cut one whole nor be glued to it, at this start or the next.
+TEST(CallJournalCut, ARecordAfterACutOneThatStaysStartsOnALineOfItsOwn) {
+  for (const char* tail :
+       {"C 2 2026-12-10 10:00:05 2,0912", "C 2 2026-12-10 10:00:05 2,0912\r", "W 1", "\r"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(tail)));
+    MemoryDurableFile store, damaged;
+    store.content = std::string("C 1 2026-12-08 23:05:00 1,111\n") + tail;
+    damaged.failWrites = true;
+    CallJournal journal(store, damaged);
+    EXPECT_EQ(Lines(journal.Recover().pending), (std::vector<std::string>{"1:1,111"}));
+    QueuedCall next = Call("3,3");
+    std::string problem;
+    ASSERT_TRUE(journal.Record(next, problem));
+    EXPECT_NE(store.content.find("\nC 2 2026-12-08 23:05:00 3,3\n"), std::string::npos);
+
+    MemoryDurableFile side;
+    CallJournal later(store, side);
+    EXPECT_EQ(Lines(later.Recover().pending), (std::vector<std::string>{"1:1,111", "2:3,3"}))
+        << "the cut record is still no call";
+  }
+}
+
+// Before a call's INSERT is sent the journal notes the highest IdNumber seen before it; a start
+// finds the note of the last INSERT of each pending call, and keeps it when it compacts.
+TEST_F(CallJournalTest, TheNoteOfTheLastInsertSentComesBackWithItsCall) {
+  store.content =
+      "C 1 2026-12-08 23:05:00 1,111\n"
+      "C 2 2026-12-08 23:05:01 2,222\n"
+      "B 1 40\n"
+      "B 2 40\n"
+      "C 3 2026-12-08 23:05:02 3,333\n"
+      "B 2 41\n"
+      "B 9 7\n"  // of no pending call: harmless
+      "W 1\n"
+      "B 1 50\n";
+  const auto recovery = journal.Recover();
+  ASSERT_EQ(Lines(recovery.pending), (std::vector<std::string>{"2:2,222", "3:3,333"}));
+  EXPECT_EQ(recovery.pending[0].sentAbove, 41) << "the later INSERT's";
+  EXPECT_FALSE(recovery.pending[1].sentAbove.has_value()) << "never sent";
+  EXPECT_TRUE(recovery.problems.empty());
+  EXPECT_EQ(store.content,
+            "C 2 2026-12-08 23:05:01 2,222\nB 2 41\nC 3 2026-12-08 23:05:02 3,333\n");
+
+  ASSERT_TRUE(journal.NoteSending(3, -5));
+  EXPECT_EQ(store.unsynced, 1) << "reaches the disk with the next flush, like a mark";
+  ASSERT_TRUE(journal.NoteSending(2, 60));
+  EXPECT_EQ(store.unsynced, 1) << "a second INSERT's note is flushed at once";
+  EXPECT_TRUE(journal.NoteSending(1, 70)) << "a struck call's is not written";
+  store.Delete();
+  ASSERT_TRUE(journal.Flush());
+  EXPECT_EQ(store.content,
+            "C 2 2026-12-08 23:05:01 2,222\nB 2 60\nC 3 2026-12-08 23:05:02 3,333\nB 3 -5\n")
+      << "made anew with the latest notes";
 }
 
 TEST_F(CallJournalTest, WithoutTheSideFileTheJournalIsLeftAsItIs) {

@@ -101,8 +101,9 @@ TEST_F(CallWriterTest, WrittenCallsAreMarkedAtOnceAndFlushedOncePerDrain) {
   const int syncsBefore = journalFile.syncs;
   for (const char* line : {"1,1", "1,2", "1,3"}) Arrive(line);
   Tick();
-  EXPECT_EQ(journalFile.Content().substr(journalFile.Content().size() - 12), "W 1\nW 2\nW 3\n")
-      << "every mark is written as its row is";
+  const std::string marks = "B 1 0\nW 1\nB 2 0\nW 2\nB 3 0\nW 3\n";
+  EXPECT_EQ(journalFile.Content().substr(journalFile.Content().size() - marks.size()), marks)
+      << "every mark is written as its row is, after the note of its INSERT";
   EXPECT_EQ(journalFile.unsynced, 0);
   EXPECT_EQ(journalFile.syncs, syncsBefore + 1) << "one flush for the three rows";
 }
@@ -374,17 +375,60 @@ TEST_F(CallWriterTest, OnlyARefusalSetsACallAside) {
 
 TEST_F(CallWriterTest, ACallWhoseInsertGotNoAnswerIsLookedUpInsteadOfWrittenTwice) {
   ConnectNow();
+  database.othersRows = 40;  // the shop's table holds rows already
   database.loseAnswerAfterInsert = true;
   Arrive("1,111");
   Tick();
   EXPECT_FALSE(writer.DbConnected());
   EXPECT_EQ(queue.Size(), 1u);
+  EXPECT_THAT(journalFile.Content(), HasSubstr("\nB 1 40\n")) << "noted before the INSERT";
   database.serverDown = false;
-  database.rowsFound = 1;  // the INSERT was carried out after all
   ConnectNow();
   EXPECT_THAT(Written(), ElementsAre("111")) << "no second INSERT";
+  ASSERT_EQ(database.lookups.size(), 1u);
+  EXPECT_THAT(database.lookups[0], HasSubstr("WHERE IdNumber > 40 AND LineNumber = '1'"));
   EXPECT_EQ(queue.Size(), 0u);
   EXPECT_TRUE(Reread().empty());
+}
+
+// A recovered call's look-up searches only the rows numbered above the highest IdNumber seen
+// before its last INSERT was sent; a call journalled without that number (by an earlier version),
+// or one with twins known written, is looked up in the whole table.
+TEST_F(CallWriterTest, ARecoveredCallIsLookedUpAmongTheRowsNumberedSinceItsInsert) {
+  constexpr const char* kCall = "C 1 2021-03-21 10:00:00 1,111\n";
+  const struct {
+    std::string journal;
+    std::int64_t rowFoundId;  // a row with the call's values, numbered this
+    const char* window;       // how the look-up begins its conditions
+    std::size_t inserted;
+  } cases[] = {
+      {std::string(kCall) + "B 1 5\n", 6, "IdNumber > 5 AND ", 0},
+      // a row of a caller who rang in the same second before, numbered before the INSERT was
+      // sent: no longer taken for the call's own
+      {std::string(kCall) + "B 1 5\n", 3, "IdNumber > 5 AND ", 1},
+      {std::string(kCall) + "B 1 5\nB 1 7\n", 6, "IdNumber > 7 AND ", 1},  // sent again
+      {kCall, 3, "LineNumber", 0},                                         // an older journal
+      {"C 1 2021-03-21 10:00:00 1,111\nB 1 5\nW 1\nC 2 2021-03-21 10:00:00 1,111\nB 2 5\n", 6,
+       "LineNumber", 1},  // a twin written: one row for the two
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.journal + std::to_string(c.rowFoundId));
+    MemoryDurableFile file, side;
+    file.content = c.journal;
+    CallJournal recovered(file, side);
+    FakeDatabase db;
+    db.rowsFound = 1;
+    db.rowsFoundId = c.rowFoundId;
+    LockedCallQueue calls;
+    for (auto& call : recovered.Recover().pending) calls.Append(std::move(call));
+    CallWriter w{db, calls, recovered, rejected, log, clock, {"", ""}};
+    clock.Advance(kReconnectWaitMs + 1);
+    w.ReconnectAndWrite();
+    ASSERT_EQ(db.lookups.size(), 1u);
+    EXPECT_THAT(db.lookups[0], HasSubstr(std::string(" WHERE ") + c.window));
+    EXPECT_EQ(db.inserts.size(), c.inserted);
+    EXPECT_EQ(recovered.PendingCount(), 0u);
+  }
 }
 
 TEST_F(CallWriterTest, ARecoveredCallIsLookedUpByItsValuesBeforeItIsInserted) {

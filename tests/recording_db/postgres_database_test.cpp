@@ -156,6 +156,11 @@ TEST_F(PostgresOdbc, QueryNumberCountsACallsRows) {
   EXPECT_EQ(db->QueryNumber(lookup, error), 0) << error.message;
   ExecuteOk(Insert("1", "5", "B"));
   EXPECT_EQ(db->QueryNumber(lookup, error), 1) << error.message;
+  const std::int64_t highest = *db->QueryNumber("SELECT MAX(IdNumber) FROM Pos_Calls", error);
+  EXPECT_EQ(db->QueryNumber(BuildCallLookupQuery("1", "5", stamp, ", 'B'", highest - 1), error), 1)
+      << error.message;
+  EXPECT_EQ(db->QueryNumber(BuildCallLookupQuery("1", "5", stamp, ", 'B'", highest), error), 0)
+      << "only the rows numbered above it";
   EXPECT_FALSE(db->QueryNumber("SELECT nothing FROM nowhere", error).has_value());
   EXPECT_EQ(error.kind, DbFailure::kTableMissing);
 }

@@ -86,6 +86,18 @@ TEST_F(SqliteFile, RowsAreNumberedOneAboveTheHighest) {
             (Rows{{"00", "01", "01", "10:00:00"}}));
 }
 
+// The look-up before a second INSERT goes through the key: a new file gets no index of ours,
+// which would cost every INSERT; one an earlier version made stays for the shop's own queries.
+TEST_F(SqliteFile, ANewFileHasNoIndexOfOursAndAnOldOneKeepsIt) {
+  const std::string indexes = "SELECT name FROM sqlite_master WHERE type = 'index'";
+  OpenOk();
+  EXPECT_EQ(SqliteRows(path, indexes), Rows{});
+  ExecuteOk("CREATE INDEX Pos_Calls_Call ON Pos_Calls (TotalNumber, TarYY, TarMM, TarDD, Time)");
+  db.Close();
+  OpenOk();
+  EXPECT_EQ(SqliteRows(path, indexes), (Rows{{"Pos_Calls_Call"}}));
+}
+
 TEST_F(SqliteFile, ReopeningKeepsTheRowsAndTheNumbering) {
   OpenOk();
   ExecuteOk(Insert("1", "111"));
@@ -239,6 +251,10 @@ TEST_F(SqliteFile, QueryNumberCountsACallsRows) {
   ExecuteOk(Insert("1", "5", "C"));
   EXPECT_EQ(db.QueryNumber(lookup, error), 1);
   EXPECT_EQ(db.QueryNumber(BuildCallLookupQuery("1", "5", stamp, ""), error), 2);
+  EXPECT_EQ(db.QueryNumber(BuildCallLookupQuery("1", "5", stamp, "", 1), error), 1)
+      << "only the rows numbered above 1";
+  EXPECT_EQ(db.QueryNumber(BuildCallLookupQuery("1", "5", stamp, "", 2), error), 0);
+  EXPECT_EQ(db.QueryNumber(BuildCallLookupQuery("1", "5", stamp, ", 'B'", -7), error), 1);
   EXPECT_EQ(db.QueryNumber("SELECT IdNumber FROM Pos_Calls WHERE 0", error), 0) << "no row";
   EXPECT_FALSE(db.QueryNumber("SELECT missing FROM nowhere", error).has_value());
   EXPECT_EQ(error.kind, DbFailure::kTableMissing);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <limits>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -21,7 +23,10 @@ class FakeDatabase : public Database {
       error = "server unreachable";
       return false;
     }
-    if (!movedAway.empty()) table.clear();
+    if (!movedAway.empty()) {
+      table.clear();
+      tableIds.clear();
+    }
     movedAway.clear();
     open = true;
     return true;
@@ -47,6 +52,7 @@ class FakeDatabase : public Database {
       }
       inserts.push_back(statement);
       table.push_back(statement);
+      tableIds.push_back(static_cast<std::int64_t>(table.size()) + othersRows);
       if (!moveAfterNextInsert.empty()) movedAway = std::exchange(moveAfterNextInsert, {});
       if (loseAnswerAfterInsert) {
         loseAnswerAfterInsert = false;
@@ -63,8 +69,11 @@ class FakeDatabase : public Database {
       return static_cast<std::int64_t>(table.size()) + othersRows;
     }
     lookups.push_back(query);
-    std::int64_t rows = rowsFound;
-    for (const auto& row : table) rows += row.find(ValuesOf(query)) != std::string::npos;
+    const std::int64_t above = WindowOf(query);
+    std::int64_t rows = rowsFoundId > above ? rowsFound : 0;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      rows += tableIds[i] > above && table[i].find(ValuesOf(query)) != std::string::npos;
+    }
     return rows;
   }
   bool AtNamedPlace(std::string& change) override {
@@ -82,7 +91,9 @@ class FakeDatabase : public Database {
   DbFailure refusalKind = DbFailure::kRefused;
   // The next INSERT is carried out, but its answer is lost with the connection.
   bool loseAnswerAfterInsert = false;
-  std::int64_t rowsFound = 0;           // rows every look-up finds beyond those of `table`
+  std::int64_t rowsFound = 0;  // rows every look-up finds beyond those of `table`
+  // ... numbered this: a look-up of the rows numbered above a number finds them only above it.
+  std::int64_t rowsFoundId = std::numeric_limits<std::int64_t>::max();
   int keyCollisions = 0;                // the next this many INSERTs find their key taken
   bool collisionsOnOtherIndex = false;  // ... by no one's row: MAX(IdNumber) stands still
   std::int64_t othersRows = 0;          // rows other recorders wrote
@@ -94,8 +105,9 @@ class FakeDatabase : public Database {
   int opens = 0;
   int closes = 0;
   std::atomic<int> cancels{0};
-  std::vector<std::string> inserts;  // every INSERT carried out
-  std::vector<std::string> table;    // those in the file now open
+  std::vector<std::string> inserts;    // every INSERT carried out
+  std::vector<std::string> table;      // those in the file now open
+  std::vector<std::int64_t> tableIds;  // their IdNumbers
   std::vector<std::string> lookups;
 
  private:
@@ -109,6 +121,13 @@ class FakeDatabase : public Database {
       return false;
     }
     return true;
+  }
+  // N of a look-up of the rows numbered above N; the lowest number when it looks at every row.
+  static std::int64_t WindowOf(const std::string& query) {
+    constexpr std::string_view kWindow = "IdNumber > ";
+    const std::size_t at = query.find(kWindow);
+    if (at == std::string::npos) return std::numeric_limits<std::int64_t>::min();
+    return std::stoll(query.substr(at + kWindow.size()));
   }
   // The INSERT's text of the values a look-up asks for: '<line>', '<number>', ... '<time>'.
   static std::string ValuesOf(const std::string& query) {
