@@ -28,13 +28,10 @@ BenchTarget SqliteTarget(const std::string& workFolder) {
   target.openBare = [path] { return OpenBareSqlite(path); };
   target.afterDrop = "VACUUM";
   target.unsyncedCommits = "PRAGMA synchronous=OFF";
-  // The recorder's own table, as it creates it in a new file, with the index of its look-ups
-  // before re-inserting a recovered call: every INSERT of the writer and of the bare loop alike
-  // keeps it up to date.
+  // The recorder's own table, as it creates it in a new file: keyed by IdNumber, no other index.
   target.createTable =
       "CREATE TABLE Pos_Calls (IdNumber INTEGER PRIMARY KEY, LineNumber TEXT, TotalNumber TEXT, "
-      "TarYY TEXT, TarMM TEXT, TarDD TEXT, Time TEXT, BranchCode TEXT); "
-      "CREATE INDEX Pos_Calls_Call ON Pos_Calls (TotalNumber, TarYY, TarMM, TarDD, Time)";
+      "TarYY TEXT, TarMM TEXT, TarDD TEXT, Time TEXT, BranchCode TEXT)";
   target.createUnindexedTable =
       "CREATE TABLE Pos_Calls (IdNumber INTEGER, LineNumber TEXT, TotalNumber TEXT, TarYY TEXT, "
       "TarMM TEXT, TarDD TEXT, Time TEXT, BranchCode TEXT)";
