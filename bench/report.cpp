@@ -138,7 +138,7 @@ void DrainSection(Table& table, const RunPlan& plan) {
   table.Row(
       "ratio writer (as built) / bare",
       [](const TargetFigures& t) { return RatioCell(t.empty.writer, t.empty.bare, true); },
-      ">= 0.80");
+      ">= 0.90");
   table.Row("ratio writer, per-record sync (before) / bare", [](const TargetFigures& t) {
     return RatioCell(t.empty.writerSyncedPerRecord, t.empty.bare, false);
   });

@@ -91,8 +91,8 @@ DrainFigures WriterDrain(const std::string& folder, int count) {
   return figures;
 }
 
-// The recorder's table also has the index that the look-up of a recovered call uses; `withIndex`
-// gives the bare loop the same, so that the two pay the same for each row.
+// `withIndex` gives the bare loop the index Pos_Calls_Call that files of earlier versions have
+// (the recorder no longer makes it): what such a file costs each row.
 double BareLoop(const std::string& folder, int count, bool withIndex) {
   SystemClock clock;
   sqlite3* db = nullptr;
@@ -163,12 +163,12 @@ int main(int argc, char** argv) {
     }
     const double w = Median(writer), d = Median(database), j = Median(journal), o = Median(own);
     PrintRate("bare SQLite loop:", count, Median(bare));
-    PrintRate("bare loop, with the call index:", count, Median(indexed));
+    PrintRate("bare loop, with the old index:", count, Median(indexed));
     PrintRate("writer drain:", count, w);
     std::printf("  of which in the database:        %.3f s (%.0f %%)\n", d, 100 * d / w);
     std::printf("  of which in the call journal:    %.3f s (%.0f %%)\n", j, 100 * j / w);
     std::printf("  the writer's own work:           %.3f s (%.0f %%)\n", o, 100 * o / w);
-    std::printf("ratio writer/bare:                 %.2f (goal >= 0.80)\n", Median(bare) / w);
+    std::printf("ratio writer/bare:                 %.2f (goal >= 0.90)\n", Median(bare) / w);
     std::printf("ratio writer/bare with the index:  %.2f\n", Median(indexed) / w);
     const bench::ArrivalLatency latency =
         bench::MeasureArrivalLatency(folder, kLatencyCalls, kLatencyCallsPerSecond);
