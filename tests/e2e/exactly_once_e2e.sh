@@ -272,13 +272,16 @@ case $case_name in
       "$bad3" \
       "not a record at all" \
       "C 16 2026-12-09 10:00:06 1,6002"
+    # A power cut in the last record: what is left still reads as a call, with half its number.
+    cut="C 17 2026-12-09 10:00:07 1,60"
+    printf '%s' "$cut" >>"$journal"
     printf '%s\n' 6001 6002 >"$scratch/acked"
     start_recorder rec
     settle 6004
     expect_exactly_once "$scratch/acked"
     ! has_number 6666 || fail "the impossible moment was written: $(sql "SELECT * FROM Pos_Calls WHERE TotalNumber = '6666'")"
     [ -f "$damaged" ] || fail "no $(basename "$damaged")"
-    for bad in "$bad1" "$bad2" "$bad3" "not a record at all"; do
+    for bad in "$bad1" "$bad2" "$bad3" "not a record at all" "$cut"; do
       grep -qxF -- "$bad" "$damaged" || fail "not kept unchanged in the side file: $(printf %q "$bad")"
     done
     ! grep -q "6001\|6002" "$damaged" || fail "good records moved to the side file"
