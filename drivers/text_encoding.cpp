@@ -62,6 +62,23 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
+std::u16string PrintableUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    const std::optional<char32_t> value = DecodeOne(utf8, pos);
+    if (!value) ++pos;
+    const bool control = value && (*value < 0x20 || (*value >= 0x7F && *value <= 0x9F));
+    if (!value || control) {
+      out.push_back(u'?');
+    } else {
+      AppendUtf16(out, *value);
+    }
+  }
+  return out;
+}
+
 std::u16string WidenAscii(std::string_view ascii) {
   std::u16string out;
   out.reserve(ascii.size());

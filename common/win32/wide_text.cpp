@@ -57,4 +57,19 @@ std::string AnsiFromWide(std::wstring_view text) {
   return FromWide(CP_ACP, text);
 }
 
+std::optional<std::string> InCodePage(unsigned codePage, std::wstring_view text, bool bestFit) {
+  if (codePage == CP_ACP) codePage = GetACP();
+  if (codePage == CP_UTF8) return Utf8FromWide(text);  // which takes no default character
+  if (text.empty()) return std::string();
+  const DWORD flags = bestFit ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  const int needed = WideCharToMultiByte(codePage, flags, text.data(), Length(text.size()), nullptr,
+                                         0, nullptr, &usedDefault);
+  if (needed <= 0 || usedDefault) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(needed), '\0');
+  WideCharToMultiByte(codePage, flags, text.data(), Length(text.size()), bytes.data(), needed,
+                      nullptr, &usedDefault);
+  return bytes;
+}
+
 }  // namespace qelto

@@ -20,5 +20,9 @@ std::string Utf8FromWide(std::wstring_view text);
 std::wstring WideFromAnsi(std::string_view text);
 // Text in the system's ANSI code page; characters it lacks become its default character ('?').
 std::string AnsiFromWide(std::wstring_view text);
+// Text in `codePage` (CP_ACP for the ANSI one), or nullopt when the code page lacks one of its
+// characters. With `bestFit`, a character it lacks may be written as the look-alike Windows
+// chooses (the Arabic yeh of 1256 for the Persian one), and only one without is missing.
+std::optional<std::string> InCodePage(unsigned codePage, std::wstring_view text, bool bestFit);
 
 }  // namespace qelto

@@ -121,7 +121,7 @@ void ModemDevice::Problem(std::string_view reason, ModemStep& out) {
 
 void ModemDevice::Status(const std::string& text, ModemStep& out) const {
   const std::string whole = "Line " + std::to_string(line_) + ": modem " + text;
-  out.events.push_back(StatusEvent(WidenAscii(PrintablePath(whole))));
+  out.events.push_back(StatusEvent(PrintableUtf16(whole)));
 }
 
 std::string ModemDevice::ReadyText() const {

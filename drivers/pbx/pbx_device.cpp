@@ -204,7 +204,7 @@ void PbxDevice::Problem(const std::string& text, PbxStep& out) {
 
 void PbxDevice::Status(const std::string& text, PbxStep& out) const {
   const std::string whole = "Line " + std::to_string(line_) + ": pbx " + text;
-  out.events.push_back(StatusEvent(WidenAscii(PrintablePath(whole))));
+  out.events.push_back(StatusEvent(PrintableUtf16(whole)));
 }
 
 }  // namespace qelto::sim

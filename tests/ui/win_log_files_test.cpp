@@ -4,12 +4,15 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <thread>
+#include <vector>
 
+#include "common/texts.h"
 #include "common/win32/wide_text.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
@@ -114,6 +117,39 @@ TEST_F(RealLogFile, TextIsWrittenInTheAnsiCodePage) {
     ADD_FAILURE() << "the ANSI code page is " << GetACP()
                   << ", not 1256: run with LC_ALL=fa_IR.UTF-8 under Wine";
   }
+}
+
+// Whatever Windows' language, the Persian texts are those of code page 1256, as the recorder's
+// own have always been; the rest of a line is in the ANSI code page. Run under a Persian locale,
+// and again under an English one (code page 1252, see CMakeLists.txt).
+TEST_F(RealLogFile, PersianIsWrittenInCodePage1256WhateverTheCodePage) {
+  if (const char* expected = std::getenv("QELTO_EXPECTED_ACP")) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(expected))) << "the locale was not applied";
+  }
+  struct Row {
+    std::string text;
+    std::string bytes;
+  };
+  const std::vector<Row> rows = {
+      {kDriverNotInstalledText,
+       "\xcf\xd1\xc7\xed\xe6\xd1 \xcf\xd3\xca\x90\xc7\xe5 \xe4\xd5\xc8 \xe4\xd4\xcf\xe5 "
+       "\xc7\xd3\xca"},
+      {kDeviceAlertText + std::string(" COM3"),
+       "\xe3\xd4\x98\xe1 \xcf\xd1 \xc7\xca\xd5\xc7\xe1 \xcf\xd3\xca\x90\xc7\xe5 "
+       "\x98\xc7\xe1\xd1\xc2\xed\xcf\xed COM3"},
+      // Windows' own words, with the Persian yeh that 1256 writes as the Arabic one.
+      {"Line 1: modem unavailable at COM3 (\u0641\u0627\u06CC\u0644 \u067E\u06CC\u062F\u0627 "
+       "\u0646\u0634\u062F.)",
+       "Line 1: modem unavailable at COM3 (\xdd\xc7\xed\xe1 \x81\xed\xcf\xc7 \xe4\xd4\xcf.)"},
+      {"\u2713 caf\u00e9", "? caf\xe9"},  // a check mark is in neither; the e with acute in both
+  };
+  OpenAndStart();
+  for (const Row& row : rows) log.WriteLog(row.text);
+  log.Close();
+  const std::string stamp = "2026-12-07 23:05:12 - ";
+  std::string expected = stamp + "Application Started!\r\n";
+  for (const Row& row : rows) expected += stamp + row.bytes + "\r\n";
+  EXPECT_EQ(ReadAll(Path()), expected) << "code page " << GetACP();
 }
 
 TEST_F(RealLogFile, LinesFromTwoThreadsArriveWhole) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <limits>
+#include <optional>
 
 #include "common/win32/unique_handle.h"
 #include "common/win32/wide_text.h"
@@ -10,10 +11,26 @@
 namespace qelto {
 namespace {
 
-// The line in the ANSI code page; characters that code page lacks become '?'.
+// The Arabic Windows code page, in which the recorder's Persian texts have always been written.
+constexpr unsigned kPersianCodePage = 1256;
+
+// The line in the ANSI code page. A character that code page lacks is written in code page 1256
+// when that has it or a look-alike, so the Persian texts read the same in every shop's log
+// whatever Windows' language; one that neither has becomes the ANSI code page's '?'.
 std::string AnsiLine(std::string_view utf8) {
-  if (const auto wide = WideFromStrictUtf8(utf8)) return AnsiFromWide(*wide);
-  return std::string(utf8);
+  const std::optional<std::wstring> wide = WideFromStrictUtf8(utf8);
+  if (!wide) return std::string(utf8);
+  if (std::optional<std::string> whole = InCodePage(CP_ACP, *wide, false)) return *whole;
+  std::string line;
+  for (std::size_t i = 0; i < wide->size();) {
+    const std::size_t units = IS_HIGH_SURROGATE((*wide)[i]) && i + 1 < wide->size() ? 2 : 1;
+    const std::wstring_view character = std::wstring_view(*wide).substr(i, units);
+    std::optional<std::string> bytes = InCodePage(CP_ACP, character, false);
+    if (!bytes) bytes = InCodePage(kPersianCodePage, character, true);
+    line += bytes ? *bytes : AnsiFromWide(character);
+    i += units;
+  }
+  return line;
 }
 
 class WinLogFile : public LogFile {

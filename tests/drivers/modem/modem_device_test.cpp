@@ -148,6 +148,11 @@ TEST(ModemDevice, ShowsAnUnprintablePortPathWithQuestionMarks) {
   ModemDevice device(3, settings);
   EXPECT_EQ(device.OnOpenFailed("x").events,
             Events{Status(u"unavailable at /dev/modem??? (x), retrying every 3 s")});
+  // The reason is Windows' own, in the user's language: shown as it is.
+  EXPECT_EQ(
+      device.OnOpenFailed("\xd9\xbe\xdb\x8c\xd8\xaf\xd8\xa7 \xd9\x86\xd8\xb4\xd8\xaf.").events,
+      Events{Status(u"unavailable at /dev/modem??? (\u067e\u06cc\u062f\u0627 "
+                    u"\u0646\u0634\u062f.), retrying every 3 s")});
 }
 
 }  // namespace
