@@ -17,6 +17,10 @@ bool OpenFilesCanBeReplaced() {
   return true;
 }
 
+void RemoveSameFile(const std::string& path, const FileIdentity& identity) {
+  if (IdentifyFile(path) == identity) unlink(path.c_str());
+}
+
 void CreateOwnerOnlyFile(const std::string& path) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd >= 0) close(fd);

@@ -24,6 +24,10 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path);
 // (which costs an open of the path each time, far more than the row's INSERT under Wine).
 bool OpenFilesCanBeReplaced();
 
+// Removes the file at `path` when it is the file `identity` names, and leaves any other file
+// there alone. Failures are not reported: the file is then simply still there.
+void RemoveSameFile(const std::string& path, const FileIdentity& identity);
+
 // Makes an empty file at `path`, readable and writable by its owner only, when nothing is there:
 // SQLite gives its -wal and -shm files the permissions of the database file. A file that exists
 // keeps its permissions. Failures are left to the opening that follows to report.

@@ -76,8 +76,22 @@ void SqliteDatabase::CloseConnection::operator()(sqlite3* db) const {
 SqliteDatabase::SqliteDatabase(std::string path, DatabaseTimeouts timeouts)
     : path_(std::move(path)), timeouts_(timeouts) {}
 
+SqliteDatabase::~SqliteDatabase() {
+  Close();
+  if (moved_) LetGoOfMovedFile(true);
+}
+
 bool SqliteDatabase::Open(std::string& error) {
   Close();
+  if (moved_) {
+    error = "SQLite database \"" + path_ +
+            "\" was moved away or replaced while in use, and the rows written into it are not all "
+            "in it yet (" +
+            sqlite3_errstr(movedResult_) +
+            ((movedResult_ & 0xff) == SQLITE_BUSY ? ": another program reads it" : "") +
+            "); the file at its place is opened once they are";
+    return false;
+  }
   if (path_.empty()) {  // SQLite would quietly make a temporary database that vanishes on close
     error = "No SQLite database file is named.";
     return false;
@@ -97,6 +111,10 @@ bool SqliteDatabase::Open(std::string& error) {
     return false;
   }
   opened_ = IdentifyFile(path_);
+  if (OpenFilesCanBeReplaced()) {
+    openedWal_ = IdentifyFile(path_ + "-wal");
+    openedShm_ = IdentifyFile(path_ + "-shm");
+  }
   return true;
 }
 
@@ -105,9 +123,36 @@ bool SqliteDatabase::AtNamedPlace(std::string& change) {
   const std::optional<FileIdentity> now = IdentifyFile(path_);
   if (now == opened_) return true;
   change = "SQLite database \"" + path_ + "\" was " +
-           (now ? "replaced by another file" : "deleted") +
-           " while in use; it is opened again at its place";
+           (now ? "replaced by another file while in use; it is opened again at its place"
+                : "moved away or deleted while in use; a moved file keeps the rows written into "
+                  "it, and the file is made again at its place");
   return false;
+}
+
+bool SqliteDatabase::MovedAway() const {
+  return opened_ && OpenFilesCanBeReplaced() && IdentifyFile(path_) != opened_;
+}
+
+// Until a checkpoint puts them into the database file, the rows a connection wrote lie in the
+// -wal file beside the path. SQLite neither checkpoints nor deletes that -wal when it closes a
+// file that was moved away, and opening the path again would replay it onto the file now there:
+// an archive made by renaming would lack its latest rows, a restored backup would be damaged or
+// silently undone. So the connection that still holds the moved file (and that -wal) puts them
+// into it first; a reader of another program can hold that up, and a restored file's own -wal and
+// -shm, or another program's, are left alone.
+void SqliteDatabase::LetGoOfMovedFile(bool finally) {
+  deadline_ = std::chrono::steady_clock::now() +
+              (finally ? std::chrono::milliseconds(0) : timeouts_.connect);
+  movedResult_ = sqlite3_wal_checkpoint_v2(moved_.get(), nullptr, SQLITE_CHECKPOINT_TRUNCATE,
+                                           nullptr, nullptr);
+  deadline_ = {};
+  if (movedResult_ != SQLITE_OK && Classify(movedResult_) == DbFailure::kBusy && !finally) return;
+  // Removed while still held open, so that no new file can have taken their identities yet.
+  if (openedWal_) RemoveSameFile(path_ + "-wal", *openedWal_);
+  if (openedShm_) RemoveSameFile(path_ + "-shm", *openedShm_);
+  moved_.reset();
+  openedWal_.reset();
+  openedShm_.reset();
 }
 
 // Settings of the connection and the table, made on every open.
@@ -177,9 +222,15 @@ void SqliteDatabase::Cancel() {
 }
 
 void SqliteDatabase::Close() {
-  std::lock_guard guard(connectionLock_);
-  db_.reset();
+  Connection closing;
+  {
+    std::lock_guard guard(connectionLock_);
+    closing = std::move(db_);
+  }
+  if (closing && MovedAway()) moved_ = std::move(closing);
+  closing.reset();
   opened_.reset();
+  if (moved_) LetGoOfMovedFile(false);
 }
 
 bool SqliteDatabase::Run(const std::string& statement, std::chrono::milliseconds limit,

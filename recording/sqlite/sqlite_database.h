@@ -17,10 +17,15 @@ namespace qelto {
 // its owner only) and the table Pos_Calls when they are missing; a table dropped while connected
 // is made again when a statement misses it. The file is kept in write-ahead-log mode, so a reader
 // (a report of the shop's software, say) neither blocks the recorder nor is blocked by it.
+//
+// A file moved away while open (archived by renaming, or replaced by a restored backup) keeps
+// every row written into it: closing puts them into that file first, and opening the path again
+// leaves the moved file's -wal and -shm out of the file now there.
 class SqliteDatabase : public Database {
  public:
   // `path` as the operating system takes it, already resolved against the settings file's folder.
   explicit SqliteDatabase(std::string path, DatabaseTimeouts timeouts = {});
+  ~SqliteDatabase() override;
 
   bool Open(std::string& error) override;
   bool Connected() const override { return db_ != nullptr; }
@@ -41,6 +46,13 @@ class SqliteDatabase : public Database {
   };
   using Connection = std::unique_ptr<sqlite3, CloseConnection>;
 
+  // Whether the file the connection was opened on is no longer the one at the path.
+  bool MovedAway() const;
+  // Puts what the connection held by `moved_` wrote into the moved file and closes it, then takes
+  // the moved file's -wal and -shm away from the path. Keeps `moved_` while another program holds
+  // that up, unless `finally`: then the rows not yet in the moved file are given up rather than
+  // left to be replayed onto the file at the path.
+  void LetGoOfMovedFile(bool finally);
   bool Prepare(std::string& error);
   // After a statement missed the table: makes it again, and tells so in `error`.
   void MakeTableWhenMissing(DbError& error);
@@ -58,6 +70,10 @@ class SqliteDatabase : public Database {
   std::mutex connectionLock_;  // keeps Cancel(), from another thread, off a closing connection
   Connection db_;
   std::optional<FileIdentity> opened_;  // the file the connection was opened on, when known
+  // The -wal and -shm files beside it when it was opened: the moved file's, once it has moved.
+  std::optional<FileIdentity> openedWal_, openedShm_;
+  Connection moved_;     // on a moved file, until what it wrote is all in that file
+  int movedResult_ = 0;  // why `moved_` is still held
   std::chrono::steady_clock::time_point deadline_;
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> stepping_{false};  // a statement is being stepped: an interrupt can reach it

@@ -22,6 +22,10 @@ bool OpenFilesCanBeReplaced() {
   return false;
 }
 
+void RemoveSameFile(const std::string& path, const FileIdentity& identity) {
+  if (IdentifyFile(path) == identity) DeleteFileW(WideFromUtf8(path).c_str());
+}
+
 // The folder's inherited access rules already keep a user's files from other users.
 void CreateOwnerOnlyFile(const std::string&) {}
 

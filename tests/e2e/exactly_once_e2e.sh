@@ -437,6 +437,44 @@ while True:
     wait_until 15 gone "$second" || fail "the second recorder did not stop"
     ;;
 
+  sqlite_archived_and_restored)
+    # The shop archives the live file by renaming it, takes a backup of the new one, and restores
+    # that backup over it in the middle of a burst of calls.
+    install_app sim
+    start_recorder rec
+    settle 6000
+    for n in $(seq 6001 6100); do must_call "$n"; done
+    wait_until 30 has_number 6100 || fail "the calls before the archiving were not written"
+    archive=$scratch/app/archive-1405-09.sqlite
+    mv "$db" "$archive"
+    wait_until 10 log_has "deleted while in use" || fail "the rename was not noticed"
+    for n in $(seq 6101 6110); do must_call "$n"; done
+    wait_until 30 has_number 6110 || fail "the calls after the archiving were not written"
+    [ "$(sqlite3 "$archive" 'PRAGMA integrity_check')" = ok ] || fail "the archive is damaged"
+    [ "$(sqlite3 "$archive" "SELECT COUNT(DISTINCT TotalNumber) || ' ' || COUNT(*) FROM Pos_Calls")" \
+      = "101 101" ] || fail "the archive does not hold the 101 calls before it, once each"
+    sqlite3 "$db" ".backup '$scratch/backup.sqlite'" || fail "sqlite3 could not back the file up"
+    # A row only the backup holds: a restore undone by the old file's rows would lose it.
+    sqlite3 "$scratch/backup.sqlite" "INSERT INTO Pos_Calls (LineNumber, TotalNumber) VALUES ('9', '7777')" \
+      || fail "sqlite3 could not write into the backup"
+    # 300 calls, the backup restored after the first hundred or so; each call after the restore
+    # must be in the restored file. Those written between the backup and the restore went with
+    # the file it replaced.
+    for n in $(seq 6111 6410); do call "$n"; done &
+    burst=$!; pids+=("$burst")
+    wait_until 30 eval '[ "$(wc -l <"$scratch/acked")" -ge 250 ]' || fail "the burst does not go on"
+    mv "$scratch/backup.sqlite" "$db"
+    restored_at=$(wc -l <"$scratch/acked")
+    wait "$burst"
+    settle 6411
+    [ "$(sql 'PRAGMA integrity_check')" = ok ] || fail "the restored file is damaged: $(sql 'PRAGMA integrity_check')"
+    echo 7777 >>"$scratch/acked"
+    { seq 6101 6110; echo 7777; tail -n +"$((restored_at + 1))" "$scratch/acked"; } >"$scratch/restored"
+    expect_exactly_once "$scratch/restored" "$scratch/acked"
+    echo "restored after $((restored_at - 111)) calls of the burst; $(row_count) rows in the restored file"
+    stop_with TERM "$pid"
+    ;;
+
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "PASS [$case_name]"

@@ -40,4 +40,23 @@ Rows SqliteRows(const std::string& path, const std::string& query) {
   return rows;
 }
 
+void SqliteBackup(const std::string& from, const std::string& to) {
+  sqlite3* rawSource = nullptr;
+  sqlite3* rawTarget = nullptr;
+  const int sourceOpened = sqlite3_open_v2(from.c_str(), &rawSource, SQLITE_OPEN_READONLY, nullptr);
+  const std::unique_ptr<sqlite3, CloseDb> source(rawSource);
+  const int targetOpened =
+      sqlite3_open_v2(to.c_str(), &rawTarget, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const std::unique_ptr<sqlite3, CloseDb> target(rawTarget);
+  if (sourceOpened != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(source.get()));
+  if (targetOpened != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(target.get()));
+  sqlite3_backup* backup = sqlite3_backup_init(target.get(), "main", source.get(), "main");
+  if (backup == nullptr) throw std::runtime_error(sqlite3_errmsg(target.get()));
+  while (sqlite3_backup_step(backup, -1) == SQLITE_OK) {
+  }
+  if (sqlite3_backup_finish(backup) != SQLITE_OK) {
+    throw std::runtime_error(sqlite3_errmsg(target.get()));
+  }
+}
+
 }  // namespace qelto::testing_support
