@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "drivers/posix/unique_fd.h"
 
@@ -13,7 +14,8 @@ namespace qelto::sim::testing_support {
 
 // A telephone system's manager interface on 127.0.0.1, for the tests and for trying the driver
 // by hand: it greets each client, answers Challenge (MD5), Login (with the key or the secret),
-// Ping and Logoff as Asterisk does, and sends whatever the test gives it to the logged-in client.
+// Ping, CoreShowChannels (the channels the test says are in progress) and Logoff as Asterisk does,
+// and sends whatever the test gives it to the logged-in client.
 // One client at a time; a new one replaces the old. Destroying it is the system switched off;
 // a new one on the same port is the system back.
 class FakeAmiServer {
@@ -32,6 +34,12 @@ class FakeAmiServer {
   int logins();
   // Sends `bytes` to the logged-in client; false when none is logged in.
   bool Send(std::string_view bytes);
+  // The channels CoreShowChannels lists from now on, each as the fields of its CoreShowChannel
+  // event (AmiFields); `refuse`: answered "Permission denied", as for a user without
+  // write = reporting.
+  void SetChannelsInProgress(std::vector<std::string> channels, bool refuse = false);
+  // How many CoreShowChannels were asked for.
+  int listings();
 
  private:
   void Run();
@@ -57,6 +65,9 @@ class FakeAmiServer {
   bool logged_in_ = false;
   int logins_ = 0;
   int refused_ = 0;
+  std::vector<std::string> channels_;  // under mutex_
+  bool refuse_listing_ = false;        // under mutex_
+  int listings_ = 0;                   // under mutex_
   std::thread thread_;
 };
 
