@@ -79,7 +79,8 @@ FakeAmiServer::~FakeAmiServer() {
 
 bool FakeAmiServer::WaitForLogins(int count, std::chrono::seconds patience) {
   std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, patience, [&] { return logins_ >= count; });
+  return changed_.wait_for(lock, patience,
+                           [&] { return logins_ >= count && listings_ >= count; });
 }
 
 int FakeAmiServer::logins() {
@@ -155,6 +156,7 @@ bool FakeAmiServer::Serve(std::string_view bytes) {
       ++logins_;
     }
     if (outcome == Outcome::kRefused) ++refused_;
+    if (outcome == Outcome::kListed) ++listings_;
     changed_.notify_all();
   }
   return true;
@@ -183,7 +185,7 @@ std::string FakeAmiServer::Answer(std::string_view request, Outcome& outcome) {
   }
   if (action == "CoreShowChannels") {
     std::lock_guard lock(mutex_);
-    ++listings_;
+    outcome = Outcome::kListed;
     if (refuse_listing_) return Reply(id, "Response: Error\r\nMessage: Permission denied\r\n");
     std::string text =
         Reply(id, "Response: Success\r\nEventList: start\r\nMessage: Channels will follow\r\n");

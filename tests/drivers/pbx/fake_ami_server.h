@@ -28,7 +28,9 @@ class FakeAmiServer {
 
   const std::string& problem() const { return problem_; }
   int port() const { return port_; }
-  // Waits (at most `patience`) until `count` logins have succeeded since the start.
+  // Waits (at most `patience`) until `count` logins have succeeded since the start, and the
+  // driver has asked for the calls in progress after each (so that what is sent next comes
+  // after that answer, and nothing of the driver's is left unread when the server goes).
   bool WaitForLogins(int count, std::chrono::seconds patience);
   int refused_logins();
   int logins();
@@ -46,7 +48,7 @@ class FakeAmiServer {
   void Accept();
   // Answers the client's complete requests; false when it is to be closed.
   bool Serve(std::string_view bytes);
-  enum class Outcome { kNone, kLoggedIn, kRefused, kClose };
+  enum class Outcome { kNone, kLoggedIn, kRefused, kListed, kClose };
   std::string Answer(std::string_view request, Outcome& outcome);
   void Write(std::string_view bytes);
 

@@ -5,11 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "ami_transcript.h"
 #include "drivers/pbx/md5.h"
+#include "drivers/pbx/reported_calls.h"
 
 namespace qelto::sim {
 namespace {
@@ -622,6 +630,135 @@ TEST(AmiReader, TakesAnyByteInValuesAndRefusesWhatIsNoManagerInterface) {
     EXPECT_EQ(messages[0].Get("CallerIDName"), c.value) << testing::PrintToString(c.bytes);
   }
 }
+
+// The reported calls' file as read at a start: whole records within their age are keys, a cut
+// last record is no call, and anything else makes the file not ours.
+TEST(ReportedCalls, ReadsWholeRecentRecordsAndRefusesForeignFiles) {
+  const std::int64_t now = 1'800'000'000;
+  const std::string header = kReportedCallsHeader;
+  const std::string one = "1799999000 1796899161.45\n";
+  const std::string two = "1799999500 shop-1796899161.46\n";
+  const std::string old = std::to_string(now - kRememberedFor - 1) + " 1796000000.1\n";
+  struct Case {
+    std::string text;
+    std::vector<std::string> keys;
+    std::size_t whole;
+    bool damaged;
+  };
+  const std::vector<Case> cases = {
+      {"", {}, 0, false},
+      {header.substr(0, 7), {}, 0, false},
+      {header, {}, header.size(), false},
+      {header + one + two,
+       {"1796899161.45", "shop-1796899161.46"},
+       (header + one + two).size(),
+       false},
+      {header + one + "1799999500 shop-17968", {"1796899161.45"}, (header + one).size(), false},
+      {header + old + one, {"1796899161.45"}, (header + old + one).size(), false},
+      {header + "abc 1.2\n", {}, 0, true},
+      {header + "1799999000 \n", {}, 0, true},
+      {header + "1799999000 a\x01" + "b\n", {}, 0, true},
+      {header + std::string(3, '\0') + "\n", {}, 0, true},
+      {"PK\x03\x04 not ours\n", {}, 0, true},
+  };
+  for (const Case& c : cases) {
+    const ReportedCallsText parsed = ParseReportedCalls(c.text, now);
+    std::vector<std::string> keys;
+    for (const StoredCall& call : parsed.calls) keys.push_back(call.key);
+    EXPECT_EQ(keys, c.keys) << testing::PrintToString(c.text);
+    EXPECT_EQ(parsed.whole_bytes, c.whole) << testing::PrintToString(c.text);
+    EXPECT_EQ(parsed.damaged, c.damaged) << testing::PrintToString(c.text);
+  }
+  EXPECT_EQ(ReportedCallRecord(now, "1.2"), "1800000000 1.2\n");
+  EXPECT_EQ(ReportedCallRecord(now, "a b"), "");
+}
+
+class ReportedCallsOnDisk : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("qelto-reported-calls-" +
+               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(folder_);
+    path_ = (folder_ / ReportedCallsFileName(3)).string();
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  std::string Text() const {
+    std::ifstream file(path_, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+  void Write(const std::string& text) const {
+    std::ofstream(path_, std::ios::binary | std::ios::trunc) << text;
+  }
+
+  const std::int64_t now_ = 1'800'000'000;
+  std::filesystem::path folder_;
+  std::string path_;
+};
+
+TEST_F(ReportedCallsOnDisk, KeepsKeysForTheNextRun) {
+  std::string problem;
+  {
+    ReportedCallsFile file(path_, now_, problem);
+    EXPECT_TRUE(file.keys().empty());
+    file.Add("1796899161.45", now_);
+    file.Add("1796899161.46", now_ + 1);
+  }
+  EXPECT_EQ(Text(), std::string(kReportedCallsHeader) + "1800000000 1796899161.45\n" +
+                        "1800000001 1796899161.46\n");
+  ReportedCallsFile again(path_, now_ + 60, problem);
+  EXPECT_EQ(again.keys(), (std::vector<std::string>{"1796899161.45", "1796899161.46"}));
+  EXPECT_EQ(problem, "");
+}
+
+TEST_F(ReportedCallsOnDisk, DropsACutRecordAndBeginsAForeignFileAnew) {
+  std::string problem;
+  Write(std::string(kReportedCallsHeader) + "1800000000 1.1\n1800000001 1.");
+  {
+    ReportedCallsFile file(path_, now_, problem);
+    EXPECT_EQ(file.keys(), std::vector<std::string>{"1.1"});
+    EXPECT_EQ(problem, "");
+    file.Add("1.3", now_);
+  }
+  EXPECT_EQ(Text(), std::string(kReportedCallsHeader) + "1800000000 1.1\n1800000000 1.3\n");
+  Write("[device]\nkind = pbx\n");
+  ReportedCallsFile foreign(path_, now_, problem);
+  EXPECT_TRUE(foreign.keys().empty());
+  EXPECT_EQ(problem, "calls file " + path_ + " was not one of ours, begun anew");
+  EXPECT_EQ(Text(), kReportedCallsHeader);
+}
+
+TEST_F(ReportedCallsOnDisk, StaysBounded) {
+  std::string problem;
+  {
+    ReportedCallsFile file(path_, now_, problem);
+    for (std::size_t n = 0; n < kMaxStoredCalls + 10; ++n) file.Add("1." + std::to_string(n), now_);
+  }
+  EXPECT_LE(Text().size(), kMaxStoredCalls * 24);
+  ReportedCallsFile again(path_, now_, problem);
+  const std::vector<std::string> keys = again.keys();
+  ASSERT_EQ(keys.size(), PbxCallTracker::kRememberedCalls);
+  EXPECT_EQ(keys.back(), "1." + std::to_string(kMaxStoredCalls + 9));
+}
+
+#ifndef _WIN32
+// A FIFO in the file's place would hang an open that waits for a writer.
+TEST_F(ReportedCallsOnDisk, ANonRegularFileIsNotWaitedOn) {
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+  std::string problem;
+  ReportedCallsFile file(path_, now_, problem);
+  EXPECT_EQ(problem, "calls file " + path_ +
+                         " not usable (not a regular file): a call in progress when the recorder "
+                         "restarts may be recorded twice");
+  file.Add("1.1", now_);  // kept in memory only
+  EXPECT_TRUE(file.keys() == std::vector<std::string>{"1.1"});
+}
+#endif
 
 #ifndef _WIN32
 TEST(Md5Hex, GivesTheDigestOfRfc1321) {
