@@ -86,7 +86,8 @@ std::vector<PbxCall> PbxCallTracker::OnEvent(const AmiMessage& event) {
   if (!digits.empty()) call->digits = std::move(digits);
   if (!linked.empty()) call->linked = true;
   if (StateIs(event, "4", "Ring")) call->rang = true;
-  if (StateIs(event, "5", "Ringing")) call->dialled = true;
+  // A call that came in and rang the system stays one from outside, whatever it shows later.
+  if (StateIs(event, "5", "Ringing") && !call->rang) call->dialled = true;
   if (moment == Moment::kListed) call->unlisted = false;
 
   // Without a Linkedid, a channel's Newchannel does not tell whether it is a call's first one
