@@ -18,7 +18,8 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-// Bytes no manager interface sends: controls other than tab and CR (LF ends lines).
+// Bytes no manager interface sends in a key or its greeting: controls other than tab and CR (LF
+// ends lines).
 bool IsForeign(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return (byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7F;
@@ -36,7 +37,7 @@ std::string_view AmiMessage::Get(std::string_view key) const {
 std::vector<AmiMessage> AmiReader::Append(std::string_view bytes, std::string& error) {
   std::vector<AmiMessage> out;
   for (const char c : bytes) {
-    if (IsForeign(c)) {
+    if (!in_value_ && IsForeign(c)) {
       error = "binary data from the server";
       return out;
     }
@@ -46,11 +47,13 @@ std::vector<AmiMessage> AmiReader::Append(std::string_view bytes, std::string& e
     }
     if (c != '\n') {
       line_ += c;
+      in_value_ = in_value_ || c == ':';
       continue;
     }
     if (!line_.empty() && line_.back() == '\r') line_.pop_back();
     const bool ok = TakeLine(line_, out, error);
     line_.clear();
+    in_value_ = false;
     if (!ok) return out;
   }
   return out;
@@ -58,6 +61,7 @@ std::vector<AmiMessage> AmiReader::Append(std::string_view bytes, std::string& e
 
 void AmiReader::Reset() {
   line_.clear();
+  in_value_ = false;
   message_ = {};
   message_bytes_ = 0;
   first_line_ = true;

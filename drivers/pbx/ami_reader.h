@@ -25,9 +25,12 @@ struct AmiMessage {
 // tolerated. The first line of a connection may be the greeting ("Asterisk Call Manager/5.0"),
 // which has no colon and no blank line after it; it is skipped (and needs not come). Pure.
 //
-// Anything else that is not a manager interface is an error, after which the connection makes no
-// sense and is to be dropped: a line without a colon, control bytes other than tab and CR, and a
-// message over kMaxAmiMessage bytes. Memory stays within that bound whatever arrives.
+// A value is text with whatever bytes the system passes on: a caller's name may hold any byte but
+// LF (NUL and the other control bytes too), and it is kept as it came. Only a stream that is not
+// a manager interface at all is an error, after which the connection makes no sense and is to be
+// dropped: a line without a colon, a control byte (other than tab and CR) before a line's colon,
+// in a key or in the greeting, and a message over kMaxAmiMessage bytes, which is also how a flood
+// without line ends ends. Memory stays within that bound whatever arrives.
 class AmiReader {
  public:
   // The messages that `bytes` complete, in order. On an error the messages before it are
@@ -40,6 +43,7 @@ class AmiReader {
   bool TakeLine(std::string_view line, std::vector<AmiMessage>& out, std::string& error);
 
   std::string line_;
+  bool in_value_ = false;  // the line's colon has come: what follows is a value
   AmiMessage message_;
   std::size_t message_bytes_ = 0;
   bool first_line_ = true;

@@ -8,7 +8,7 @@
 namespace qelto::sim {
 namespace {
 
-enum class Moment { kNone, kRinging, kAnswered, kOver };
+enum class Moment { kNone, kRinging, kAnswered, kOver, kListed };
 
 // What the event says of the call's progress, or kNone for events that are not about calls.
 bool IsCallEvent(const AmiMessage& event, Moment& moment) {
@@ -30,7 +30,18 @@ bool IsCallEvent(const AmiMessage& event, Moment& moment) {
     moment = Moment::kOver;
     return true;
   }
+  // In progress when the system was asked; only with Linkedids can it tell a first channel.
+  if (name == "CoreShowChannel" && !event.Get("Linkedid").empty()) {
+    moment = Moment::kListed;
+    return true;
+  }
   return false;
+}
+
+// The states of a channel: 4 (Ring) a call coming in rings the system; 5 (Ringing) the other end
+// rings a channel the system dialled.
+bool StateIs(const AmiMessage& event, std::string_view number, std::string_view name) {
+  return event.Get("ChannelState") == number || event.Get("ChannelStateDesc") == name;
 }
 
 }  // namespace
@@ -49,11 +60,15 @@ PbxCallTracker::PbxCallTracker(std::int32_t line, const PbxSettings& settings)
 }
 
 std::vector<PbxCall> PbxCallTracker::OnEvent(const AmiMessage& event) {
+  if (listing_ && event.Get("Event") == "CoreShowChannelsComplete") return OnListingComplete();
   Moment moment = Moment::kNone;
   if (!IsCallEvent(event, moment)) return {};
   const std::string_view unique = event.Get("Uniqueid");
   const std::string_view linked = event.Get("Linkedid");
-  if (moment == Moment::kRinging && linked.empty()) MarkDialled(event.Get("DestUniqueid"));
+  // A Dial without a caller is the system dialling out by itself (an Originate, a call-back).
+  if (moment == Moment::kRinging && (linked.empty() || unique.empty())) {
+    MarkDialled(event.Get("DestUniqueid"));
+  }
   if (unique.empty() || (!linked.empty() && linked != unique)) return {};  // not a first channel
   const std::string key(unique);
   if (reported_.contains(key)) return {};
@@ -69,20 +84,56 @@ std::vector<PbxCall> PbxCallTracker::OnEvent(const AmiMessage& event) {
   }
   std::string digits = PbxCallerDigits(event.Get("CallerIDNum"));
   if (!digits.empty()) call->digits = std::move(digits);
+  if (!linked.empty()) call->linked = true;
+  if (StateIs(event, "4", "Ring")) call->rang = true;
+  // A call that came in and rang the system stays one from outside, whatever it shows later.
+  if (StateIs(event, "5", "Ringing") && !call->rang) call->dialled = true;
+  if (moment == Moment::kListed) call->unlisted = false;
 
   // Without a Linkedid, a channel's Newchannel does not tell whether it is a call's first one
   // or one it dialled (a trunk dialled out has an inbound context too): wait until it rings
   // others, is answered or ends, by when a Dial has marked the dialled ones.
-  const bool known = !call->digits.empty() && !linked.empty();
+  const bool known = !call->digits.empty() && call->linked && call->rang;
   std::vector<PbxCall> calls;
   if (call->inbound && !call->dialled && (known || moment != Moment::kNone)) {
-    calls.push_back({LineFor(call->exten), call->digits});
-    Remember(key);
-    Forget(key);
+    calls.push_back(Report(*call));
   } else if (moment == Moment::kOver) {
     Forget(key);
   }
   return calls;
+}
+
+void PbxCallTracker::Remembered(const std::vector<std::string>& keys) {
+  for (const std::string& key : keys) {
+    if (!reported_.contains(key)) Remember(key);
+  }
+}
+
+void PbxCallTracker::OnListingBegun() {
+  listing_ = true;
+  for (Pending& call : pending_) call.unlisted = true;
+}
+
+// The calls from outside seen before the listing and not in it ended while the connection was
+// away: reported as their hang-ups would have them.
+std::vector<PbxCall> PbxCallTracker::OnListingComplete() {
+  listing_ = false;
+  std::vector<PbxCall> calls;
+  for (const Pending& call : pending_) {
+    if (call.unlisted && call.inbound && call.linked && !call.dialled) {
+      calls.push_back({LineFor(call.exten), call.digits, call.key});
+      Remember(call.key);
+    }
+  }
+  std::erase_if(pending_, [](const Pending& call) { return call.unlisted; });
+  return calls;
+}
+
+PbxCall PbxCallTracker::Report(const Pending& call) {
+  PbxCall reported{LineFor(call.exten), call.digits, call.key};
+  Remember(reported.key);
+  Forget(reported.key);
+  return reported;
 }
 
 void PbxCallTracker::MarkDialled(std::string_view unique) {
@@ -100,7 +151,7 @@ PbxCallTracker::Pending* PbxCallTracker::Find(std::string_view key) {
 
 PbxCallTracker::Pending& PbxCallTracker::Track(std::string key) {
   if (pending_.size() >= kMaxPendingCalls) pending_.pop_front();
-  pending_.push_back({std::move(key), false, false, {}, {}});
+  pending_.push_back({std::move(key), false, false, false, false, false, {}, {}});
   return pending_.back();
 }
 

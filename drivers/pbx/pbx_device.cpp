@@ -12,6 +12,7 @@ namespace {
 constexpr char kChallengeId[] = "qelto-challenge";
 constexpr char kLoginId[] = "qelto-login";
 constexpr char kPingId[] = "qelto-ping";
+constexpr char kChannelsId[] = "qelto-channels";
 constexpr char kMasked[] = "********";
 
 // A server's words in a status text: printable ASCII, and short.
@@ -27,6 +28,12 @@ PbxDevice::PbxDevice(std::int32_t line, PbxSettings settings, Md5HexFunction md5
       md5_(md5),
       address_(PrintablePath(settings_.host + ":" + std::to_string(settings_.port))),
       calls_(line, settings_) {}
+
+PbxStep PbxDevice::OnCallsFileProblem(std::string_view problem) const {
+  PbxStep out;
+  Status(std::string(problem), out);
+  return out;
+}
 
 PbxStep PbxDevice::OnConnectFailed(std::string_view reason) {
   PbxStep out;
@@ -108,6 +115,7 @@ void PbxDevice::OnMessage(const AmiMessage& message, TimePoint now, PbxStep& out
   if (!message.Get("Response").empty()) return OnResponse(message, now, out);
   if (state_ != State::kReady) return;  // events before the login: not ours to judge
   for (const PbxCall& call : calls_.OnEvent(message)) {
+    out.remember.push_back(call.key);
     out.events.push_back(CallEvent(call.line, WidenAscii(call.digits)));
   }
 }
@@ -124,17 +132,39 @@ void PbxDevice::OnResponse(const AmiMessage& message, TimePoint now, PbxStep& ou
   }
   if (state_ == State::kLogin && answers(kLoginId)) {
     if (!success) return Refused(message.Get("Message"), out);
-    state_ = State::kReady;
+    return LoggedIn(now, out);
+  }
+  if (state_ == State::kReady && answers(kChannelsId) && awaited_ == "CoreShowChannels") {
     answer_due_.reset();
-    next_ping_ = now + kPbxPingInterval;
-    last_problem_.clear();
-    Status("ready at " + address_ + " as " + PrintablePath(settings_.user), out);
-    return;
+    return OnListingAnswer(message, success, out);
   }
   if (state_ == State::kReady && answers(kPingId) && awaited_ == "Ping") {
     answer_due_.reset();
     failures_ = 0;  // a connection that lives on: the next failure is tried again at once
   }
+}
+
+void PbxDevice::LoggedIn(TimePoint now, PbxStep& out) {
+  state_ = State::kReady;
+  failures_ = 0;  // a server that lets us in is there: the next failure is tried again at once
+  next_ping_ = now + kPbxPingInterval;
+  last_problem_.clear();
+  Status("ready at " + address_ + " as " + PrintablePath(settings_.user), out);
+  // A call that rang while the connection was away (or before the recorder ran) may go on.
+  answer_due_ = now + kPbxAnswerTimeout;
+  awaited_ = "CoreShowChannels";
+  Send("CoreShowChannels", {{"ActionID", kChannelsId}}, out);
+}
+
+void PbxDevice::OnListingAnswer(const AmiMessage& message, bool success, PbxStep& out) {
+  if (success) return calls_.OnListingBegun();
+  if (std::exchange(listing_refused_, true)) return;
+  const std::string_view why = message.Get("Message");
+  Status("cannot list the calls in progress at " + address_ + " (" +
+             (why.empty() ? std::string("no reason given") : Printable(why)) +
+             "): give the manager user write = reporting, or a call that rings while the "
+             "connection is away may be lost",
+         out);
 }
 
 void PbxDevice::SendLogin(std::string_view challenge, TimePoint now, PbxStep& out) {

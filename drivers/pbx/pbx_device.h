@@ -29,8 +29,11 @@ struct PbxStep {
   std::string send;                 // bytes to write to the connection
   std::string send_shown;           // the same with the secret and the MD5 key masked
   std::vector<DriverEvent> events;  // for the recorder, in order
-  bool close = false;               // drop the connection; connect again after RetryDelay()
-  std::string why;                  // when closing: why
+  // The keys of the calls among `events`: to be kept, where the next run finds them, before the
+  // events are handed on (see Remembered).
+  std::vector<std::string> remember;
+  bool close = false;  // drop the connection; connect again after RetryDelay()
+  std::string why;     // when closing: why
 };
 
 // Everything one telephone system's manager connection does, apart from the socket: the login
@@ -43,12 +46,23 @@ struct PbxStep {
 //   "lost at HOST:PORT (REASON), reconnecting" when a logged-in connection went away;
 //   "unavailable at HOST:PORT (REASON), retrying" when it could not connect or log in, once
 //   per reason in a row, so a system that is switched off does not fill the log;
-//   "login refused at HOST:PORT for user USER (MESSAGE), retrying every 60 s", likewise.
+//   "login refused at HOST:PORT for user USER (MESSAGE), retrying every 60 s", likewise;
+//   "cannot list the calls in progress at HOST:PORT (MESSAGE): ..." once, when the manager user
+//   may not ask for them (CoreShowChannels needs write = reporting).
+//
+// At every login it asks for the calls in progress, so that a call that began while the
+// connection was away (or the recorder was not running) is not lost.
 class PbxDevice {
  public:
   using TimePoint = std::chrono::steady_clock::time_point;
 
   PbxDevice(std::int32_t line, PbxSettings settings, Md5HexFunction md5);
+
+  // The keys of the calls reported by earlier runs (oldest first), which are not reported again.
+  void Remembered(const std::vector<std::string>& keys) { calls_.Remembered(keys); }
+
+  // The file of the reported calls could not be used as it was: `problem` tells why.
+  PbxStep OnCallsFileProblem(std::string_view problem) const;
 
   PbxStep OnConnectFailed(std::string_view reason);
   // The connection is made: the login begins (without waiting for a greeting).
@@ -71,6 +85,8 @@ class PbxDevice {
   void OnMessage(const AmiMessage& message, TimePoint now, PbxStep& out);
   void OnResponse(const AmiMessage& message, TimePoint now, PbxStep& out);
   void SendLogin(std::string_view challenge, TimePoint now, PbxStep& out);
+  void LoggedIn(TimePoint now, PbxStep& out);
+  void OnListingAnswer(const AmiMessage& message, bool success, PbxStep& out);
   void Send(std::string_view action, const std::vector<std::pair<std::string, std::string>>& fields,
             PbxStep& out) const;
   void Refused(std::string_view message, PbxStep& out);
@@ -89,8 +105,9 @@ class PbxDevice {
   std::optional<TimePoint> answer_due_;  // a request awaits its answer until then
   std::string awaited_;                  // that request's action, for the reason
   TimePoint next_ping_{};
-  int failures_ = 0;  // in a row; reset once a Ping is answered
+  int failures_ = 0;  // in a row; reset at a login and once a Ping is answered
   bool refused_ = false;
+  bool listing_refused_ = false;  // told once
   std::string last_problem_;
 };
 

@@ -70,8 +70,9 @@ std::string ReadRequest(SOCKET client, std::string& pending) {
   return request;
 }
 
-// Accepts the driver and takes its MD5 login; the client, or INVALID_SOCKET.
-SOCKET AcceptAndLogIn(SOCKET listener) {
+// Accepts the driver, takes its MD5 login and answers its question for the calls in progress
+// with `in_progress` (the fields of each channel); the client, or INVALID_SOCKET.
+SOCKET AcceptAndLogIn(SOCKET listener, const std::vector<std::string>& in_progress = {}) {
   const SOCKET client = accept(listener, nullptr, nullptr);
   if (client == INVALID_SOCKET) return client;
   const auto say = [&](const std::string& text) {
@@ -87,6 +88,9 @@ SOCKET AcceptAndLogIn(SOCKET listener) {
             std::string::npos)
       << login;
   say("Response: Success\r\nActionID: qelto-login\r\nMessage: Authentication accepted\r\n\r\n");
+  const std::string listing = ReadRequest(client, pending);
+  EXPECT_NE(listing.find("Action: CoreShowChannels\r\n"), std::string::npos) << listing;
+  say(ChannelsInProgress(in_progress));
   return client;
 }
 
@@ -114,6 +118,10 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
   std::ofstream(folder + "/POS_CIDR.conf", std::ios::binary)
       << "raw_log = raw.txt\r\n[device]\r\nkind = pbx\r\nhost = 127.0.0.1\r\nport = " << port
       << "\r\nuser = qelto\r\nsecret = Sh0p-s3cret\r\nline = 4\r\ndid_line = 02155550001 = 5\r\n";
+  // The driver keeps its file of reported calls in the process's folder, as in the recorder's;
+  // one of an earlier run would hold this run's call.
+  ASSERT_TRUE(SetCurrentDirectoryW(WideFromUtf8(folder).c_str()));
+  DeleteFileW(WideFromUtf8(folder + "/pbx-calls-line-4.txt").c_str());
   SetEnvironmentVariableW(
       L"QELTO_CIDR_SIM_SOCKET",
       WideFromUtf8(R"(\\.\pipe\qelto-pbx-test-)" + std::to_string(GetCurrentProcessId())).c_str());
@@ -144,7 +152,8 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
     std::lock_guard lock(events.mutex);
     events.seen.clear();
   }
-  client = AcceptAndLogIn(listener);
+  // Back, with the call still in progress: it is not reported again.
+  client = AcceptAndLogIn(listener, {AmiFields(trunk), AmiFields(phone)});
   ASSERT_NE(client, INVALID_SOCKET);
   EXPECT_TRUE(events.WaitFor(u"SLine 4: pbx ready at " + at + u" as qelto"));
   EXPECT_EQ(register_event(nullptr, 0), 0);
@@ -167,6 +176,11 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
   EXPECT_EQ(raw.find("Key: "), raw.find("Key: ********")) << raw;
   EXPECT_EQ(raw.find("Sh0p-s3cret"), std::string::npos) << raw;
   EXPECT_NE(raw.find("CallerIDNum: 09121234567"), std::string::npos) << raw;
+  // The call's key, kept where the next run finds it.
+  std::ifstream reported(folder + "/pbx-calls-line-4.txt", std::ios::binary);
+  const std::string keys((std::istreambuf_iterator<char>(reported)),
+                         std::istreambuf_iterator<char>());
+  EXPECT_NE(keys.find(" 1700000001.1\n"), std::string::npos) << keys;
 }
 
 }  // namespace

@@ -62,6 +62,11 @@ PbxWorker::PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig 
 
 void PbxWorker::Run() {
   PbxDevice device(config_.line, config_.pbx, &Md5Hex);
+  try {
+    OpenReportedCalls(device);
+  } catch (const std::exception&) {
+    // Out of memory: the calls are remembered while this process runs only.
+  }
   while (!thread_.stopping()) {
     try {
       ConnectAndServe(device);
@@ -105,6 +110,8 @@ std::string PbxWorker::Serve(int fd, PbxDevice& device) {
 }
 
 bool PbxWorker::Apply(const PbxStep& step, int fd, PbxDevice& device, std::string& why) {
+  // Kept before they are handed on: a recorder restarted now does not take them again.
+  if (reported_calls_ && !step.remember.empty()) reported_calls_->Keep(step.remember);
   Report(device, step.events);
   if (step.close) {
     why = step.why;
@@ -130,6 +137,14 @@ bool PbxWorker::ReadSocket(int fd, short revents, PbxDevice& device, std::string
   why = received < 0 && !retry ? ErrnoText(errno) : "closed by the server";
   Report(device, device.OnLost(why).events);
   return false;
+}
+
+void PbxWorker::OpenReportedCalls(PbxDevice& device) {
+  std::string problem;
+  reported_calls_ = std::make_unique<ReportedCallsFile>(ReportedCallsFileName(config_.line),
+                                                        SecondsSince1970(), problem);
+  device.Remembered(reported_calls_->keys());
+  if (!problem.empty()) Report(device, device.OnCallsFileProblem(problem).events);
 }
 
 void PbxWorker::Report(const PbxDevice& device, std::vector<DriverEvent> events) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "drivers/driver_events.h"
 #include "drivers/driver_platform.h"
 #include "drivers/pbx/pbx_device.h"
+#include "drivers/pbx/reported_calls.h"
 #include "drivers/posix/unique_fd.h"
 #include "drivers/posix/worker_thread.h"
 
@@ -40,6 +42,8 @@ class PbxWorker final : public ModemRunner {
   bool Apply(const PbxStep& step, int fd, PbxDevice& device, std::string& why);
   bool ReadSocket(int fd, short revents, PbxDevice& device, std::string& why);
   void Report(const PbxDevice& device, std::vector<DriverEvent> events);
+  // Reads the keys of the calls reported by earlier runs into `device`.
+  void OpenReportedCalls(PbxDevice& device);
   void Raw(RawDirection direction, std::string_view bytes);
 
   std::uint64_t generation_;
@@ -47,8 +51,9 @@ class PbxWorker final : public ModemRunner {
   DeviceConfig config_;
   RawLog* raw_log_;
   ModemSink& sink_;
-  bool reported_connected_ = false;  // touched by the worker's thread only
-  WorkerThread thread_;              // last: the thread ends before the rest goes
+  bool reported_connected_ = false;                    // touched by the worker's thread only
+  std::unique_ptr<ReportedCallsFile> reported_calls_;  // the worker's thread only
+  WorkerThread thread_;                                // last: the thread ends before the rest goes
 };
 
 }  // namespace qelto::sim

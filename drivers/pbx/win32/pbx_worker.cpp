@@ -87,6 +87,11 @@ bool PbxWorker::Stopping() const {
 
 void PbxWorker::Run() {
   PbxDevice device(config_.line, config_.pbx, &Md5Hex);
+  try {
+    OpenReportedCalls(device);
+  } catch (const std::exception&) {
+    // Out of memory: the calls are remembered while this process runs only.
+  }
   while (!Stopping()) {
     try {
       ConnectAndServe(device);
@@ -180,6 +185,8 @@ std::string PbxWorker::Serve(SOCKET sock, PbxDevice& device) {
 }
 
 bool PbxWorker::Apply(const PbxStep& step, SOCKET sock, PbxDevice& device, std::string& why) {
+  // Kept before they are handed on: a recorder restarted now does not take them again.
+  if (reported_calls_ && !step.remember.empty()) reported_calls_->Keep(step.remember);
   Report(device, step.events);
   if (step.close) {
     why = step.why;
@@ -222,6 +229,14 @@ bool PbxWorker::ReadSocket(SOCKET sock, PbxDevice& device, std::string& why) {
     Report(device, device.OnLost(why).events);
     return false;
   }
+}
+
+void PbxWorker::OpenReportedCalls(PbxDevice& device) {
+  std::string problem;
+  reported_calls_ = std::make_unique<ReportedCallsFile>(ReportedCallsFileName(config_.line),
+                                                        SecondsSince1970(), problem);
+  device.Remembered(reported_calls_->keys());
+  if (!problem.empty()) Report(device, device.OnCallsFileProblem(problem).events);
 }
 
 void PbxWorker::Report(const PbxDevice& device, std::vector<DriverEvent> events) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "drivers/driver_events.h"
 #include "drivers/driver_platform.h"
 #include "drivers/pbx/pbx_device.h"
+#include "drivers/pbx/reported_calls.h"
 
 namespace qelto::sim {
 
@@ -45,6 +47,8 @@ class PbxWorker final : public ModemRunner {
   bool Apply(const PbxStep& step, SOCKET sock, PbxDevice& device, std::string& why);
   bool ReadSocket(SOCKET sock, PbxDevice& device, std::string& why);
   void Report(const PbxDevice& device, std::vector<DriverEvent> events);
+  // Reads the keys of the calls reported by earlier runs into `device`.
+  void OpenReportedCalls(PbxDevice& device);
   void Raw(RawDirection direction, std::string_view bytes);
   bool Stopping() const;
 
@@ -53,7 +57,8 @@ class PbxWorker final : public ModemRunner {
   DeviceConfig config_;
   RawLog* raw_log_;
   ModemSink& sink_;
-  bool reported_connected_ = false;  // touched by the worker's thread only
+  bool reported_connected_ = false;                    // touched by the worker's thread only
+  std::unique_ptr<ReportedCallsFile> reported_calls_;  // the worker's thread only
   bool winsock_ = false;
   UniqueHandle stop_event_;
   UniqueHandle socket_event_;

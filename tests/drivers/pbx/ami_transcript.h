@@ -5,6 +5,7 @@
 // Asterisk 11's, which have none.
 
 #include <string>
+#include <vector>
 
 namespace qelto::sim::testing_support {
 
@@ -63,6 +64,31 @@ inline std::string Dial11(const AmiChannel& caller, const AmiChannel& dialled) {
                               "\r\nConnectedLineName: \r\nUniqueID: " + caller.unique +
                               "\r\nDestUniqueID: " + dialled.unique +
                               "\r\nDialstring: " + dialled.exten + "\r\n");
+}
+
+// `event` with its channel in another state than 4 (Ring): "0" "Down", "5" "Ringing", ...
+inline std::string InState(std::string event, const std::string& state, const std::string& desc) {
+  const std::string ring = "\r\nChannelState: 4\r\nChannelStateDesc: Ring\r\n";
+  return event.replace(event.find(ring), ring.size(),
+                       "\r\nChannelState: " + state + "\r\nChannelStateDesc: " + desc + "\r\n");
+}
+
+// The system dials `dialled` by itself (an Originate, a call file): a Dial with no caller.
+inline std::string DialBeginWithoutCaller(const AmiChannel& dialled) {
+  return AmiEvent("DialBegin",
+                  AmiFields(dialled, "Dest") + "DialString: " + dialled.exten + "\r\n");
+}
+
+// The answer to CoreShowChannels (ActionID qelto-channels) listing `channels` (their AmiFields).
+inline std::string ChannelsInProgress(const std::vector<std::string>& channels) {
+  const std::string id = "ActionID: qelto-channels\r\n";
+  std::string text =
+      "Response: Success\r\n" + id + "EventList: start\r\nMessage: Channels will follow\r\n\r\n";
+  for (const std::string& fields : channels) {
+    text += "Event: CoreShowChannel\r\n" + id + fields + "\r\n";
+  }
+  return text + "Event: CoreShowChannelsComplete\r\n" + id +
+         "EventList: Complete\r\nListItems: " + std::to_string(channels.size()) + "\r\n\r\n";
 }
 
 inline std::string Hangup(const AmiChannel& channel) {

@@ -79,7 +79,8 @@ FakeAmiServer::~FakeAmiServer() {
 
 bool FakeAmiServer::WaitForLogins(int count, std::chrono::seconds patience) {
   std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, patience, [&] { return logins_ >= count; });
+  return changed_.wait_for(lock, patience,
+                           [&] { return logins_ >= count && listings_ >= count; });
 }
 
 int FakeAmiServer::logins() {
@@ -97,6 +98,17 @@ bool FakeAmiServer::Send(std::string_view bytes) {
   if (!logged_in_ || !client_.valid()) return false;
   Write(bytes);
   return true;
+}
+
+void FakeAmiServer::SetChannelsInProgress(std::vector<std::string> channels, bool refuse) {
+  std::lock_guard lock(mutex_);
+  channels_ = std::move(channels);
+  refuse_listing_ = refuse;
+}
+
+int FakeAmiServer::listings() {
+  std::lock_guard lock(mutex_);
+  return listings_;
 }
 
 void FakeAmiServer::Run() {
@@ -144,6 +156,7 @@ bool FakeAmiServer::Serve(std::string_view bytes) {
       ++logins_;
     }
     if (outcome == Outcome::kRefused) ++refused_;
+    if (outcome == Outcome::kListed) ++listings_;
     changed_.notify_all();
   }
   return true;
@@ -169,6 +182,20 @@ std::string FakeAmiServer::Answer(std::string_view request, Outcome& outcome) {
     outcome = Outcome::kLoggedIn;
     return Reply(id, "Response: Success\r\nMessage: Authentication accepted\r\n") +
            "Event: FullyBooted\r\nPrivilege: system,all\r\nStatus: Fully Booted\r\n\r\n";
+  }
+  if (action == "CoreShowChannels") {
+    std::lock_guard lock(mutex_);
+    outcome = Outcome::kListed;
+    if (refuse_listing_) return Reply(id, "Response: Error\r\nMessage: Permission denied\r\n");
+    std::string text =
+        Reply(id, "Response: Success\r\nEventList: start\r\nMessage: Channels will follow\r\n");
+    for (const std::string& fields : channels_) {
+      text += Reply(id, "Event: CoreShowChannel\r\n" + fields);
+    }
+    return text + Reply(id,
+                        "Event: CoreShowChannelsComplete\r\nEventList: Complete\r\n"
+                        "ListItems: " +
+                            std::to_string(channels_.size()) + "\r\n");
   }
   if (action == "Ping") return Reply(id, "Response: Success\r\nPing: Pong\r\nTimestamp: 1.0\r\n");
   if (action == "Logoff") {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "drivers/posix/unique_fd.h"
 
@@ -13,7 +14,8 @@ namespace qelto::sim::testing_support {
 
 // A telephone system's manager interface on 127.0.0.1, for the tests and for trying the driver
 // by hand: it greets each client, answers Challenge (MD5), Login (with the key or the secret),
-// Ping and Logoff as Asterisk does, and sends whatever the test gives it to the logged-in client.
+// Ping, CoreShowChannels (the channels the test says are in progress) and Logoff as Asterisk does,
+// and sends whatever the test gives it to the logged-in client.
 // One client at a time; a new one replaces the old. Destroying it is the system switched off;
 // a new one on the same port is the system back.
 class FakeAmiServer {
@@ -26,19 +28,27 @@ class FakeAmiServer {
 
   const std::string& problem() const { return problem_; }
   int port() const { return port_; }
-  // Waits (at most `patience`) until `count` logins have succeeded since the start.
+  // Waits (at most `patience`) until `count` logins have succeeded since the start, and the
+  // driver has asked for the calls in progress after each (so that what is sent next comes
+  // after that answer, and nothing of the driver's is left unread when the server goes).
   bool WaitForLogins(int count, std::chrono::seconds patience);
   int refused_logins();
   int logins();
   // Sends `bytes` to the logged-in client; false when none is logged in.
   bool Send(std::string_view bytes);
+  // The channels CoreShowChannels lists from now on, each as the fields of its CoreShowChannel
+  // event (AmiFields); `refuse`: answered "Permission denied", as for a user without
+  // write = reporting.
+  void SetChannelsInProgress(std::vector<std::string> channels, bool refuse = false);
+  // How many CoreShowChannels were asked for.
+  int listings();
 
  private:
   void Run();
   void Accept();
   // Answers the client's complete requests; false when it is to be closed.
   bool Serve(std::string_view bytes);
-  enum class Outcome { kNone, kLoggedIn, kRefused, kClose };
+  enum class Outcome { kNone, kLoggedIn, kRefused, kListed, kClose };
   std::string Answer(std::string_view request, Outcome& outcome);
   void Write(std::string_view bytes);
 
@@ -57,6 +67,9 @@ class FakeAmiServer {
   bool logged_in_ = false;
   int logins_ = 0;
   int refused_ = 0;
+  std::vector<std::string> channels_;  // under mutex_
+  bool refuse_listing_ = false;        // under mutex_
+  int listings_ = 0;                   // under mutex_
   std::thread thread_;
 };
 

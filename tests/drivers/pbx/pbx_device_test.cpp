@@ -5,11 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "ami_transcript.h"
 #include "drivers/pbx/md5.h"
+#include "drivers/pbx/reported_calls.h"
 
 namespace qelto::sim {
 namespace {
@@ -30,7 +38,13 @@ const std::string kChallenge =
 const std::string kAccepted =
     "Response: Success\r\nActionID: qelto-login\r\nMessage: Authentication accepted\r\n\r\n"
     "Event: FullyBooted\r\nPrivilege: system,all\r\nUptime: 5\r\nStatus: Fully Booted\r\n\r\n";
-const std::string kLogin = kGreeting + kChallenge + kAccepted;
+// The answer to CoreShowChannels when no call is in progress.
+const std::string kNoneInProgress =
+    "Response: Success\r\nActionID: qelto-channels\r\nEventList: start\r\n"
+    "Message: Channels will follow\r\n\r\n"
+    "Event: CoreShowChannelsComplete\r\nActionID: qelto-channels\r\nEventList: Complete\r\n"
+    "ListItems: 0\r\n\r\n";
+const std::string kLogin = kGreeting + kChallenge + kAccepted + kNoneInProgress;
 const std::string kPong =
     "Response: Success\r\nActionID: qelto-ping\r\nPing: Pong\r\nTimestamp: 1.5\r\n\r\n";
 
@@ -132,15 +146,14 @@ TEST_P(PbxTranscripts, GiveTheirCallsAndStatuses) {
         calls.push_back(std::to_string(event.code) + ":" + text.substr(1));
       }
     }
-    for (std::size_t at = step.send.find("Action: "); at != std::string::npos;
-         at = step.send.find("Action: ", at + 1)) {
-      sent.push_back(step.send.substr(at + 8, step.send.find('\r', at) - at - 8));
-    }
-    if (!step.send.empty())
-      sent.back() +=
-          step.send.find("Key: md5(123456789s3cr3t)") != std::string::npos ? " with key" : "";
-    if (!step.send.empty() && step.send.find("Secret: s3cr3t\r\n") != std::string::npos) {
-      sent.back() += " with secret";
+    for (std::size_t at = step.send.find("Action: "); at != std::string::npos;) {
+      const std::size_t next = step.send.find("Action: ", at + 1);
+      const std::string request = step.send.substr(at, next - at);
+      std::string action = request.substr(8, request.find('\r') - 8);
+      if (request.find("Key: md5(123456789s3cr3t)") != std::string::npos) action += " with key";
+      if (request.find("Secret: s3cr3t\r\n") != std::string::npos) action += " with secret";
+      sent.push_back(action);
+      at = next;
     }
     shown += step.send_shown;
     closed = closed || step.close;
@@ -186,7 +199,7 @@ TEST_P(PbxTranscripts, GiveTheirCallsAndStatuses) {
   }
 }
 
-const Strings kMd5Login = {"Challenge", "Login with key"};
+const Strings kMd5Login = {"Challenge", "Login with key", "CoreShowChannels"};
 
 // A ring group of three extensions, as FreePBX's ext-group rings them.
 std::string RingGroup() {
@@ -219,6 +232,47 @@ std::string Queue() {
   }
   return text + Hangup(kTrunk);
 }
+
+// A caller's name holding `byte`, as a telephone system passes on whatever the trunk sent.
+std::string NamedCall(const AmiChannel& trunk, char byte) {
+  std::string text = Newchannel(trunk);
+  const std::string plain = "CallerIDName: <unknown>";
+  return text.replace(text.find(plain), plain.size(),
+                      std::string("CallerIDName: Ali") + byte + "Reza");
+}
+
+// Another call from outside, `n`, from `caller`.
+AmiChannel Outside(int n, const std::string& caller) {
+  const std::string unique = "1700000100." + std::to_string(n);
+  return {"PJSIP/provider-0000010" + std::to_string(n),
+          "from-trunk",
+          "02155550000",
+          caller,
+          unique,
+          unique};
+}
+
+// Rings the trunk first, as an Originate or a call-back does: the system dials out by itself,
+// which the Dial without a caller tells (Asterisk 12 and later), or the state Ringing of the far
+// end (`ringing`).
+std::string Originated(const AmiChannel& trunk, bool ringing) {
+  std::string text = InState(Newchannel(trunk), "0", "Down");
+  text += ringing ? InState(AmiEvent("Newstate", AmiFields(trunk)), "5", "Ringing")
+                  : DialBeginWithoutCaller(trunk);
+  return text + Answered(trunk) + DialBegin(trunk, Leg("201", 2, trunk.linked)) + Hangup(trunk);
+}
+
+// After a lost connection, in the middle of the call: FreePBX has moved it to a ring group.
+AmiChannel InRingGroup(AmiChannel channel) {
+  channel.context = "ext-group";
+  return channel;
+}
+
+const std::string kLostThenReady = "lost at pbx:5038 (closed by the server), reconnecting";
+const Strings kTwoLogins = {"Challenge", "Login with key", "CoreShowChannels",
+                            "Challenge", "Login with key", "CoreShowChannels"};
+const std::string kRelogin = kChallenge + kAccepted;
+const std::string kNoPing = "lost at pbx:5038 (no answer to Ping), reconnecting";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PbxTranscripts,
@@ -336,19 +390,123 @@ INSTANTIATE_TEST_SUITE_P(
                    1s,
                    kMd5Login},
         // The system restarts while the call rings: after the reconnect the same call goes on.
-        Transcript{"RestartInTheMiddleOfACall",
-                   {Bytes(kLogin + Newchannel(kTrunk) + DialBegin(kTrunk, Leg("201", 2))), Lost(),
-                    Reconnect(),
-                    Bytes(kChallenge + kAccepted + DialBegin(kTrunk, Leg("202", 3)) +
-                          Answered(Leg("202", 3)) + Hangup(kTrunk) +
-                          Newchannel(Caller({"PJSIP/provider-00000009", "from-trunk", "021", "",
-                                             "1700000000.9", "1700000000.9"},
-                                            "02188887777")))},
-                   {"3:09121234567", "3:02188887777"},
-                   {kReady, "lost at pbx:5038 (closed by the server), reconnecting", kReady},
+        Transcript{
+            "RestartInTheMiddleOfACall",
+            {Bytes(kLogin + Newchannel(kTrunk) + DialBegin(kTrunk, Leg("201", 2))), Lost(),
+             Reconnect(),
+             Bytes(kChallenge + kAccepted + kNoneInProgress + DialBegin(kTrunk, Leg("202", 3)) +
+                   Answered(Leg("202", 3)) + Hangup(kTrunk) +
+                   Newchannel(Caller({"PJSIP/provider-00000009", "from-trunk", "021", "",
+                                      "1700000000.9", "1700000000.9"},
+                                     "02188887777")))},
+            {"3:09121234567", "3:02188887777"},
+            {kReady, "lost at pbx:5038 (closed by the server), reconnecting", kReady},
+            true,
+            1s,
+            {"Challenge", "Login with key", "CoreShowChannels", "Challenge", "Login with key",
+             "CoreShowChannels"}},
+        // Any byte but LF in a caller's name is the name's: both calls of one read are taken.
+        Transcript{"ControlBytesInNamesKeepTheConnection",
+                   {Bytes(kLogin + NamedCall(kTrunk, '\x01') + Hangup(kTrunk) +
+                          NamedCall(Outside(2, "02188887777"), '\0') +
+                          NamedCall(Outside(3, "02133334444"), '\x1f'))},
+                   {"3:09121234567", "3:02188887777", "3:02133334444"},
+                   {kReady},
                    true,
                    1s,
-                   {"Challenge", "Login with key", "Challenge", "Login with key"}},
+                   kMd5Login},
+        // A withheld caller seen before the connection was lost, then in another context.
+        Transcript{
+            "WithheldCallAcrossAReconnectIsRecordedOnce",
+            {Bytes(kLogin + Newchannel(Caller(kTrunk, "anonymous"))), Lost(), Reconnect(),
+             Bytes(kRelogin +
+                   ChannelsInProgress({AmiFields(InRingGroup(Caller(kTrunk, "anonymous")))}) +
+                   Hangup(InRingGroup(Caller(kTrunk, "anonymous"))))},
+            {"3:"},
+            {kReady, kLostThenReady, kReady},
+            true,
+            1s,
+            kTwoLogins},
+        // It rang while the connection was away and ended before it was back.
+        Transcript{"CallThatEndedInTheGapIsRecorded",
+                   {Bytes(kLogin + Newchannel(Caller(kTrunk, "<unknown>"))), Lost(), Reconnect(),
+                    Bytes(kRelogin + kNoneInProgress)},
+                   {"3:"},
+                   {kReady, kLostThenReady, kReady},
+                   true,
+                   1s,
+                   kTwoLogins},
+        // It began while the connection (or the recorder) was away: the listing brings it, once.
+        Transcript{"CallInProgressAtTheLoginIsRecordedOnce",
+                   {Bytes(kGreeting + kChallenge + kAccepted +
+                          ChannelsInProgress({AmiFields(kTrunk), AmiFields(Leg("201", 2))}) +
+                          Answered(kTrunk) + Hangup(Leg("201", 2)) + Hangup(kTrunk))},
+                   {"3:09121234567"},
+                   {kReady},
+                   true,
+                   1s,
+                   kMd5Login},
+        // Reported before the connection was lost, listed and heard of again after it.
+        Transcript{"ReportedCallAcrossAReconnectIsNotAgain",
+                   {Bytes(kLogin + Newchannel(kTrunk)), Lost(), Reconnect(),
+                    Bytes(kRelogin + ChannelsInProgress({AmiFields(kTrunk)}) + Answered(kTrunk) +
+                          Hangup(kTrunk))},
+                   {"3:09121234567"},
+                   {kReady, kLostThenReady, kReady},
+                   true,
+                   1s,
+                   kTwoLogins},
+        Transcript{"ListingRefusedIsToldOnce",
+                   {Bytes(kGreeting + kChallenge + kAccepted +
+                          "Response: Error\r\nActionID: qelto-channels\r\n"
+                          "Message: Permission denied\r\n\r\n" +
+                          Newchannel(kTrunk)),
+                    Reconnect(),
+                    Bytes(kRelogin + "Response: Error\r\nActionID: qelto-channels\r\n"
+                                     "Message: Permission denied\r\n\r\n")},
+                   {"3:09121234567"},
+                   {kReady,
+                    "cannot list the calls in progress at pbx:5038 (Permission denied): give the "
+                    "manager user write = reporting, or a call that rings while the connection is "
+                    "away may be lost",
+                    kLostThenReady, kReady},
+                   true,
+                   1s,
+                   kTwoLogins},
+        // The system dials the trunk first, as an Originate or a call-back does: not a call from
+        // outside, though its channel is the trunk's and its number is known at once. A call that
+        // comes in on a Newchannel in state Down is taken once it rings.
+        Transcript{
+            "CallTheSystemOriginatesIsNone",
+            {Bytes(kLogin +
+                   Originated({"SIP/provider-00000005", "from-trunk", "s", "02155550000",
+                               "1700000000.5", "1700000000.5"},
+                              false) +
+                   Originated({"SIP/provider-00000007", "custom", "s", "02155550000",
+                               "1700000000.7", "1700000000.7"},
+                              true) +
+                   InState(Newchannel({"SIP/provider-00000006", "custom", "s", "0912",
+                                       "1700000000.6", "1700000000.6"}),
+                           "0", "Down") +
+                   AmiEvent("Newstate", AmiFields({"SIP/provider-00000006", "custom", "s", "0912",
+                                                   "1700000000.6", "1700000000.6"})))},
+            {"3:0912"},
+            {kReady},
+            true,
+            1s,
+            kMd5Login,
+            Mapped()},
+        // A server that lets us in and then stops answering: each login starts the waits anew.
+        Transcript{"LoginResetsTheBackoff",
+                   {Bytes(kLogin), After(31s), Reconnect(), Bytes(kRelogin + kNoneInProgress),
+                    After(31s), Reconnect(), Bytes(kRelogin + kNoneInProgress), After(31s)},
+                   {},
+                   {kReady, kNoPing, kReady, kNoPing, kReady, kNoPing},
+                   false,
+                   1s,
+                   {"Challenge", "Login with key", "CoreShowChannels", "Ping", "Challenge",
+                    "Login with key", "CoreShowChannels", "Ping", "Challenge", "Login with key",
+                    "CoreShowChannels", "Ping"}},
         Transcript{"LoginRefused",
                    {Bytes(kGreeting + kChallenge +
                           "Response: Error\r\nActionID: qelto-login\r\n"
@@ -368,7 +526,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {kReady},
                    true,
                    1s,
-                   {"Login with secret"},
+                   {"Login with secret", "CoreShowChannels"},
                    Plain()},
         // No greeting, bare LF, keys repeated and in other cases, events we do not know, all
         // arriving a byte at a time.
@@ -383,21 +541,21 @@ INSTANTIATE_TEST_SUITE_P(
                    {kReady},
                    true,
                    1s,
-                   {"Challenge", "Login"}},
+                   {"Challenge", "Login", "CoreShowChannels"}},
         Transcript{"PingsKeepItAlive",
                    {Bytes(kLogin), After(20s), Bytes(kPong), After(20s), Bytes(kPong), After(15s)},
                    {},
                    {kReady},
                    true,
                    1s,
-                   {"Challenge", "Login with key", "Ping", "Ping"}},
+                   {"Challenge", "Login with key", "CoreShowChannels", "Ping", "Ping"}},
         Transcript{"NoAnswerToPing",
                    {Bytes(kLogin), After(31s)},
                    {},
                    {kReady, "lost at pbx:5038 (no answer to Ping), reconnecting"},
                    false,
                    1s,
-                   {"Challenge", "Login with key", "Ping"}},
+                   {"Challenge", "Login with key", "CoreShowChannels", "Ping"}},
         // One byte now and then: the login is never answered in time.
         Transcript{"SlowServer",
                    {Bytes("R"), After(9s), Bytes("e"), After(2s), Reconnect(), After(11s)},
@@ -438,6 +596,169 @@ INSTANTIATE_TEST_SUITE_P(
                    30s,
                    Strings(7, "Challenge")}),
     [](const testing::TestParamInfo<Transcript>& row) { return row.param.name; });
+
+// What the message reader makes of bytes: any byte but LF in a value is the value's; bytes no
+// manager interface sends in its keys or greeting, and a flood without line ends, are errors.
+TEST(AmiReader, TakesAnyByteInValuesAndRefusesWhatIsNoManagerInterface) {
+  struct Case {
+    std::string bytes;
+    std::string value;  // of CallerIDName in the one message expected, when no error
+    std::string error;
+  };
+  std::vector<Case> cases;
+  for (int byte = 0; byte < 0x20; ++byte) {
+    if (byte == '\n') continue;
+    const std::string value = std::string("Ali") + static_cast<char>(byte) + "Reza";
+    cases.push_back({"Event: Newchannel\r\nCallerIDName: " + value + "\r\n\r\n", value, ""});
+  }
+  cases.push_back(
+      {"Event: X\r\nCallerIDName: Ali\x7f\xd8\xb9Reza\r\n\r\n", "Ali\x7f\xd8\xb9Reza", ""});
+  cases.push_back({"Event: X\r\nCallerID\x01Name: Ali\r\n\r\n", "", "binary data from the server"});
+  cases.push_back(
+      {std::string("Asterisk\0Call Manager\r\n", 24), "", "binary data from the server"});
+  cases.push_back({"\x16\x03\x01\x02\x00", "", "binary data from the server"});
+  cases.push_back({"Event: X\r\nAli Reza\r\n\r\n", "", "a line without a colon from the server"});
+  cases.push_back(
+      {"Event: X\r\nCallerIDName: " + std::string(70000, '\x01'), "", "a message over 64 KB"});
+  for (const Case& c : cases) {
+    AmiReader reader;
+    std::string error;
+    const std::vector<AmiMessage> messages = reader.Append(c.bytes, error);
+    EXPECT_EQ(error, c.error) << testing::PrintToString(c.bytes);
+    if (!c.error.empty()) continue;
+    ASSERT_EQ(messages.size(), 1u) << testing::PrintToString(c.bytes);
+    EXPECT_EQ(messages[0].Get("CallerIDName"), c.value) << testing::PrintToString(c.bytes);
+  }
+}
+
+// The reported calls' file as read at a start: whole records within their age are keys, a cut
+// last record is no call, and anything else makes the file not ours.
+TEST(ReportedCalls, ReadsWholeRecentRecordsAndRefusesForeignFiles) {
+  const std::int64_t now = 1'800'000'000;
+  const std::string header = kReportedCallsHeader;
+  const std::string one = "1799999000 1796899161.45\n";
+  const std::string two = "1799999500 shop-1796899161.46\n";
+  const std::string old = std::to_string(now - kRememberedFor - 1) + " 1796000000.1\n";
+  struct Case {
+    std::string text;
+    std::vector<std::string> keys;
+    std::size_t whole;
+    bool damaged;
+  };
+  const std::vector<Case> cases = {
+      {"", {}, 0, false},
+      {header.substr(0, 7), {}, 0, false},
+      {header, {}, header.size(), false},
+      {header + one + two,
+       {"1796899161.45", "shop-1796899161.46"},
+       (header + one + two).size(),
+       false},
+      {header + one + "1799999500 shop-17968", {"1796899161.45"}, (header + one).size(), false},
+      {header + old + one, {"1796899161.45"}, (header + old + one).size(), false},
+      {header + "abc 1.2\n", {}, 0, true},
+      {header + "1799999000 \n", {}, 0, true},
+      {header + "1799999000 a\x01" + "b\n", {}, 0, true},
+      {header + std::string(3, '\0') + "\n", {}, 0, true},
+      {"PK\x03\x04 not ours\n", {}, 0, true},
+  };
+  for (const Case& c : cases) {
+    const ReportedCallsText parsed = ParseReportedCalls(c.text, now);
+    std::vector<std::string> keys;
+    for (const StoredCall& call : parsed.calls) keys.push_back(call.key);
+    EXPECT_EQ(keys, c.keys) << testing::PrintToString(c.text);
+    EXPECT_EQ(parsed.whole_bytes, c.whole) << testing::PrintToString(c.text);
+    EXPECT_EQ(parsed.damaged, c.damaged) << testing::PrintToString(c.text);
+  }
+  EXPECT_EQ(ReportedCallRecord(now, "1.2"), "1800000000 1.2\n");
+  EXPECT_EQ(ReportedCallRecord(now, "a b"), "");
+}
+
+class ReportedCallsOnDisk : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("qelto-reported-calls-" +
+               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(folder_);
+    path_ = (folder_ / ReportedCallsFileName(3)).string();
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  std::string Text() const {
+    std::ifstream file(path_, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+  void Write(const std::string& text) const {
+    std::ofstream(path_, std::ios::binary | std::ios::trunc) << text;
+  }
+
+  const std::int64_t now_ = 1'800'000'000;
+  std::filesystem::path folder_;
+  std::string path_;
+};
+
+TEST_F(ReportedCallsOnDisk, KeepsKeysForTheNextRun) {
+  std::string problem;
+  {
+    ReportedCallsFile file(path_, now_, problem);
+    EXPECT_TRUE(file.keys().empty());
+    file.Add("1796899161.45", now_);
+    file.Add("1796899161.46", now_ + 1);
+  }
+  EXPECT_EQ(Text(), std::string(kReportedCallsHeader) + "1800000000 1796899161.45\n" +
+                        "1800000001 1796899161.46\n");
+  ReportedCallsFile again(path_, now_ + 60, problem);
+  EXPECT_EQ(again.keys(), (std::vector<std::string>{"1796899161.45", "1796899161.46"}));
+  EXPECT_EQ(problem, "");
+}
+
+TEST_F(ReportedCallsOnDisk, DropsACutRecordAndBeginsAForeignFileAnew) {
+  std::string problem;
+  Write(std::string(kReportedCallsHeader) + "1800000000 1.1\n1800000001 1.");
+  {
+    ReportedCallsFile file(path_, now_, problem);
+    EXPECT_EQ(file.keys(), std::vector<std::string>{"1.1"});
+    EXPECT_EQ(problem, "");
+    file.Add("1.3", now_);
+  }
+  EXPECT_EQ(Text(), std::string(kReportedCallsHeader) + "1800000000 1.1\n1800000000 1.3\n");
+  Write("[device]\nkind = pbx\n");
+  ReportedCallsFile foreign(path_, now_, problem);
+  EXPECT_TRUE(foreign.keys().empty());
+  EXPECT_EQ(problem, "calls file " + path_ + " was not one of ours, begun anew");
+  EXPECT_EQ(Text(), kReportedCallsHeader);
+}
+
+TEST_F(ReportedCallsOnDisk, StaysBounded) {
+  std::string problem;
+  {
+    ReportedCallsFile file(path_, now_, problem);
+    for (std::size_t n = 0; n < kMaxStoredCalls + 10; ++n) file.Add("1." + std::to_string(n), now_);
+  }
+  EXPECT_LE(Text().size(), kMaxStoredCalls * 24);
+  ReportedCallsFile again(path_, now_, problem);
+  const std::vector<std::string> keys = again.keys();
+  ASSERT_EQ(keys.size(), PbxCallTracker::kRememberedCalls);
+  EXPECT_EQ(keys.back(), "1." + std::to_string(kMaxStoredCalls + 9));
+}
+
+#ifndef _WIN32
+// A FIFO in the file's place would hang an open that waits for a writer.
+TEST_F(ReportedCallsOnDisk, ANonRegularFileIsNotWaitedOn) {
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+  std::string problem;
+  ReportedCallsFile file(path_, now_, problem);
+  EXPECT_EQ(problem, "calls file " + path_ +
+                         " not usable (not a regular file): a call in progress when the recorder "
+                         "restarts may be recorded twice");
+  file.Add("1.1", now_);  // kept in memory only
+  EXPECT_TRUE(file.keys() == std::vector<std::string>{"1.1"});
+}
+#endif
 
 #ifndef _WIN32
 TEST(Md5Hex, GivesTheDigestOfRfc1321) {

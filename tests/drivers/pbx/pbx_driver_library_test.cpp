@@ -66,6 +66,8 @@ class PbxDriverLibrary : public testing::Test {
     directory_ = directory;
     std::error_code error;
     std::filesystem::copy_file(QELTO_CIDR_DRIVER_PATH, directory_ + "/libPOS_CIDR.so", error);
+    // The driver keeps its files of reported calls in the process's folder, as in the recorder's.
+    std::filesystem::current_path(directory_, error);
     if (error) {
       load_error_ = "cannot copy the driver: " + error.message();
       return;

@@ -37,6 +37,22 @@ std::string IncomingCall(const std::string& caller, const std::string& id) {
          DialBegin(trunk, other) + Answered(phone) + Hangup(other) + Hangup(phone) + Hangup(trunk);
 }
 
+// The channels of one incoming call from `caller`, numbered `id`: the trunk's and a phone's.
+struct CallChannels {
+  AmiChannel trunk;
+  AmiChannel phone;
+};
+CallChannels Channels(const std::string& caller, const std::string& id) {
+  return {{"PJSIP/provider-" + id, "from-trunk", "02155550001", caller, id + ".1", id + ".1"},
+          {"PJSIP/201-" + id, "from-internal", "201", caller, id + ".2", id + ".1"}};
+}
+std::string Rings(const CallChannels& call) {
+  return Newchannel(call.trunk) + Newchannel(call.phone) + DialBegin(call.trunk, call.phone);
+}
+std::string Ends(const CallChannels& call) {
+  return Answered(call.phone) + Hangup(call.phone) + Hangup(call.trunk);
+}
+
 class PbxRecorderEndToEnd : public testing::Test {
  protected:
   void SetUp() override {
@@ -91,6 +107,14 @@ class PbxRecorderEndToEnd : public testing::Test {
     return true;
   }
 
+  RecorderProcess StartRecorder() {
+    const fs::path run = base_ / "run";
+    return RecorderProcess(
+        app_ / "qelto-callerid", base_ / "work", base_ / "recorder.err",
+        RecorderEnvironment({"XDG_RUNTIME_DIR=" + run.string(),
+                             "QELTO_CIDR_SIM_SOCKET=" + (run / "sim.sock").string()}));
+  }
+
   fs::path base_;
   fs::path app_;
 };
@@ -138,6 +162,36 @@ TEST_F(PbxRecorderEndToEnd, RecordsCallsAndRidesOutTheSystemsRestart) {
   EXPECT_NE(raw.find("Key: ********"), std::string::npos) << raw;
   EXPECT_EQ(raw.find("Sh0p-s3cret"), std::string::npos) << raw;
   EXPECT_EQ(log.find("Sh0p-s3cret"), std::string::npos) << log;
+}
+
+// An upgrade or a log-out in the middle of a call: the recorder started again hears the rest of
+// that call, and of one that began while it was away, and records each once.
+TEST_F(PbxRecorderEndToEnd, RecorderRestartedMidCallRecordsEachCallOnce) {
+  FakeAmiServer server("qelto", "Sh0p-s3cret");
+  ASSERT_EQ(server.problem(), "");
+  Configure(server.port());
+  const CallChannels first = Channels("09121234567", "1700000011");
+  const CallChannels meanwhile = Channels("02188887777", "1700000012");
+  {
+    RecorderProcess recorder = StartRecorder();
+    ASSERT_TRUE(recorder.started());
+    ASSERT_TRUE(server.WaitForLogins(1, kLoginPatience)) << Diagnosis();
+    ASSERT_TRUE(server.Send(Rings(first)));
+    ASSERT_EQ(WaitForRows("5|09121234567\n"), "5|09121234567\n") << Diagnosis();
+    EXPECT_EQ(recorder.Terminate(), 0) << Diagnosis();
+  }
+  // While no recorder runs, the second call rings; both go on.
+  server.SetChannelsInProgress({AmiFields(first.trunk), AmiFields(first.phone),
+                                AmiFields(meanwhile.trunk), AmiFields(meanwhile.phone)});
+  RecorderProcess recorder = StartRecorder();
+  ASSERT_TRUE(recorder.started());
+  ASSERT_TRUE(server.WaitForLogins(2, kLoginPatience)) << Diagnosis();
+  ASSERT_TRUE(server.Send(Ends(first) + Ends(meanwhile) +
+                          IncomingCall("02133334444", "1700000013")));
+  const std::string expected = "5|09121234567\n5|02188887777\n5|02133334444\n";
+  EXPECT_EQ(WaitForRows(expected), expected) << Diagnosis();
+  EXPECT_EQ(recorder.Terminate(), 0) << Diagnosis();
+  EXPECT_GE(server.listings(), 2);
 }
 
 }  // namespace
