@@ -61,6 +61,10 @@ PbxCallTracker::PbxCallTracker(std::int32_t line, const PbxSettings& settings)
 
 std::vector<PbxCall> PbxCallTracker::OnEvent(const AmiMessage& event) {
   if (listing_ && event.Get("Event") == "CoreShowChannelsComplete") return OnListingComplete();
+  if (listing_ && event.Get("Event") == "CoreShowChannel") {
+    // Listed, so not over, even where the listing cannot tell a first channel (Asterisk 11).
+    if (Pending* listed = Find(event.Get("Uniqueid")); listed != nullptr) listed->unlisted = false;
+  }
   Moment moment = Moment::kNone;
   if (!IsCallEvent(event, moment)) return {};
   const std::string_view unique = event.Get("Uniqueid");

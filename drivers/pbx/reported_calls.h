@@ -66,9 +66,10 @@ class DriverFile {
   // `max_bytes` + 1 of its bytes.
   static std::unique_ptr<DriverFile> Open(const std::string& path, std::size_t max_bytes,
                                           std::string& text, std::string& problem);
-  // Replaces the file's contents with `text`; false when it could not.
+  // Replaces the file's contents with `text`, synced to the disk; false when it could not.
   virtual bool Replace(std::string_view text) = 0;
-  // Appends `text` and hands it to the system (flushed), so a process ending now loses nothing.
+  // Appends `text`, handing it to the system (no buffer of ours), so a process ending now loses
+  // nothing.
   virtual bool Append(std::string_view text) = 0;
 };
 

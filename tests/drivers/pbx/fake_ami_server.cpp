@@ -79,8 +79,7 @@ FakeAmiServer::~FakeAmiServer() {
 
 bool FakeAmiServer::WaitForLogins(int count, std::chrono::seconds patience) {
   std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, patience,
-                           [&] { return logins_ >= count && listings_ >= count; });
+  return changed_.wait_for(lock, patience, [&] { return logins_ >= count && listings_ >= count; });
 }
 
 int FakeAmiServer::logins() {

@@ -268,6 +268,8 @@ AmiChannel InRingGroup(AmiChannel channel) {
   return channel;
 }
 
+const AmiChannel kAsterisk11Withheld{
+    "SIP/provider-00000001", "from-trunk", "02155550000", "anonymous", "1400000000.1", ""};
 const std::string kLostThenReady = "lost at pbx:5038 (closed by the server), reconnecting";
 const Strings kTwoLogins = {"Challenge", "Login with key", "CoreShowChannels",
                             "Challenge", "Login with key", "CoreShowChannels"};
@@ -427,6 +429,16 @@ INSTANTIATE_TEST_SUITE_P(
             true,
             1s,
             kTwoLogins},
+        // Asterisk 11 lists its channels without Linkedids: a listed one is still not over.
+        Transcript{"Asterisk11CallListedAfterAReconnectGoesOn",
+                   {Bytes(kLogin + Newchannel(kAsterisk11Withheld)), Lost(), Reconnect(),
+                    Bytes(kRelogin + ChannelsInProgress({AmiFields(kAsterisk11Withheld)}) +
+                          Hangup(InRingGroup(kAsterisk11Withheld)))},
+                   {"3:"},
+                   {kReady, kLostThenReady, kReady},
+                   true,
+                   1s,
+                   kTwoLogins},
         // It rang while the connection was away and ended before it was back.
         Transcript{"CallThatEndedInTheGapIsRecorded",
                    {Bytes(kLogin + Newchannel(Caller(kTrunk, "<unknown>"))), Lost(), Reconnect(),

@@ -186,8 +186,8 @@ TEST_F(PbxRecorderEndToEnd, RecorderRestartedMidCallRecordsEachCallOnce) {
   RecorderProcess recorder = StartRecorder();
   ASSERT_TRUE(recorder.started());
   ASSERT_TRUE(server.WaitForLogins(2, kLoginPatience)) << Diagnosis();
-  ASSERT_TRUE(server.Send(Ends(first) + Ends(meanwhile) +
-                          IncomingCall("02133334444", "1700000013")));
+  ASSERT_TRUE(
+      server.Send(Ends(first) + Ends(meanwhile) + IncomingCall("02133334444", "1700000013")));
   const std::string expected = "5|09121234567\n5|02188887777\n5|02133334444\n";
   EXPECT_EQ(WaitForRows(expected), expected) << Diagnosis();
   EXPECT_EQ(recorder.Terminate(), 0) << Diagnosis();
