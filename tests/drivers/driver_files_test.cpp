@@ -67,7 +67,8 @@ Placed Pipe(const TempDir&) {
   auto servers = std::make_shared<std::vector<UniqueHandle>>();
   for (int i = 0; i < 4; ++i) {
     servers->emplace_back(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
-                                           PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 0, 0, 0, nullptr));
+                                           PIPE_TYPE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 0,
+                                           0, 0, nullptr));
   }
   return {Utf8FromWide(name), [servers] { servers->clear(); }};
 }
