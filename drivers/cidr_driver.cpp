@@ -139,10 +139,28 @@ void CidrDriver::OnModemReport(std::uint64_t generation, std::size_t modem, bool
                                std::vector<DriverEvent> events) {
   std::lock_guard lock(mutex_);
   if (generation != generation_) return;
+  // A system refused as another section's double after it had logged in: its calls are the
+  // other's, and it is connected no more than until its next reconnect, which it will not make.
+  if (roster_.IsRefused(modem)) {
+    roster_.SetModemConnected(modem, false);
+    return;
+  }
   roster_.SetModemConnected(modem, connected);
   if (!session_ || callback_ == nullptr || events.empty()) return;
   for (DriverEvent& event : events) pending_.push_back(std::move(event));
   session_->Wake();
+}
+
+bool CidrDriver::OnPbxResolved(std::uint64_t generation, std::size_t modem,
+                               std::vector<std::string> addresses) {
+  std::lock_guard lock(mutex_);
+  if (generation != generation_) return false;
+  const DeviceRoster::PbxClaim claim = roster_.ClaimPbxAddresses(modem, std::move(addresses));
+  if (!claim.problem.empty() && session_ && callback_ != nullptr) {
+    pending_.push_back(roster_.ProblemEvent(claim.problem));
+    session_->Wake();
+  }
+  return claim.allowed;
 }
 
 CIDR_EventCallback CidrDriver::CallbackForThisThreadLocked() const {

@@ -58,6 +58,8 @@ class CidrDriver final : private SessionHandler, private ModemSink {
   std::vector<std::string> OnLine(std::string_view line) override;
   void OnModemReport(std::uint64_t generation, std::size_t modem, bool connected,
                      std::vector<DriverEvent> events) override;
+  bool OnPbxResolved(std::uint64_t generation, std::size_t modem,
+                     std::vector<std::string> addresses) override;
   // The callback to use for an event on this thread, or null. Requires `mutex_`.
   CIDR_EventCallback CallbackForThisThreadLocked() const;
   // Whether this thread is one of the driver's own, current or retired. Requires `mutex_`.

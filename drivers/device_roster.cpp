@@ -13,6 +13,18 @@ namespace {
 // A configured driver names the first few problems; the log line must stay readable.
 constexpr std::size_t kProblemsNamed = 3;
 
+// Paths and the file's own words are UTF-8 by custom but not by guarantee.
+DriverEvent TextEvent(const std::string& text) {
+  std::optional<std::u16string> utf16 = Utf8ToUtf16(text);
+  return StatusEvent(utf16 ? *utf16 : WidenAscii(PrintablePath(text)));
+}
+
+// "localhost is 127.0.0.1", or the address alone where the host is written as one.
+std::string Resolved(const std::string& host, const std::string& address) {
+  if (host == address) return PrintablePath(address);
+  return PrintablePath(host) + " is " + PrintablePath(address);
+}
+
 }  // namespace
 
 DeviceRoster DeviceRoster::Simulated(int count) {
@@ -30,15 +42,20 @@ DeviceRoster DeviceRoster::Configured(const DriverConfig& config, std::string so
   roster.source_ = std::move(source);
   roster.problems_ = config.errors;
   std::size_t simulated = 0;
-  for (const DeviceConfig& device : config.devices) {
+  for (std::size_t i = 0; i < config.devices.size(); ++i) {
+    const DeviceConfig& device = config.devices[i];
     if (device.kind != DeviceKind::kSim) {
       roster.entries_.push_back({device.kind, device.line, roster.modems_.size()});
       roster.modems_.push_back(device);
+      roster.modem_sections_.push_back(i < config.section_lines.size() ? config.section_lines[i]
+                                                                       : 0);
     } else {
       roster.entries_.push_back({DeviceKind::kSim, device.line, simulated++});
     }
   }
   roster.modem_connected_.assign(roster.modems_.size(), 0);
+  roster.pbx_addresses_.resize(roster.modems_.size());
+  roster.pbx_refused_.assign(roster.modems_.size(), 0);
   if (simulated > 0) roster.simulated_.emplace(static_cast<int>(simulated));
   return roster;
 }
@@ -68,9 +85,11 @@ DriverEvent DeviceRoster::StartEvent(std::string_view socket_problem) const {
   if (problems_.size() > kProblemsNamed) {
     text += "; and " + std::to_string(problems_.size() - kProblemsNamed) + " more problems";
   }
-  // Paths and the file's own words are UTF-8 by custom but not by guarantee.
-  std::optional<std::u16string> utf16 = Utf8ToUtf16(text);
-  return StatusEvent(utf16 ? *utf16 : WidenAscii(PrintablePath(text)));
+  return TextEvent(text);
+}
+
+DriverEvent DeviceRoster::ProblemEvent(std::string_view problem) const {
+  return TextEvent("Driver with " + source_ + ": " + std::string(problem));
 }
 
 CommandOutcome DeviceRoster::Execute(std::string_view line) {
@@ -89,6 +108,42 @@ void DeviceRoster::SetModemConnected(std::size_t modem, bool connected) {
 
 void DeviceRoster::DisconnectModems() {
   std::fill(modem_connected_.begin(), modem_connected_.end(), 0);
+  for (std::vector<std::string>& addresses : pbx_addresses_) addresses.clear();
+  std::fill(pbx_refused_.begin(), pbx_refused_.end(), 0);
+}
+
+DeviceRoster::PbxClaim DeviceRoster::ClaimPbxAddresses(std::size_t modem,
+                                                       std::vector<std::string> addresses) {
+  PbxClaim claim;
+  if (modem >= modems_.size() || pbx_refused_[modem] != 0) return {false, {}};
+  const PbxSettings& pbx = modems_[modem].pbx;
+  for (std::size_t other = 0; other < modems_.size(); ++other) {
+    const PbxSettings& held = modems_[other].pbx;
+    if (other == modem || (held.port != pbx.port && held.user != pbx.user)) continue;
+    const std::vector<std::string>& taken = pbx_addresses_[other];
+    const auto shared =
+        std::find_first_of(addresses.begin(), addresses.end(), taken.begin(), taken.end());
+    if (shared == addresses.end()) continue;
+    // The later section gives way, so that which one runs does not hang on timing.
+    const std::size_t later = std::max(modem, other);
+    const std::size_t earlier = std::min(modem, other);
+    claim.problem = "line " + std::to_string(modem_sections_[later]) +
+                    ": the telephone system of the [device] at line " +
+                    std::to_string(modem_sections_[earlier]) + " again (" +
+                    Resolved(modems_[later].pbx.host, *shared) + "): [device] left out";
+    if (std::find(problems_.begin(), problems_.end(), claim.problem) == problems_.end()) {
+      problems_.push_back(claim.problem);
+    }
+    pbx_refused_[later] = 1;
+    pbx_addresses_[later].clear();
+    if (later == modem) return {false, claim.problem};
+  }
+  pbx_addresses_[modem] = std::move(addresses);
+  return claim;
+}
+
+bool DeviceRoster::IsRefused(std::size_t modem) const {
+  return modem < pbx_refused_.size() && pbx_refused_[modem] != 0;
 }
 
 int DeviceRoster::ConnectedCount() const {

@@ -39,8 +39,25 @@ class DeviceRoster {
   // SetModemConnected takes the index into this list.
   const std::vector<DeviceConfig>& modems() const { return modems_; }
   void SetModemConnected(std::size_t modem, bool connected);
-  // Marks every modem disconnected, for when their ports are closed.
+  // Marks every modem disconnected, for when their ports are closed, and forgets the telephone
+  // systems' addresses and refusals.
   void DisconnectModems();
+  // The addresses (numeric texts) the telephone system `modem` resolved to, before it connects.
+  // A [device] that holds one of them with the same port or the same user is that system again,
+  // which would report every call twice: the section that comes later in the file is refused,
+  // whichever resolved first. `allowed` says whether `modem` may connect; `problem` names a
+  // refusal made now (of `modem` or of the later one), also kept for the start events. Claims
+  // and refusals last until DisconnectModems.
+  struct PbxClaim {
+    bool allowed = true;
+    std::string problem;
+    friend bool operator==(const PbxClaim&, const PbxClaim&) = default;
+  };
+  PbxClaim ClaimPbxAddresses(std::size_t modem, std::vector<std::string> addresses);
+  // Whether a telephone system was refused as another's double: its reports are dropped.
+  bool IsRefused(std::size_t modem) const;
+  // A problem found while the devices run, as a status event: "SDriver with <source>: <problem>".
+  DriverEvent ProblemEvent(std::string_view problem) const;
   int ConnectedCount() const;
   int DeviceCount() const { return static_cast<int>(entries_.size()); }
 
@@ -60,6 +77,9 @@ class DeviceRoster {
   std::optional<SimulatedDevices> simulated_;
   std::vector<DeviceConfig> modems_;
   std::vector<char> modem_connected_;  // one flag per modem
+  std::vector<int> modem_sections_;    // the line of each modem's [device] in the file
+  std::vector<std::vector<std::string>> pbx_addresses_;  // claimed, per modem
+  std::vector<char> pbx_refused_;                        // one flag per modem
   std::vector<std::string> problems_;
 };
 

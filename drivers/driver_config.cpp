@@ -17,6 +17,15 @@ constexpr std::int64_t kMinRingTimeout = 2;
 constexpr std::int64_t kMaxRingTimeout = 60;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
 std::string_view Trim(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -261,6 +270,7 @@ class ConfigReader {
       return;
     }
     result_.devices.push_back(std::move(device.config));
+    result_.section_lines.push_back(device.first_line);
   }
 
   void CheckComplete(PendingDevice& device) {
@@ -290,15 +300,22 @@ class ConfigReader {
     }
     if (device.has_problem) return;
     const auto lines = DeviceLines(config);
-    for (const DeviceConfig& other : result_.devices) {
+    for (std::size_t index = 0; index < result_.devices.size(); ++index) {
+      const DeviceConfig& other = result_.devices[index];
       for (const std::int32_t line : DeviceLines(other)) {
         if (std::find(lines.begin(), lines.end(), line) != lines.end()) {
           problem("line " + std::to_string(line) + " taken");
         }
       }
       if (config.kind == DeviceKind::kModem && other.kind == DeviceKind::kModem &&
-          other.modem.port == config.modem.port) {
+          SameModemPort(other.modem.port, config.modem.port)) {
         problem("port " + config.modem.port + " taken");
+      }
+      // Each section would log in and report every call: every call twice.
+      if (config.kind == DeviceKind::kPbx && other.kind == DeviceKind::kPbx &&
+          SamePbxByName(other.pbx, config.pbx)) {
+        problem("the telephone system of the [device] at line " +
+                std::to_string(result_.section_lines[index]) + " again");
       }
     }
     if (result_.devices.size() >= static_cast<std::size_t>(kMaxDevices)) {
@@ -328,6 +345,24 @@ class ConfigReader {
 };
 
 }  // namespace
+
+bool SamePbxByName(const PbxSettings& a, const PbxSettings& b) {
+  std::string_view first = a.host;
+  std::string_view second = b.host;
+  if (first.ends_with('.')) first.remove_suffix(1);
+  if (second.ends_with('.')) second.remove_suffix(1);
+  return SameLetters(first, second) && (a.port == b.port || a.user == b.user);
+}
+
+bool SameModemPort(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  // Unix paths are told apart by letter case; Windows device names are not.
+  if (a.find('/') != std::string_view::npos || b.find('/') != std::string_view::npos) return false;
+  constexpr std::string_view kDevicePrefix = "\\\\.\\";
+  if (a.starts_with(kDevicePrefix)) a.remove_prefix(kDevicePrefix.size());
+  if (b.starts_with(kDevicePrefix)) b.remove_prefix(kDevicePrefix.size());
+  return SameLetters(a, b);
+}
 
 bool IsSupportedSpeed(std::int64_t speed) {
   return std::find(kSpeeds.begin(), kSpeeds.end(), speed) != kSpeeds.end();

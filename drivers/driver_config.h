@@ -66,6 +66,7 @@ struct DeviceConfig {
 
 struct DriverConfig {
   std::vector<DeviceConfig> devices;  // in the order of the file
+  std::vector<int> section_lines;     // where each device's [device] stands, in the same order
   std::string raw_log;                // the raw data file as written; empty: no raw data kept
   // One text per problem, "line N: ...". A device with a problem is left out; the others run.
   std::vector<std::string> errors;
@@ -96,8 +97,19 @@ bool IsSupportedSpeed(std::int64_t speed);
 //                            the defaults from-trunk and from-pstn
 //   trunk = PREFIX           pbx, repeatable: channel-name prefixes of trunks (PJSIP/provider)
 // Keys are lower case; blanks around keys and values are ignored; CR LF line ends and a UTF-8
-// byte order mark are accepted. At most 8 devices; no two may share a port or a line number.
+// byte order mark are accepted. At most 8 devices; no two may share a port or a line number,
+// and no two may name one telephone system: the same host (in any letter case) with the same
+// port or the same user. The section that comes later is left out. Two names for one host
+// ("localhost" and "127.0.0.1") are told apart only once resolved, by the driver.
 DriverConfig ParseDriverConfig(std::string_view text);
+
+// Whether two telephone systems' settings name one system, by their words: the same host in any
+// letter case (a final "." aside) and the same port or the same user.
+bool SamePbxByName(const PbxSettings& a, const PbxSettings& b);
+
+// Whether two modems' ports name one port: the same path, or on Windows the same device name in
+// any letter case, with or without "\\.\" before it (COM3, com3, \\.\COM3).
+bool SameModemPort(std::string_view a, std::string_view b);
 
 // Where the driver looks for its configuration file, in this order: POS_CIDR.conf in the
 // library's own folder (none when `library_dir` is empty), then kSystemConfigPath. The first

@@ -55,6 +55,11 @@ class ModemSink {
   // `events` (possibly none) have happened.
   virtual void OnModemReport(std::uint64_t generation, std::size_t modem, bool connected,
                              std::vector<DriverEvent> events) = 0;
+  // A telephone system's host stands for `addresses` (printable), before each connect. False
+  // when the device must not connect: another [device] names the same system (the driver has
+  // told the recorder), or the worker is out of date.
+  virtual bool OnPbxResolved(std::uint64_t generation, std::size_t modem,
+                             std::vector<std::string> addresses) = 0;
 };
 
 // The thread that runs one caller-ID modem; destroying it stops the thread and closes the port.

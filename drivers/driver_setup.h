@@ -28,8 +28,9 @@ struct ConfigFileText {
   std::string problem;  // why an existing file could not be read
 };
 
-// Reads the configuration file at `path` (UTF-8), at most kMaxConfigBytes of it. Defined once
-// per platform.
+// Reads the configuration file at `path` (UTF-8), at most kMaxConfigBytes of it. Only a regular
+// file is read, without waiting: a FIFO, a folder, a device or (on Linux) a symbolic link there
+// exists but cannot be read, and `problem` says what it is. Defined once per platform.
 ConfigFileText ReadConfigFile(const std::string& path);
 
 }  // namespace qelto::sim

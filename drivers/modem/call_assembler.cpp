@@ -9,13 +9,18 @@ std::vector<std::string> CallAssembler::OnLine(const ModemLine& line, TimePoint 
   switch (line.kind) {
     case ModemLineKind::kRing:
       Begin(now).rings++;
+      call_->number_in_block = false;  // a RING ends the block
       OnRing(reports);
       break;
     case ModemLineKind::kNumber:
-      OnNumber(CallerDigits(line.value), reports, now);
+      OnNumber(NumberDigits(line.value), reports, now);
       break;
     case ModemLineKind::kDate:
     case ModemLineKind::kTime:
+      // A block begins with its date and time: after a number they are the next caller's.
+      Begin(now).block = true;
+      call_->number_in_block = false;
+      break;
     case ModemLineKind::kName:
     case ModemLineKind::kMessage:
       Begin(now).block = true;
@@ -54,14 +59,17 @@ void CallAssembler::OnRing(std::vector<std::string>& reports) {
 
 void CallAssembler::OnNumber(std::string digits, std::vector<std::string>& reports, TimePoint now) {
   if (call_ && call_->reported) {
-    if (*call_->reported == digits) {
+    // DDN_NMBR and NMBR of one block are two forms of one caller's number: the first counts.
+    if (*call_->reported == digits || call_->number_in_block) {
       call_->last_heard = now;
+      call_->number_in_block = true;
       return;
     }
     call_.reset();  // another caller: a new call
   }
   Call& call = Begin(now);
   call.block = true;
+  call.number_in_block = true;
   Report(std::move(digits), reports);
 }
 
@@ -71,7 +79,7 @@ void CallAssembler::Report(std::string digits, std::vector<std::string>& reports
 }
 
 CallAssembler::Call& CallAssembler::Begin(TimePoint now) {
-  if (!call_) call_ = Call{0, false, std::nullopt, now};
+  if (!call_) call_ = Call{0, false, false, std::nullopt, now};
   call_->last_heard = now;
   return *call_;
 }

@@ -21,8 +21,11 @@ namespace qelto::sim {
 //  - when it is over, or the port is lost, without having been reported: with no digits (a
 //    call that rang once).
 // Once reported, a call ignores further caller-ID blocks with the same number (modems and
-// exchanges repeat them); a number line with another number can only be a new call, which is
-// reported at once.
+// exchanges repeat them), and further number lines of the block it was reported from (a modem
+// may give DDN_NMBR = 09121110007 and NMBR = 9121110007 for one caller: the first is reported).
+// A block ends at a RING, or where a DATE or TIME line follows its number. A number line with
+// another number outside that block can only be a new call, which is reported at once. Numbers
+// are taken as NumberDigits reads them: a leading "+" is written "00".
 class CallAssembler {
  public:
   using TimePoint = std::chrono::steady_clock::time_point;
@@ -45,6 +48,7 @@ class CallAssembler {
   struct Call {
     int rings;
     bool block;                           // caller-ID lines came
+    bool number_in_block;                 // the block being read has had its number line
     std::optional<std::string> reported;  // the digits reported, once reported
     TimePoint last_heard;
   };

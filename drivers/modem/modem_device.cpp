@@ -49,9 +49,10 @@ ModemStep ModemDevice::OnOpened(TimePoint now) {
 ModemStep ModemDevice::OnBytes(std::string_view bytes, TimePoint now) {
   ModemStep out;
   for (const std::string& text : reader_.Append(bytes)) {
-    const ModemLine line = ParseModemLine(text);
-    Apply(dialogue_.OnLine(line.kind, now), out);
-    AddCalls(calls_.OnLine(line, now), out);
+    for (const ModemLine& line : ParseModemLines(text)) {
+      Apply(dialogue_.OnLine(line.kind, now), out);
+      AddCalls(calls_.OnLine(line, now), out);
+    }
   }
   return out;
 }

@@ -50,6 +50,24 @@ bool IsRing(std::string_view text) {
          (text.size() == 4 || !IsLetter(text[4]));
 }
 
+constexpr bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// Whether a known key begins a "KEY = VALUE" part at `position` of `text`.
+bool KeyStartsAt(std::string_view text, std::size_t position) {
+  for (const KeyKind& known : kKeys) {
+    if (position + known.key.size() > text.size() ||
+        !SameLetters(text.substr(position, known.key.size()), known.key)) {
+      continue;
+    }
+    std::size_t next = position + known.key.size();
+    while (next < text.size() && IsBlank(text[next])) ++next;
+    if (next < text.size() && text[next] == '=') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 ModemLine ParseModemLine(std::string_view line) {
@@ -66,6 +84,30 @@ ModemLine ParseModemLine(std::string_view line) {
     }
   }
   return {};
+}
+
+std::vector<ModemLine> ParseModemLines(std::string_view line) {
+  std::vector<ModemLine> lines;
+  const std::string_view text = TrimNoise(line);
+  std::size_t begin = 0;
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    if (!IsBlank(text[i - 1]) || !KeyStartsAt(text, i)) continue;
+    lines.push_back(ParseModemLine(text.substr(begin, i - begin)));
+    begin = i;
+  }
+  lines.push_back(ParseModemLine(text.substr(begin)));
+  // A line that is not a block of known keys is one line, whatever its value holds.
+  if (lines.size() > 1 && lines.front().kind == ModemLineKind::kOther) {
+    return {ParseModemLine(line)};
+  }
+  return lines;
+}
+
+std::string NumberDigits(std::string_view value) {
+  const std::size_t first = value.find_first_of("+0123456789");
+  std::string digits = CallerDigits(value);
+  if (first == std::string_view::npos || value[first] != '+' || digits.empty()) return digits;
+  return digits.size() + 2 > kMaxNumberDigits ? std::string() : "00" + digits;
 }
 
 std::string CallerDigits(std::string_view value) {

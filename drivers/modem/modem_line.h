@@ -40,10 +40,21 @@ struct ModemLine {
 // does not begin with a letter ("RING 1", "RING;1234" from distinctive-ring modems). Pure.
 ModemLine ParseModemLine(std::string_view line);
 
+// Classifies one line that may hold a whole caller-ID block, as some modems print it:
+// "DATE=1210 TIME=1405 NMBR=09121110007" gives three lines. A known key after a blank starts the
+// next part; anything else is one line, as ParseModemLine reads it ("NAME = A=B" stays a name).
+std::vector<ModemLine> ParseModemLines(std::string_view line);
+
 // The caller's digits from a number value: the decimal digits in it, in order, others skipped
 // ("555-1234" gives 5551234). Empty when the number is withheld ("P"), out of area ("O") or
 // otherwise holds no digits, and when it holds more than kMaxNumberDigits digits.
 std::string CallerDigits(std::string_view value);
+
+// The caller's number as the recorder stores it: CallerDigits, with a leading "+" written "00"
+// ("+98 912 111 0007" gives 00989121110007), as telephone systems' numbers are, so that one
+// caller is one number whichever device took the call. Empty as CallerDigits is, and when the
+// "00" makes it longer than kMaxNumberDigits.
+std::string NumberDigits(std::string_view value);
 
 // Cuts a modem's byte stream into lines. A line ends at CR, LF or both (modems end lines with
 // CR LF, some with a lone CR); empty lines carry nothing and are skipped. A line longer than

@@ -6,16 +6,19 @@
 #include <system_error>
 
 #include "drivers/driver_setup.h"
+#include "drivers/posix/plain_file.h"
 #include "drivers/posix/unique_fd.h"
 
 namespace qelto::sim {
 
 ConfigFileText ReadConfigFile(const std::string& path) {
   ConfigFileText file;
-  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // A FIFO put at its name would hold the recorder's start until someone writes into it.
+  const UniqueFd fd(OpenRegularFile(path, O_RDONLY));
   if (!fd.valid()) {
-    file.exists = errno != ENOENT && errno != ENOTDIR;
-    file.problem = std::generic_category().message(errno);
+    const int error = errno;
+    file.exists = error != ENOENT && error != ENOTDIR;
+    file.problem = NotARegularFile(path, error);
     return file;
   }
   file.exists = true;

@@ -10,11 +10,15 @@
 #include <system_error>
 #include <utility>
 
+#include "drivers/posix/plain_file.h"
+
 namespace qelto::sim {
 namespace {
 
+// A regular file only, opened without waiting: a FIFO at its name would hold the driver's lock
+// until someone read it, and a symbolic link could send callers' numbers into another file.
 UniqueFd OpenForAppending(const std::string& path) {
-  return UniqueFd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+  return UniqueFd(OpenRegularFile(path, O_WRONLY | O_APPEND | O_CREAT, 0600));
 }
 
 // The local time as "2026-03-21 14:05:07.123".
@@ -35,7 +39,8 @@ std::unique_ptr<RawLogFile> RawLogFile::Open(const std::string& path, std::strin
   UniqueFd fd = OpenForAppending(path);
   struct stat info {};
   if (!fd.valid() || ::fstat(fd.get(), &info) != 0) {
-    error = path + ": " + std::generic_category().message(errno);
+    const int why = errno;
+    error = path + ": " + NotARegularFile(path, why);
     return nullptr;
   }
   return std::unique_ptr<RawLogFile>(

@@ -4,20 +4,18 @@
 
 #include "common/win32/system_error_text.h"
 #include "common/win32/unique_handle.h"
-#include "common/win32/wide_text.h"
 #include "drivers/driver_setup.h"
+#include "drivers/win32/plain_file.h"
 
 namespace qelto::sim {
 
 ConfigFileText ReadConfigFile(const std::string& path) {
   ConfigFileText file;
-  const UniqueHandle handle(CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueHandle handle = OpenPlainFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            OPEN_EXISTING, file.problem);
   if (!handle) {
     const DWORD error = GetLastError();
     file.exists = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
-    file.problem = SystemErrorText(error);
     return file;
   }
   file.exists = true;

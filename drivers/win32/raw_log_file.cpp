@@ -5,13 +5,18 @@
 
 #include "common/win32/system_error_text.h"
 #include "common/win32/wide_text.h"
+#include "drivers/win32/plain_file.h"
 
 namespace qelto::sim {
 namespace {
 
+UniqueHandle OpenForAppending(const std::string& path, std::string& problem) {
+  return OpenPlainFile(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS, problem);
+}
+
 UniqueHandle OpenForAppending(const std::string& path) {
-  return UniqueHandle(CreateFileW(WideFromUtf8(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string ignored;
+  return OpenForAppending(path, ignored);
 }
 
 // The local time as "2026-03-21 14:05:07.123".
@@ -27,10 +32,12 @@ std::string LocalStamp() {
 }  // namespace
 
 std::unique_ptr<RawLogFile> RawLogFile::Open(const std::string& path, std::string& error) {
-  UniqueHandle file = OpenForAppending(path);
+  std::string problem;
+  UniqueHandle file = OpenForAppending(path, problem);
   LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.get(), &size)) {
-    error = path + ": " + SystemErrorText(GetLastError());
+  if (file && !GetFileSizeEx(file.get(), &size)) problem = SystemErrorText(GetLastError());
+  if (!problem.empty()) {
+    error = path + ": " + problem;
     return nullptr;
   }
   return std::unique_ptr<RawLogFile>(

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "drivers/info_text.h"
+#include "drivers/text_encoding.h"
 #include "recorder_reading.h"
 
 namespace qelto::sim {
@@ -51,6 +52,63 @@ TEST(DeviceRoster, ListsConfiguredDevicesInTheFilesOrder) {
   roster.SetModemConnected(7, true);  // no such modem: ignored
   roster.DisconnectModems();
   EXPECT_EQ(roster.ConnectedCount(), 1);
+}
+
+// Two names of one telephone system are one system once resolved: the later section is
+// refused, with both sections' lines, whichever claims the address first; a withdrawal frees the
+// addresses.
+TEST(DeviceRoster, RefusesTheLaterSectionOfATelephoneSystemNamedTwice) {
+  DeviceRoster roster = DeviceRoster::Configured(
+      ParseDriverConfig("[device]\nkind=pbx\nline=1\nhost=127.0.0.1\nuser=u\nsecret=s\n"
+                        "[device]\nkind=pbx\nline=2\nhost=localhost\nuser=u\nsecret=s\n"
+                        "[device]\nkind=pbx\nline=3\nhost=pbx\nport=5039\nuser=v\nsecret=s\n"
+                        "[device]\nkind=pbx\nline=4\nhost=pbx.lan\nport=5039\nuser=w\nsecret=s\n"),
+      "/opt/q/POS_CIDR.conf");
+  using Claim = DeviceRoster::PbxClaim;
+  const std::string again = "line 7: the telephone system of the [device] at line 1 again ";
+  const std::string localhost = again + "(localhost is 127.0.0.1): [device] left out";
+  struct Row {
+    std::size_t modem;
+    std::vector<std::string> addresses;
+    Claim claim;
+  };
+  const auto check = [&roster](const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+      EXPECT_EQ(roster.ClaimPbxAddresses(row.modem, row.addresses), row.claim)
+          << "modem " << row.modem << " " << testing::PrintToString(row.addresses);
+    }
+  };
+  check({
+      {0, {"127.0.0.1"}, {true, ""}},
+      {1, {"::1", "127.0.0.1"}, {false, localhost}},
+      {1, {"::1"}, {false, ""}},  // refused until the withdrawal
+      // Another port and another login on one address: another system behind it.
+      {2, {"127.0.0.1"}, {true, ""}},
+      {3, {"10.0.0.5"}, {true, ""}},
+      {3,
+       {"127.0.0.1"},
+       {false,
+        "line 20: the telephone system of the [device] at line 13 again (pbx.lan is 127.0.0.1): "
+        "[device] left out"}},
+  });
+  EXPECT_TRUE(roster.IsRefused(1));
+  EXPECT_FALSE(roster.IsRefused(0));
+  const std::u16string start = roster.StartEvent("").text;
+  EXPECT_NE(start.find(u"; " + WidenAscii(localhost)), std::u16string::npos);
+  EXPECT_EQ(start.find(u"; line 7:", start.find(u"; line 7:") + 1), std::u16string::npos)
+      << "a problem found again is named once";
+  EXPECT_EQ(roster.ProblemEvent("line 7: x"),
+            StatusEvent(u"Driver with /opt/q/POS_CIDR.conf: line 7: x"));
+
+  // The later section resolving first still gives way once the earlier one resolves.
+  roster.DisconnectModems();
+  EXPECT_FALSE(roster.IsRefused(1));
+  check({
+      {1, {"127.0.0.1"}, {true, ""}},
+      {0, {"127.0.0.1"}, {true, localhost}},
+      {1, {"127.0.0.1"}, {false, ""}},
+  });
+  EXPECT_TRUE(roster.IsRefused(1));
 }
 
 TEST(DeviceRoster, LetsTheControlSocketReachOnlyTheSimulatedDevices) {

@@ -51,6 +51,7 @@ TEST(ParseDriverConfig, ReadsAFullFile) {
   modem.modem.caller_id = {"AT#CID=1"};
   modem.modem.ring_timeout = 12s;
   EXPECT_EQ(config.devices, (std::vector<DeviceConfig>{modem, Sim(7)}));
+  EXPECT_EQ(config.section_lines, (std::vector<int>{4, 15}));
 }
 
 TEST(ParseDriverConfig, GivesModemsTheDefaults) {
@@ -139,6 +140,30 @@ INSTANTIATE_TEST_SUITE_P(
                     {"line 5: port /dev/ttyS0 taken", "line 5: [device] left out"},
                     {2}},
         ProblemCase{kGood + kGood, {"line 4: line 1 taken", "line 4: [device] left out"}, {1}},
+        ProblemCase{"[device]\nkind=modem\nline=2\nport=COM3\n"
+                    "[device]\nkind=modem\nline=3\nport=\\\\.\\com3\n",
+                    {"line 5: port \\\\.\\com3 taken", "line 5: [device] left out"},
+                    {2}},
+        ProblemCase{
+            kModem + "line=2\n" + "[device]\nkind=modem\nport=/dev/TTYS0\nline=3\n", {}, {2, 3}},
+        // One telephone system in two sections would log in twice: every call twice.
+        ProblemCase{kPbx + "[device]\nkind=pbx\nline=6\nhost=PBX.\nuser=v\nsecret=t\n",
+                    {"line 7: the telephone system of the [device] at line 1 again",
+                     "line 7: [device] left out"},
+                    {5}},
+        ProblemCase{kPbx + "[device]\nkind=pbx\nline=6\nhost=pbx\nport=5039\nuser=u\nsecret=t\n",
+                    {"line 7: the telephone system of the [device] at line 1 again",
+                     "line 7: [device] left out"},
+                    {5}},
+        // Another port and another login may be another system behind one address; two names
+        // of one address are told apart once resolved.
+        ProblemCase{kPbx + "[device]\nkind=pbx\nline=6\nhost=pbx\nport=5039\nuser=v\nsecret=t\n",
+                    {},
+                    {5, 6}},
+        ProblemCase{"[device]\nkind=pbx\nline=5\nhost=127.0.0.1\nuser=u\nsecret=s\n"
+                    "[device]\nkind=pbx\nline=6\nhost=localhost\nuser=u\nsecret=s\n",
+                    {},
+                    {5, 6}},
         // Telephone systems: the login is required, and the secret never shows in a problem.
         ProblemCase{"[device]\nkind=pbx\nline=5\nhost=pbx\nuser=u\n",
                     {"line 1: pbx without secret", "line 1: [device] left out"},

@@ -39,6 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The number is passed as given: only the one blank after LINE separates it.
         ValidCase{"call 1  0912", {CommandKind::kCall, 1, 1, u" 0912"}},
         ValidCase{"call 1 0912-345 x", {CommandKind::kCall, 1, 1, u"0912-345 x"}},
+        // The number as given, its "+" too: the recorder reads it as from any driver.
+        ValidCase{"call 1 +989121234567", {CommandKind::kCall, 1, 1, u"+989121234567"}},
         ValidCase{"call 1 \xdb\xb0\xdb\xb9", {CommandKind::kCall, 1, 1, u"\u06f0\u06f9"}},
         ValidCase{"call 1 " + std::string(kMaxNumberBytes, '9'),
                   {CommandKind::kCall, 1, 1, std::u16string(kMaxNumberBytes, u'9')}},

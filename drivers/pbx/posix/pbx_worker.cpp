@@ -51,12 +51,15 @@ bool SendAll(int fd, std::string_view bytes, std::string& why) {
 }  // namespace
 
 PbxWorker::PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig config,
-                     RawLog* raw_log, ModemSink& sink)
+                     RawLog* raw_log, ModemSink& sink, std::shared_ptr<HostResolver> resolver,
+                     DetachedStart start)
     : generation_(generation),
       device_(device),
       config_(std::move(config)),
       raw_log_(raw_log),
-      sink_(sink) {
+      sink_(sink),
+      resolver_(resolver ? std::move(resolver) : SystemHostResolver()),
+      start_(start ? std::move(start) : DetachedStart(&StartDetachedThread)) {
   thread_.Start([this] { Run(); });
 }
 
@@ -74,13 +77,29 @@ void PbxWorker::Run() {
       // Out of memory: the socket is closed again (RAII); try again later rather than end the
       // recorder's process, which an exception leaving the thread would do.
     }
+    if (refused_) {
+      while (thread_.Pause(std::chrono::hours(1))) {
+      }
+      return;
+    }
     if (!thread_.Pause(device.RetryDelay())) return;
   }
 }
 
 void PbxWorker::ConnectAndServe(PbxDevice& device) {
+  const std::optional<HostLookupResult> found = LookUpHost(
+      resolver_, config_.pbx.host, config_.pbx.port, start_, [this] { return thread_.stopping(); });
+  if (!found) return;  // stopping
+  if (found->addresses.empty()) {
+    Report(device, device.OnConnectFailed("cannot find the host: " + found->error).events);
+    return;
+  }
+  if (!sink_.OnPbxResolved(generation_, device_, NumericAddresses(*found))) {
+    refused_ = true;
+    return;
+  }
   std::string error;
-  UniqueFd socket = ConnectTcp(config_.pbx.host, config_.pbx.port, thread_.wake_fd(), error);
+  UniqueFd socket = ConnectTcp(found->addresses, thread_.wake_fd(), error);
   if (!socket.valid()) {
     if (!error.empty()) Report(device, device.OnConnectFailed(error).events);
     return;

@@ -10,6 +10,7 @@
 #include "drivers/driver_config.h"
 #include "drivers/driver_events.h"
 #include "drivers/driver_platform.h"
+#include "drivers/pbx/host_lookup.h"
 #include "drivers/pbx/pbx_device.h"
 #include "drivers/pbx/reported_calls.h"
 #include "drivers/posix/unique_fd.h"
@@ -24,9 +25,12 @@ namespace qelto::sim {
 class PbxWorker final : public ModemRunner {
  public:
   // Starts the thread; throws std::system_error when it or its wake pipe cannot be made.
-  // `raw_log` (may be null) and `sink` must outlive the worker.
+  // `raw_log` (may be null) and `sink` must outlive the worker. The host is looked up with
+  // `resolver` on threads made with `start` (the system's when null), so that a name server
+  // that does not answer never holds a stop.
   PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig config, RawLog* raw_log,
-            ModemSink& sink);
+            ModemSink& sink, std::shared_ptr<HostResolver> resolver = nullptr,
+            DetachedStart start = nullptr);
   // Stops the thread, closing the connection, and joins it.
   ~PbxWorker() override = default;
   PbxWorker(const PbxWorker&) = delete;
@@ -51,7 +55,10 @@ class PbxWorker final : public ModemRunner {
   DeviceConfig config_;
   RawLog* raw_log_;
   ModemSink& sink_;
-  bool reported_connected_ = false;                    // touched by the worker's thread only
+  std::shared_ptr<HostResolver> resolver_;
+  DetachedStart start_;
+  bool reported_connected_ = false;  // touched by the worker's thread only
+  bool refused_ = false;             // another [device] names this system: never connect
   std::unique_ptr<ReportedCallsFile> reported_calls_;  // the worker's thread only
   WorkerThread thread_;                                // last: the thread ends before the rest goes
 };

@@ -10,7 +10,10 @@
 #include <array>
 #include <cerrno>
 #include <memory>
+#include <optional>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 namespace qelto::sim {
 namespace {
@@ -36,28 +39,70 @@ int AwaitConnect(int fd, int wake_fd) {
   return error;
 }
 
+HostLookupResult Addresses(const addrinfo* found) {
+  HostLookupResult result;
+  for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
+    std::array<char, NI_MAXHOST> numeric{};
+    if (::getnameinfo(address->ai_addr, address->ai_addrlen, numeric.data(), numeric.size(),
+                      nullptr, 0, NI_NUMERICHOST) != 0) {
+      continue;
+    }
+    result.addresses.push_back(
+        {address->ai_family, address->ai_socktype, address->ai_protocol,
+         std::string(reinterpret_cast<const char*>(address->ai_addr), address->ai_addrlen),
+         numeric.data()});
+  }
+  if (result.addresses.empty()) result.error = "no address";
+  return result;
+}
+
+// getaddrinfo, asked first for an address only (which needs no name server), then for a name.
+class GetaddrinfoResolver final : public HostResolver {
+ public:
+  std::optional<HostLookupResult> ResolveAddress(const std::string& host, int port) override {
+    return Lookup(host, port, AI_NUMERICHOST);
+  }
+  HostLookupResult Resolve(const std::string& host, int port) override {
+    return Lookup(host, port, 0).value_or(HostLookupResult{{}, "no address"});
+  }
+
+ private:
+  static std::optional<HostLookupResult> Lookup(const std::string& host, int port, int flags) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = flags;
+    addrinfo* found = nullptr;
+    const int lookup = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+    if (lookup == EAI_NONAME && flags == AI_NUMERICHOST) return std::nullopt;  // a name
+    if (lookup != 0) return HostLookupResult{{}, ::gai_strerror(lookup)};
+    const std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
+    return Addresses(found);
+  }
+};
+
 }  // namespace
 
-UniqueFd ConnectTcp(const std::string& host, int port, int wake_fd, std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const int lookup = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
-  if (lookup != 0) {
-    error = std::string("cannot find the host: ") + ::gai_strerror(lookup);
-    return UniqueFd();
-  }
-  const std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
+std::shared_ptr<HostResolver> SystemHostResolver() {
+  return std::make_shared<GetaddrinfoResolver>();
+}
+
+void StartDetachedThread(std::function<void()> body) {
+  std::thread(std::move(body)).detach();
+}
+
+UniqueFd ConnectTcp(const std::vector<HostAddress>& addresses, int wake_fd, std::string& error) {
   error = "no address";
-  for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-    UniqueFd fd(::socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                         address->ai_protocol));
+  for (const HostAddress& address : addresses) {
+    UniqueFd fd(::socket(address.family, address.socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                         address.protocol));
     if (!fd.valid()) {
       error = std::generic_category().message(errno);
       continue;
     }
-    int result = ::connect(fd.get(), address->ai_addr, address->ai_addrlen) == 0 ? 0 : errno;
+    const auto* socket_address = reinterpret_cast<const sockaddr*>(address.sockaddr.data());
+    const auto length = static_cast<socklen_t>(address.sockaddr.size());
+    int result = ::connect(fd.get(), socket_address, length) == 0 ? 0 : errno;
     if (result == EINPROGRESS) result = AwaitConnect(fd.get(), wake_fd);
     if (result == -1) {
       error.clear();

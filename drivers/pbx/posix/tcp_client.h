@@ -1,8 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "drivers/pbx/host_lookup.h"
 #include "drivers/posix/unique_fd.h"
 
 namespace qelto::sim {
@@ -11,10 +15,16 @@ namespace qelto::sim {
 // than this is as good as switched off.
 inline constexpr std::chrono::seconds kTcpConnectTimeout{5};
 
-// Connects to `host` (a name or an address) at `port`, trying each address it resolves to.
-// Returns a non-blocking socket, or an invalid one with `error` set. Gives up early, with
-// `error` empty, once `wake_fd` becomes readable (the worker is stopping). The name lookup
-// itself cannot be interrupted; a numeric address needs none.
-UniqueFd ConnectTcp(const std::string& host, int port, int wake_fd, std::string& error);
+// The system's resolver (getaddrinfo), with getnameinfo for the printable addresses.
+std::shared_ptr<HostResolver> SystemHostResolver();
+
+// Runs `body` on a detached thread. The driver library is linked so that it is never unmapped
+// (-z nodelete), so the thread's code stays there even when the library is closed under it.
+void StartDetachedThread(std::function<void()> body);
+
+// Connects to the first of `addresses` that answers. Returns a non-blocking socket, or an
+// invalid one with `error` set. Gives up early, with `error` empty, once `wake_fd` becomes
+// readable (the worker is stopping).
+UniqueFd ConnectTcp(const std::vector<HostAddress>& addresses, int wake_fd, std::string& error);
 
 }  // namespace qelto::sim

@@ -11,6 +11,7 @@
 
 #include "common/win32/system_error_text.h"
 #include "drivers/pbx/md5.h"
+#include "drivers/pbx/win32/system_resolver.h"
 
 namespace qelto::sim {
 namespace {
@@ -48,19 +49,18 @@ class UniqueSocket {
   SOCKET sock_;
 };
 
-struct AddressListDeleter {
-  void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
-
 }  // namespace
 
 PbxWorker::PbxWorker(std::uint64_t generation, std::size_t device, DeviceConfig config,
-                     RawLog* raw_log, ModemSink& sink)
+                     RawLog* raw_log, ModemSink& sink, std::shared_ptr<HostResolver> resolver,
+                     DetachedStart start)
     : generation_(generation),
       device_(device),
       config_(std::move(config)),
       raw_log_(raw_log),
-      sink_(sink) {
+      sink_(sink),
+      resolver_(resolver ? std::move(resolver) : SystemHostResolver()),
+      start_(start ? std::move(start) : DetachedStart(&StartDetachedThread)) {
   WSADATA data{};
   const int started = WSAStartup(MAKEWORD(2, 2), &data);
   if (started != 0) throw std::system_error(started, std::system_category(), "WSAStartup");
@@ -99,6 +99,10 @@ void PbxWorker::Run() {
       // Out of memory: the socket is closed again (RAII); try again later rather than end the
       // recorder's process, which an exception leaving the thread would do.
     }
+    if (refused_) {
+      WaitForSingleObject(stop_event_.get(), INFINITE);
+      return;
+    }
     const auto pause = std::chrono::milliseconds(device.RetryDelay());
     if (WaitForSingleObject(stop_event_.get(), static_cast<DWORD>(pause.count())) != WAIT_TIMEOUT) {
       return;
@@ -107,27 +111,26 @@ void PbxWorker::Run() {
 }
 
 void PbxWorker::ConnectAndServe(PbxDevice& device) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(config_.pbx.port);
-  if (const int lookup = getaddrinfo(config_.pbx.host.c_str(), port.c_str(), &hints, &found);
-      lookup != 0) {
-    Report(device,
-           device.OnConnectFailed("cannot find the host: " + SocketErrorText(lookup)).events);
+  const std::optional<HostLookupResult> found = LookUpHost(
+      resolver_, config_.pbx.host, config_.pbx.port, start_, [this] { return Stopping(); });
+  if (!found) return;  // stopping
+  if (found->addresses.empty()) {
+    Report(device, device.OnConnectFailed("cannot find the host: " + found->error).events);
     return;
   }
-  const std::unique_ptr<addrinfo, AddressListDeleter> addresses(found);
+  if (!sink_.OnPbxResolved(generation_, device_, NumericAddresses(*found))) {
+    refused_ = true;
+    return;
+  }
   std::string why = "no address";
-  for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-    UniqueSocket sock(socket(address->ai_family, address->ai_socktype, address->ai_protocol));
+  for (const HostAddress& address : found->addresses) {
+    UniqueSocket sock(socket(address.family, address.socktype, address.protocol));
     if (sock.get() == INVALID_SOCKET) {
       why = SocketErrorText(WSAGetLastError());
       continue;
     }
-    why = Connect(sock.get(), address->ai_addr, static_cast<int>(address->ai_addrlen));
+    why = Connect(sock.get(), reinterpret_cast<const sockaddr*>(address.sockaddr.data()),
+                  static_cast<int>(address.sockaddr.size()));
     if (why == "stop") return;
     if (!why.empty()) continue;
     Raw(RawDirection::kNote, "connected to " + device.address());

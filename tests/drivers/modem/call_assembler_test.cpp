@@ -13,6 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Reports = std::vector<std::string>;
+using ModemLines = std::vector<ModemLine>;
 using TimePoint = CallAssembler::TimePoint;
 
 const TimePoint kStart{1h};
@@ -48,8 +49,11 @@ TEST_P(Calls, AreReportedOnceEachAtTheRightInput) {
   CallAssembler calls(kDefaultRingTimeout);
   for (const Input& input : GetParam().inputs) {
     const TimePoint now = kStart + input.at;
-    const Reports reports =
-        input.line ? calls.OnLine(ParseModemLine(*input.line), now) : calls.OnTime(now);
+    Reports reports;
+    if (!input.line) reports = calls.OnTime(now);
+    for (const ModemLine& line : input.line ? ParseModemLines(*input.line) : ModemLines{}) {
+      for (std::string& report : calls.OnLine(line, now)) reports.push_back(std::move(report));
+    }
     EXPECT_EQ(reports, input.reports)
         << "at " << input.at.count() << " ms, " << input.line.value_or("(time)");
   }
@@ -97,7 +101,25 @@ INSTANTIATE_TEST_SUITE_P(
         // Another number can only be another caller, however soon it comes.
         Scenario{"TwoCallsCloseTogether",
                  {Line(0ms, "RING"), Line(1500ms, "NMBR = 111", {"111"}), Line(3000ms, "RING"),
-                  Line(4000ms, "NMBR = 222", {"222"}), Line(5000ms, "NMBR = P", {""})}},
+                  Line(4000ms, "NMBR = 222", {"222"}), Line(5000ms, "DATE = 0321"),
+                  Line(5010ms, "NMBR = P", {""})}},
+        // Both number lines of one block are one caller's, repeated with the block.
+        Scenario{"DdnNumberAndNumberOfOneBlock",
+                 {Line(0ms, "RING"), Line(1500ms, "DATE = 1210"), Line(1510ms, "TIME = 1405"),
+                  Line(1520ms, "DDN_NMBR = 09121110007", {"09121110007"}),
+                  Line(1530ms, "NMBR = 9121110007"), Line(6000ms, "RING"),
+                  Line(7500ms, "DATE = 1210"), Line(7510ms, "DDN_NMBR = 09121110007"),
+                  Line(7520ms, "NMBR = 9121110007"), Line(12000ms, "RING")}},
+        Scenario{"NumberOfTheNextBlockWithoutARing",
+                 {Line(0ms, "DATE = 1210"), Line(10ms, "NMBR = 111", {"111"}),
+                  Line(20ms, "TIME = 1406"), Line(30ms, "NMBR = 222", {"222"})}},
+        Scenario{"WholeBlockOnOneLine",
+                 {Line(0ms, "RING"),
+                  Line(1500ms, "DATE=1210 TIME=1405 NMBR=09121110007 NAME=ALI", {"09121110007"}),
+                  Line(6000ms, "RING")}},
+        Scenario{"InternationalNumberKeepsItsPlus",
+                 {Line(0ms, "RING"), Line(1500ms, "NMBR = +989121110007", {"00989121110007"}),
+                  Line(6000ms, "RING")}},
         Scenario{"TwoRingOnlyCalls",
                  {Line(0ms, "RING"), Line(6000ms, "RING", {""}), Line(20000ms, "RING"),
                   Line(26000ms, "RING", {""})}},

@@ -53,6 +53,43 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"NUMBER = 5551234", {Kind::kOther, ""}}, LineCase{"OKAY", {Kind::kOther, ""}},
         LineCase{"", {Kind::kOther, ""}}));
 
+TEST(ParseModemLines, ReadsABlockOnOneLineAsItsLines) {
+  using Parsed = std::vector<ModemLine>;
+  const std::vector<std::pair<std::string, Parsed>> rows = {
+      {"DATE=1210 TIME=1405 NMBR=09121110007",
+       {{Kind::kDate, "1210"}, {Kind::kTime, "1405"}, {Kind::kNumber, "09121110007"}}},
+      {" date = 1210  nmbr = 5551234 NAME = JOHN DOE\r",
+       {{Kind::kDate, "1210"}, {Kind::kNumber, "5551234"}, {Kind::kName, "JOHN DOE"}}},
+      {"DDN_NMBR=0912 NMBR=912", {{Kind::kNumber, "0912"}, {Kind::kNumber, "912"}}},
+      // One line as before: a value may hold "=" and words that are no keys.
+      {"NAME = A=B", {{Kind::kName, "A=B"}}},
+      {"NAME = DATE PALM", {{Kind::kName, "DATE PALM"}}},
+      {"NMBR = 5551234", {{Kind::kNumber, "5551234"}}},
+      {"RING", {{Kind::kRing, ""}}},
+      {"AT+VCID=1 NMBR=5", {{Kind::kOther, ""}}},
+      {"", {{Kind::kOther, ""}}},
+  };
+  for (const auto& [text, lines] : rows) {
+    EXPECT_EQ(ParseModemLines(text), lines) << testing_support::Printable(text);
+  }
+}
+
+TEST(NumberDigits, WritesALeadingPlusAsDoubleZero) {
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"+989121110007", "00989121110007"},
+      {" +98 (912) 111-0007", "00989121110007"},
+      {"09121110007", "09121110007"},
+      {"98+912", "98912"},  // only a leading one
+      {"+", ""},
+      {"P", ""},
+      {"+" + std::string(kMaxNumberDigits - 2, '7'), "00" + std::string(kMaxNumberDigits - 2, '7')},
+      {"+" + std::string(kMaxNumberDigits - 1, '7'), ""},
+  };
+  for (const auto& [value, digits] : rows) {
+    EXPECT_EQ(NumberDigits(value), digits) << testing_support::Printable(value);
+  }
+}
+
 TEST(CallerDigits, KeepsTheDigitsOnly) {
   const std::vector<std::pair<std::string, std::string>> rows = {
       {"5551234", "5551234"},

@@ -73,7 +73,9 @@ class PbxDriverLibrary : public testing::Test {
       return;
     }
     server_ = std::make_unique<FakeAmiServer>("qelto", "right");
-    refusing_ = std::make_unique<FakeAmiServer>("qelto", "other");
+    // Another system on the same PC: another port and another user, or it would be the first
+    // one again.
+    refusing_ = std::make_unique<FakeAmiServer>("cashier", "other");
     port_ = server_->port();
     std::ofstream(directory_ + "/POS_CIDR.conf")
         << "raw_log = raw.txt\n"
@@ -81,7 +83,7 @@ class PbxDriverLibrary : public testing::Test {
         << port_
         << "\nuser = qelto\nsecret = right\nline = 1\ndid_line = 02155550001 = 2\n"
            "[device]\nkind = pbx\nhost = localhost\nport = "
-        << refusing_->port() << "\nuser = qelto\nsecret = wrong\nlogin = plain\nline = 3\n";
+        << refusing_->port() << "\nuser = cashier\nsecret = wrong\nlogin = plain\nline = 3\n";
     ::setenv("QELTO_CIDR_SIM_SOCKET", (directory_ + "/sim.sock").c_str(), 1);
     // Never closed: like the recorder, the process keeps its driver until it ends.
     void* library = ::dlopen((directory_ + "/libPOS_CIDR.so").c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -131,7 +133,7 @@ class PbxDriverLibrary : public testing::Test {
 TEST_F(PbxDriverLibrary, ListsItsDevicesAndSaysWhyOneIsRefused) {
   ASSERT_TRUE(observer.WaitForText(
       u"SLine 3: pbx login refused at localhost:" + Widen(std::to_string(refusing_->port())) +
-      u" for user qelto (Authentication failed), retrying every 60 s"));
+      u" for user cashier (Authentication failed), retrying every 60 s"));
   EXPECT_GE(refusing_->refused_logins(), 1);
   const std::string info = Narrow(static_cast<const char16_t*>(api.info()));
   EXPECT_EQ(SplitLines(info),
