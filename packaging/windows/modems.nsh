@@ -14,6 +14,8 @@
 
 Var Modems
 Var ModemItem      ; the item a problem is about, for the texts
+Var ModemLine      ; and its line
+Var ModemsGiven    ; a /MODEMS= an installation at the PC could not take, for the page to show
 
 !include "string_tools.nsh"
 
@@ -106,25 +108,47 @@ Function TidyModems
   Pop $0
 FunctionEnd
 
-; /MODEMS=: a list the installation cannot take stops a silent one before anything is installed,
-; with exit code 2.
+; /MODEMS=: a list the installation cannot take, or one whose lines are those of devices kept in
+; POS_CIDR.conf, stops a silent one before anything is installed, with exit code 2. At the PC the
+; modems' page shows it with what is wrong, in the language chosen after this.
 Function ReadModemOptions
   StrCpy $Modems ""
+  StrCpy $ModemsGiven ""
   StrCpy $R8 "/MODEMS="
   Call FindArgument
   ${If} $R2 != 1
     Return
   ${EndIf}
   StrCpy $R0 $R9
-  Call TidyModems
+  Call CheckModems
   ${If} $R1 != ""
     ${If} ${Silent}
       SetErrorLevel 2
       Quit
     ${EndIf}
-    Return  ; asked again on the page
+    StrCpy $ModemsGiven $R9
+    Return
   ${EndIf}
   StrCpy $Modems $R0
+FunctionEnd
+
+; TidyModems, then the modems beside the devices the POS_CIDR.conf in the folder keeps (not over
+; a vendor's driver, which reads none of it). Uses $0 to $5.
+Function CheckModems
+  Call TidyModems
+  ${If} $R1 != ""
+  ${OrIf} $R0 == ""
+    Return
+  ${EndIf}
+  Push $R0
+  Call IsVendorDriver
+  Pop $R1
+  StrCpy $R2 $R0
+  StrCpy $R0 $R1
+  StrCpy $R1 ""
+  ${If} $R2 == 0
+    Call CheckKeptDevices
+  ${EndIf}
 FunctionEnd
 
 ; $R0 is 1 when the folder holds a POS_CIDR.dll that is not ours (recognised by the size recorded

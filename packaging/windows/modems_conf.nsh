@@ -1,27 +1,84 @@
 ; Writing the chosen modems ($Modems, see modems.nsh) to POS_CIDR.conf beside our driver.
 
 Var ModemSections  ; the numbers of the existing file's modem sections: ",2,4,"
+Var KeptLines      ; the lines of the devices the file keeps (its other [device] sections): ",4,7,"
+Var KeptDevices    ; how many devices the file keeps
 
-; Sections are counted from 1 at each line starting with "["; the lines before the first are 0.
-; A section is a modem's when it holds "kind = modem", read as the driver reads it.
+; A UTF-8 byte-order mark at the start of the file open as $R5 (Notepad writes one) is passed
+; over, as the driver passes over it; without one the file is left at its start. Out: $R7 1 when
+; there was one, else 0.
+Function SkipByteOrderMark
+  Push $0
+  Push $1
+  Push $2
+  StrCpy $R7 0
+  ClearErrors
+  FileReadByte $R5 $0
+  FileReadByte $R5 $1
+  FileReadByte $R5 $2
+  ${IfNot} ${Errors}
+  ${AndIf} $0 == 239
+  ${AndIf} $1 == 187
+  ${AndIf} $2 == 191
+    StrCpy $R7 1
+  ${Else}
+    FileSeek $R5 0 SET
+  ${EndIf}
+  ClearErrors
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; The end of a section in FindModemSections: a [device] that is not a modem's stays, and so do the
+; lines its calls are reported on.
+!macro _EndOfSection
+  ${If} $3 == 1
+  ${AndIf} $5 == 0
+    IntOp $KeptDevices $KeptDevices + 1
+    StrCpy $4 $4 "" 1
+    StrCpy $KeptLines "$KeptLines$4"
+  ${EndIf}
+!macroend
+
+; Reads the existing file as the driver reads it. Sections are counted from 1 at each line
+; starting with "["; the lines before the first are 0. A section is a modem's when it holds
+; "kind = modem"; a "[device]" that is not keeps its "line" and the lines of its "did_line"s.
+; Uses $0 to $5.
 Function FindModemSections
   StrCpy $ModemSections ","
-  StrCpy $1 0
+  StrCpy $KeptLines ","
+  StrCpy $KeptDevices 0
+  StrCpy $1 0  ; the section
+  StrCpy $3 0  ; 1 in a [device]
+  StrCpy $4 ","  ; its lines
+  StrCpy $5 0  ; 1 when it is a modem's
   ClearErrors
   FileOpen $0 "$INSTDIR\${MODEMS_FILE}" r
   ${If} ${Errors}
     Return
   ${EndIf}
+  StrCpy $R5 $0
+  Call SkipByteOrderMark
   ${Do}
     ClearErrors
     FileRead $0 $R5
     ${If} ${Errors}
       ${Break}
     ${EndIf}
-    Call TrimBlanks
-    StrCpy $2 $R5 1
-    ${If} $2 == "["
+    Call KindOfLine
+    ${If} $R6 == "section"
+      !insertmacro _EndOfSection
       IntOp $1 $1 + 1
+      StrCpy $3 0
+      ${If} $R5 S== "[device]"
+        StrCpy $3 1
+      ${EndIf}
+      StrCpy $4 ","
+      StrCpy $5 0
+      ${Continue}
+    ${ElseIf} $R6 != "key"
+    ${OrIf} $1 == 0
       ${Continue}
     ${EndIf}
     StrCpy $R6 "="
@@ -32,12 +89,62 @@ Function FindModemSections
       StrCpy $R5 $2
       Call TrimBlanks
       ${If} $R5 S== "modem"
-      ${AndIf} $1 > 0
+        StrCpy $5 1
         StrCpy $ModemSections "$ModemSections$1,"
+      ${EndIf}
+    ${ElseIf} $R5 S== "line"
+    ${OrIf} $R5 S== "did_line"
+      ${If} $R5 S== "did_line"  ; NUMBER=LINE
+        StrCpy $R5 $2
+        StrCpy $R6 "="
+        Call SplitFirst
+        StrCpy $2 $R7
+      ${EndIf}
+      StrCpy $R5 $2
+      Call TrimBlanks
+      StrCpy $R6 10
+      Call ToNumber
+      ${If} $R5 != ""
+        StrCpy $4 "$4$R5,"
       ${EndIf}
     ${EndIf}
   ${Loop}
+  !insertmacro _EndOfSection
   FileClose $0
+FunctionEnd
+
+; The chosen modems ($R0, tidied) beside the devices the file in the folder keeps. Out: $R1 "" or,
+; for the shop, what is wrong: a line the driver would give to the kept device and not to the
+; modem, or more devices than it runs. Uses $0 to $5.
+Function CheckKeptDevices
+  StrCpy $R1 ""
+  Call FindModemSections
+  Push $R0
+  StrCpy $2 0  ; how many modems
+  ${DoWhile} $R0 != ""
+    StrCpy $R5 $R0
+    StrCpy $R6 ","
+    Call SplitFirst
+    StrCpy $R0 $R7
+    StrCpy $ModemItem $R5
+    StrCpy $R6 ":"
+    Call SplitFirst
+    StrCpy $ModemLine $R7
+    IntOp $2 $2 + 1
+    StrCpy $R5 $KeptLines
+    StrCpy $R6 ",$ModemLine,"
+    Call StrContains
+    ${If} $R7 == 1
+      StrCpy $R1 "$(ModemLineKept)"
+      ${Break}
+    ${EndIf}
+  ${Loop}
+  Pop $R0
+  IntOp $2 $2 + $KeptDevices
+  ${If} $R1 == ""
+  ${AndIf} $2 > ${MAX_MODEMS}
+    StrCpy $R1 "$(ModemsTooManyKept)"
+  ${EndIf}
 FunctionEnd
 
 ; $R7 is 1 when section $R5 of the file is a modem's, else 0.
@@ -180,6 +287,13 @@ Function WriteModemConfig
   ${EndIf}
   ${If} $7 == 1
     FileOpen $1 "$6.old" r
+    StrCpy $R5 $1
+    Call SkipByteOrderMark
+    ${If} $R7 == 1  ; kept, as the shop's editor wrote it
+      FileWriteByte $0 239
+      FileWriteByte $0 187
+      FileWriteByte $0 191
+    ${EndIf}
     Call CopyAllButModems
     FileClose $1
   ${Else}

@@ -169,13 +169,28 @@ Function ModemsPageShow
   !insertmacro _ModemRow 6
   ${NSD_CreateLabel} 0 110u 72u 10u "$(ModemOtherLabel)"
   Pop $R0
-  Call UnlistedModems
+  ; A /MODEMS= that could not be taken is shown as it was given, with what is wrong with it.
+  StrCpy $R1 ""
+  ${If} $ModemsGiven != ""
+    StrCpy $R0 $ModemsGiven
+    Call CheckModems
+    StrCpy $R0 $ModemsGiven
+  ${Else}
+    Call UnlistedModems
+  ${EndIf}
   !insertmacro _CreateLatinField Text 72 108 100 12 "$R0" $hModemOther
   ${NSD_CreateLabel} 178u 110u 122u 10u "$(ModemOtherHint)"
   Pop $R0
-  ${NSD_CreateLabel} 0 124u 300u 18u "$(ModemsDeviceManager)"
-  Pop $R0
+  ${If} $R1 != ""
+    ${NSD_CreateLabel} 0 124u 300u 18u "$R1"
+    Pop $R0
+    SetCtlColors $R0 C00000 transparent
+  ${Else}
+    ${NSD_CreateLabel} 0 124u 300u 18u "$(ModemsDeviceManager)"
+    Pop $R0
+  ${EndIf}
   ${If} $ModemPortCount == 0
+  ${OrIf} $ModemsGiven != ""
     ${NSD_SetFocus} $hModemOther
   ${Else}
     ${NSD_SetFocus} $hModemPort1
@@ -202,12 +217,13 @@ Function ModemsPageLeave
   !insertmacro _ReadRow 6
   ${NSD_GetText} $hModemOther $R1
   StrCpy $R0 "$R0$R1"
-  Call TidyModems
+  Call CheckModems
   ${If} $R1 != ""
     MessageBox MB_OK|MB_ICONEXCLAMATION "$R1"
     Abort
   ${EndIf}
   StrCpy $Modems $R0
+  StrCpy $ModemsGiven ""
   ${If} $Modems != ""
     !insertmacro SelectSection ${SecSimDriver}  ; our driver reads the modems
   ${EndIf}

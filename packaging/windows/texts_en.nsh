@@ -34,6 +34,8 @@ LangString ModemBadLine ${LANG_ENGLISH} "$ModemItem: the line must be a number f
 LangString ModemPortTwice ${LANG_ENGLISH} "$ModemItem: each port can be chosen once only."
 LangString ModemLineTwice ${LANG_ENGLISH} "$ModemItem: each line can be given to one modem only."
 LangString ModemTooMany ${LANG_ENGLISH} "At most ${MAX_MODEMS} modems."
+LangString ModemLineKept ${LANG_ENGLISH} "$ModemItem: line $ModemLine is that of a device kept in $INSTDIR\${MODEMS_FILE} (a telephone system or a simulated device). Give the modem another line."
+LangString ModemsTooManyKept ${LANG_ENGLISH} "At most ${MAX_MODEMS} devices in all: $INSTDIR\${MODEMS_FILE} keeps $KeptDevices devices besides its modems."
 LangString ModemsWritten ${LANG_ENGLISH} "Caller-ID modems written to $INSTDIR\${MODEMS_FILE}."
 LangString ModemsOldKept ${LANG_ENGLISH} "The previous file was kept as $INSTDIR\${MODEMS_FILE}.old."
 LangString ModemsNotWritten ${LANG_ENGLISH} "$INSTDIR\${MODEMS_FILE} could not be written."

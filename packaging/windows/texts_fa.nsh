@@ -34,6 +34,8 @@ LangString ModemBadLine ${LANG_FARSI} "$ModemItem: شماره خط باید عد
 LangString ModemPortTwice ${LANG_FARSI} "$ModemItem: هر پورت فقط یک بار انتخاب می‌شود."
 LangString ModemLineTwice ${LANG_FARSI} "$ModemItem: هر شماره خط فقط به یک مودم داده می‌شود."
 LangString ModemTooMany ${LANG_FARSI} "حداکثر ${MAX_MODEMS} مودم."
+LangString ModemLineKept ${LANG_FARSI} "$ModemItem: خط $ModemLine به دستگاه دیگری در $INSTDIR\${MODEMS_FILE} داده شده است که حفظ می‌شود (سیستم تلفن یا دستگاه شبیه‌سازی‌شده). شماره خط دیگری به مودم بدهید."
+LangString ModemsTooManyKept ${LANG_FARSI} "حداکثر ${MAX_MODEMS} دستگاه در کل: $INSTDIR\${MODEMS_FILE} غیر از مودم‌ها $KeptDevices دستگاه دیگر دارد."
 LangString ModemsWritten ${LANG_FARSI} "مودم‌های کالرآیدی در $INSTDIR\${MODEMS_FILE} نوشته شد."
 LangString ModemsOldKept ${LANG_FARSI} "فایل قبلی با نام $INSTDIR\${MODEMS_FILE}.old نگه داشته شد."
 LangString ModemsNotWritten ${LANG_FARSI} "فایل $INSTDIR\${MODEMS_FILE} نوشته نشد."
