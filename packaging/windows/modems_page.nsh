@@ -91,7 +91,36 @@ Function ChosenLineOf
   Pop $2
 FunctionEnd
 
-; A row: the port ticked when chosen, and its line (the row's number until one is chosen).
+; The line a row offers until one is chosen: its number among the lines that no device kept in
+; POS_CIDR.conf has (FindModemSections), so with a telephone system on line 1 the first row
+; offers 2. In: $R5 the row's number. Out: $R5 the line.
+Function DefaultLine
+  Push $0  ; the line tried
+  Push $1  ; the free lines found
+  Push $2
+  Push $R6
+  Push $R7
+  StrCpy $2 $R5
+  StrCpy $0 0
+  StrCpy $1 0
+  ${Do}
+    IntOp $0 $0 + 1
+    StrCpy $R5 $KeptLines
+    StrCpy $R6 ",$0,"
+    Call StrContains
+    ${If} $R7 == 0
+      IntOp $1 $1 + 1
+    ${EndIf}
+  ${LoopUntil} $1 >= $2
+  StrCpy $R5 $0
+  Pop $R7
+  Pop $R6
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; A row: the port ticked when chosen, and its line (a free one until one is chosen).
 !macro _ModemRow N
   !define /math _Y 13 * ${N}
   !define /redef /math _Y ${_Y} + 17
@@ -105,6 +134,7 @@ FunctionEnd
     Call ChosenLineOf
     ${If} $R5 == ""
       StrCpy $R5 ${N}
+      Call DefaultLine
     ${Else}
       ${NSD_Check} $hModemPort${N}
     ${EndIf}
@@ -155,6 +185,7 @@ Function ModemsPageShow
   ${EndIf}
   nsDialogs::SetRTL $(^RTL)
   Call ListModemPorts
+  Call FindModemSections  ; the lines the file's other devices keep
   ${If} $ModemPortCount == 0
     ${NSD_CreateLabel} 0 0 300u 26u "$(ModemsNoneListed)"
   ${Else}

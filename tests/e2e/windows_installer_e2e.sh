@@ -472,10 +472,16 @@ TABLE
     # already, so their page is skipped.
     machine_ports=$(serial_ports)
     trap 'restore_serial_ports "$machine_ports"; remove_installation; rm -rf "$scratch"' EXIT
+    # A telephone system on line 1 kept in the file: the rows offer the lines after it.
+    pbx_on_1=$'[device]\r\nkind = pbx\r\nhost = 10.0.0.5\r\nuser = qelto\r\nsecret = s\r\nline = 1\r\n'
     # language keys | ports Windows lists ("-": none) | the installer's title | screenshot |
-    # option ("-": none) | the modems written
-    while IFS='|' read -r language_keys listed title shot option written; do
-      if [ "$option" != - ]; then
+    # option ("-": none) | POS_CIDR.conf before ("-": none) | after: the variable it starts with
+    # and the modems' ports and lines
+    while IFS='|' read -r language_keys listed title shot option before written; do
+      if [ "$before" != - ]; then
+        list_serial_ports $listed || skip "Wine has no serial ports' key here (no /dev/ttyS0?)"
+        choose_modems() { keys space Tab Tab space; }  # both listed ports, at the lines offered
+      elif [ "$option" != - ]; then
         list_serial_ports $listed || skip "Wine has no serial ports' key here (no /dev/ttyS0?)"
         choose_modems() { keys End; typed ':5'; }  # the field it is in has the focus
       elif [ "$listed" = - ]; then
@@ -489,6 +495,7 @@ TABLE
       remove_installation
       mkdir -p "$program_dir"
       printf 'shop\r\nsqlite:calls.sqlite\r\n' >"$program_dir/Server_Config.dll"
+      [ "$before" = - ] || printf '%s' "${!before}" >"$modems_conf"
       options=(/NOSTART)
       [ "$option" = - ] || options+=("$option")
       "$wine" "$setup" "${options[@]}" </dev/null >/dev/null 2>&1 &
@@ -512,14 +519,16 @@ TABLE
       # Return before the page is there is lost, so it is pressed until the installer ends.
       finished() { keys_to_page Return; wait_until 4 installer_ended; }
       wait_until 40 finished || fail "$shot: the installer did not end at Finish"
-      expected_conf "$conf_header" $written
+      set -- $written
+      expected_conf "${!1}" "${@:2}"
       file_is "$modems_conf" "$expected" || fail "$shot: POS_CIDR.conf $(od -c "$modems_conf" | head -20)"
       cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "$shot: our driver was not installed"
     done <<'TABLE'
-Down|COM5 COM12|نصب QELTO Caller ID|modems|-|COM5 3 COM7 4
-Up|COM5 COM12|QELTO Caller ID Setup|en-modems|-|COM5 3 COM7 4
-Up|-|QELTO Caller ID Setup|en-modems-typed|-|COM5 3 COM7 4
-Down|COM5 COM12|نصب QELTO Caller ID|modems-given-wrong|/MODEMS=COM7:4, COM9|COM7 4 COM9 5
+Down|COM5 COM12|نصب QELTO Caller ID|modems|-|-|conf_header COM5 3 COM7 4
+Up|COM5 COM12|QELTO Caller ID Setup|en-modems|-|-|conf_header COM5 3 COM7 4
+Up|-|QELTO Caller ID Setup|en-modems-typed|-|-|conf_header COM5 3 COM7 4
+Down|COM5 COM12|نصب QELTO Caller ID|modems-given-wrong|/MODEMS=COM7:4, COM9|-|conf_header COM7 4 COM9 5
+Up|COM5 COM12|QELTO Caller ID Setup|en-modems-beside-pbx|-|pbx_on_1|pbx_on_1 COM5 2 COM12 3
 TABLE
     ;;
   pages | pages_en)
