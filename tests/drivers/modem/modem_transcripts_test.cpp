@@ -71,16 +71,6 @@ const Transcript kTranscripts[] = {
      "AT+VCID=1",
      {"NMBR=0912", "1234567\r", "\nRING\r\nDATE=0321\r\nTIME = 1407\r\nDDN_NMBR = 5550000\r\n"},
      {u"C09121234567", u"C5550000"}},
-    // Both number lines of a block are one caller; a block may come on one line; a "+" is kept
-    // as the telephone systems keep it.
-    {"EachBlockIsOneCallWhateverItsForm",
-     ModemKind::kVcid,
-     {"ATZ", "AT+VCID=1"},
-     "AT+VCID=1",
-     {"RING\r\nDATE = 1210\r\nTIME = 1405\r\nDDN_NMBR = 09121110007\r\nNMBR = 9121110007\r\n"
-      "RING\r\n",
-      "DATE=1210 TIME=1406 NMBR=+989121110008\r\nRING\r\n"},
-     {u"C09121110007", u"C00989121110008"}},
     {"RefusedVcidFallsBackToCid",
      ModemKind::kCid,
      {"ATZ", "AT+VCID=1", "AT#CID=1"},
