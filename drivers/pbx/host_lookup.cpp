@@ -18,8 +18,8 @@ struct PendingLookup {
 HostLookupResult ResolveCatching(HostResolver& resolver, const std::string& host, int port) {
   try {
     return resolver.Resolve(host, port);
-  } catch (const std::exception&) {
-    return {{}, "out of memory"};  // an exception leaving the thread would end the process
+  } catch (const std::exception& failure) {
+    return {{}, failure.what()};  // an exception leaving the thread would end the process
   }
 }
 
