@@ -171,7 +171,12 @@ void TMAIN_FRM::OnDeviceEvent(std::int32_t code, std::u16string_view text) {
 void TMAIN_FRM::RecoverJournalledCalls() {
   CallJournal::Recovery recovery = journal_.Recover();
   for (const std::string& problem : recovery.problems) WriteLog("Error: " + problem);
-  for (QueuedCall& call : recovery.pending) CallQueue.Append(std::move(call));
+  // They have waited since the start, as far as this run can tell.
+  const std::uint32_t now = clock_.Tick();
+  for (QueuedCall& call : recovery.pending) {
+    call.queuedTick = now;
+    CallQueue.Append(std::move(call));
+  }
 }
 
 void TMAIN_FRM::OnCallEvent(std::int32_t code, std::u16string_view text) {
@@ -181,6 +186,7 @@ void TMAIN_FRM::OnCallEvent(std::int32_t code, std::u16string_view text) {
 void TMAIN_FRM::QueueCall(std::string line) {
   QueuedCall call;
   call.moment = clock_.Now();
+  call.queuedTick = clock_.Tick();
   call.line = std::move(line);
   if (std::string problem; !journal_.Record(call, problem)) {
     WriteLog("Error: Call journal: " + problem + "; the call " + call.line +

@@ -20,6 +20,10 @@ inline constexpr const char* kSettingsAlertText = "نقص در تنظيمات ب
 inline constexpr const char* kDatabaseAlertText = "خطا در ارتباط با بانک اطلاعاتي";
 // Device alert: problem in the connection of the caller-ID device.
 inline constexpr const char* kDeviceAlertText = "مشکل در اتصال دستگاه کالرآيدي";
+// Tray tip while a call waits too long: calls not written, and the wait in minutes, each before
+// its number.
+inline constexpr const char* kCallsNotWrittenTipText = "تماس هاي ثبت نشده";
+inline constexpr const char* kWaitMinutesTipText = "مدت انتظار به دقيقه";
 // Message dialog caption: message.
 inline constexpr const char* kMessageCaptionText = "پيغام";
 // Message dialog buttons: confirm, yes, no.

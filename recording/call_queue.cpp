@@ -27,4 +27,10 @@ std::size_t LockedCallQueue::Size() const {
   return calls_.size();
 }
 
+std::optional<std::uint32_t> LockedCallQueue::FirstQueuedTick() const {
+  std::lock_guard guard(QueueLock);
+  if (calls_.empty()) return std::nullopt;
+  return calls_.front().queuedTick;
+}
+
 }  // namespace qelto

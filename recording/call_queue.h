@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -18,6 +19,8 @@ class LockedCallQueue {
   void PutBackFirst(QueuedCall call);
   std::optional<QueuedCall> TakeFirst();
   std::size_t Size() const;
+  // The queue tick of the call at the front, the one that has waited longest; none when empty.
+  std::optional<std::uint32_t> FirstQueuedTick() const;
 
  private:
   mutable std::mutex QueueLock;

@@ -1,5 +1,6 @@
 #include "recording/call_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <utility>
@@ -50,6 +51,21 @@ CallWriter::CallWriter(Database& database, LockedCallQueue& queue, CallJournal& 
       branch_(std::move(branch)),
       LastConnectTick(clock.Tick()) {}
 
+CallsWaiting CallWriter::Waiting() const {
+  const std::uint32_t now = clock_.Tick();
+  CallsWaiting waiting;
+  waiting.count = queue_.Size();
+  if (const std::optional<std::uint32_t> first = queue_.FirstQueuedTick()) {
+    waiting.longestMs = TicksSince(now, *first);
+  }
+  // Read after the queue: a call put back meanwhile is counted twice, never missed.
+  if (holding_) {
+    ++waiting.count;
+    waiting.longestMs = std::max(waiting.longestMs, TicksSince(now, heldTick_));
+  }
+  return waiting;
+}
+
 void CallWriter::ReconnectAndWrite() {
   ReconnectDatabase();
   WriteQueuedCalls();
@@ -83,6 +99,12 @@ void CallWriter::DrainCalls() {
   while (DbConnected_ && !stopRequested_) {
     std::optional<QueuedCall> call = queue_.TakeFirst();
     if (!call) return;
+    heldTick_ = call->queuedTick;
+    holding_ = true;
+    struct Release {
+      std::atomic<bool>& holding;
+      ~Release() { holding = false; }  // after a call that failed is back in the queue
+    } release{holding_};
     switch (Write(*call)) {
       case Outcome::kWritten:
         break;
@@ -191,6 +213,7 @@ CallWriter::Outcome CallWriter::Written(QueuedCall& call) {
     writtenAtMoment_.clear();
   }
   ++writtenAtMoment_[call.line];
+  NoteFlowing(call);
   Done(call);
   return Outcome::kWritten;
 }
@@ -205,7 +228,10 @@ CallWriter::Outcome CallWriter::Failed(QueuedCall& call, DbError error) {
     case DbFailure::kTableMissing:
       // An outage of the database: the call waits at the front, the episode is logged once.
       if (error.outcomeUnknown) call.mayBeWritten = true;
-      if (busyReason_ != message) log_.WriteLog("Error: " + message);
+      if (busyReason_ != message) {
+        log_.WriteLog("Error: " + message);
+        lateLogged_ = false;  // a new episode: its end is logged too
+      }
       busyReason_ = message;
       return Outcome::kRetryLater;
     case DbFailure::kRefused:
@@ -271,6 +297,18 @@ bool CallWriter::SetAside(const QueuedCall& call, const std::string& error) {
                 std::to_string(kMaxCallFailures) + " times and is set aside in " +
                 kRejectedCallsFileName);
   return true;
+}
+
+void CallWriter::NoteFlowing(const QueuedCall& call) {
+  const std::uint32_t waited = TicksSince(clock_.Tick(), call.queuedTick);
+  if (busyReason_.empty() && waited <= kCallLateMs) {
+    lateLogged_ = false;  // on time: a later hold-up is logged again
+    return;
+  }
+  if (lateLogged_) return;
+  lateLogged_ = true;
+  log_.WriteLog("The database takes calls again; the call " + call.line + " waited " +
+                std::to_string(waited / 1000) + " s");
 }
 
 void CallWriter::Done(const QueuedCall& call) {

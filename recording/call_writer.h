@@ -70,6 +70,8 @@ class CallWriter : public WriterControl {
   bool DbConnected() const override { return DbConnected_; }
   std::int32_t ConnectAttempts() const override { return ConnectAttempts_; }
   void ResetConnectAttempts() override { ConnectAttempts_ = 0; }
+  // Callable from any thread: the queue under its lock, the call being written from atomics.
+  CallsWaiting Waiting() const override;
   // Both steps, at once, on the caller's thread.
   void ReconnectAndWrite() override;
 
@@ -90,6 +92,8 @@ class CallWriter : public WriterControl {
   bool ConnectionAnswers();
   // False when the set-aside record could not be written.
   bool SetAside(const QueuedCall& call, const std::string& error);
+  // After a late call or a busy database, the first row written says the calls flow again.
+  void NoteFlowing(const QueuedCall& call);
   void Done(const QueuedCall& call);
   void MarkConnectionLost();
 
@@ -104,6 +108,11 @@ class CallWriter : public WriterControl {
   std::atomic<bool> DbConnected_{false};
   std::atomic<std::int32_t> ConnectAttempts_{0};
   std::atomic<bool> stopRequested_{false};
+  // The call taken from the queue and being written, for Waiting(): whether there is one, and
+  // its queue tick.
+  std::atomic<bool> holding_{false};
+  std::atomic<std::uint32_t> heldTick_{0};
+  bool lateLogged_ = false;       // the calls' flowing again after a hold-up was logged
   std::uint32_t LastConnectTick;  // the last connection attempt or lost connection
   std::string busyReason_;        // the busy episode under way, logged once; empty when none
   // The highest IdNumber read in this drain, before any of its INSERTs; none until then.

@@ -27,6 +27,7 @@ class CallWriterThread : public WriterControl {
   bool DbConnected() const override { return writer_.DbConnected(); }
   std::int32_t ConnectAttempts() const override { return writer_.ConnectAttempts(); }
   void ResetConnectAttempts() override { writer_.ResetConnectAttempts(); }
+  CallsWaiting Waiting() const override { return writer_.Waiting(); }
   // Wakes the thread; returns at once.
   void ReconnectAndWrite() override { Wake(); }
   void Wake();

@@ -13,7 +13,10 @@ struct QueuedCall {
   std::uint64_t id = 0;  // its number in the call journal; 0 when it is not journalled
   LocalDateTime moment;  // when the driver reported it: the row is stamped with this moment
   std::string line;      // the call queue line, e.g. "3,123456"
-  int failures = 0;      // INSERTs of it that the database refused
+  // The tick at which it joined this run's queue (the start, for a call left in the journal by an
+  // earlier run): how long it has waited to be written.
+  std::uint32_t queuedTick = 0;
+  int failures = 0;  // INSERTs of it that the database refused
   // Its row may already be in the table: it was recovered after a restart, or its INSERT ended
   // without an answer. The writer looks it up before inserting it.
   bool mayBeWritten = false;

@@ -1,11 +1,20 @@
 #include "ui/status_timer.h"
 
+#include <utility>
+
 #include "common/texts.h"
 
 namespace qelto {
 
 std::string DeviceIndicatorText(std::int32_t count, std::int32_t highest) {
   return std::to_string(count) + "/" + std::to_string(highest);
+}
+
+std::string TrayTipText(const CallsWaiting& waiting) {
+  if (waiting.longestMs <= kCallLateMs) return kTrayTip;
+  return std::string(kTrayTip) + "\n" + kCallsNotWrittenTipText + ": " +
+         std::to_string(waiting.count) + "\n" + kWaitMinutesTipText + ": " +
+         std::to_string(waiting.longestMs / 60000);
 }
 
 StatusTimer::StatusTimer(TrayIcon& tray, StatusLabels& labels, MessageDialog& dialog,
@@ -18,20 +27,29 @@ StatusTimer::StatusTimer(TrayIcon& tray, StatusLabels& labels, MessageDialog& di
       writer_(writer) {}
 
 void StatusTimer::Timer1Timer() {
-  Blink();
+  const CallsWaiting waiting = writer_.Waiting();
+  ShowTip(waiting);
+  Blink(waiting.longestMs > kCallLateMs);
   if (!DatabaseIndicator()) return;
   if (!DeviceIndicator()) return;
   writer_.ReconnectAndWrite();
 }
 
-void StatusTimer::Blink() {
+void StatusTimer::ShowTip(const CallsWaiting& waiting) {
+  std::string tip = TrayTipText(waiting);
+  if (tip == tip_) return;
+  tip_ = std::move(tip);
+  tray_.SetTip(tip_);
+}
+
+void StatusTimer::Blink(bool late) {
   TrayImage image;
   if (++BlinkCount_ >= 2) {
     BlinkCount_ = 0;
     image = TrayImage::kApplication;
   } else {
-    const bool allWell =
-        writer_.DbConnected() && devices_.MaxDeviceCount.load() == devices_.DeviceCount.load();
+    const bool allWell = writer_.DbConnected() && !late &&
+                         devices_.MaxDeviceCount.load() == devices_.DeviceCount.load();
     image = allWell ? TrayImage::kGood : TrayImage::kBad;
   }
   if (image != shown_) {

@@ -19,6 +19,8 @@ inline constexpr std::int32_t kConnectAttemptsBeforeAlert = 2;
 
 // The device indicator's text: "<connected>/<highest>", e.g. "0/1".
 std::string DeviceIndicatorText(std::int32_t count, std::int32_t highest);
+// The tray's tip: kTrayTip, and while a call is late how many wait and for how many minutes.
+std::string TrayTipText(const CallsWaiting& waiting);
 
 // The status timer's tick: makes the tray icon blink with the state of the database and the
 // devices, paints the two indicators, raises and withdraws the two alerts, and then runs the
@@ -36,7 +38,9 @@ class StatusTimer {
   std::int32_t BlinkCount() const { return BlinkCount_; }
 
  private:
-  void Blink();
+  // `late`: a call has waited longer than kCallLateMs, which makes the status bad.
+  void Blink(bool late);
+  void ShowTip(const CallsWaiting& waiting);
   // Each returns false when it raised an alert, which ends the tick.
   bool DatabaseIndicator();
   bool DeviceIndicator();
@@ -50,6 +54,7 @@ class StatusTimer {
 
   std::int32_t BlinkCount_ = 0;
   TrayImage shown_ = TrayImage::kApplication;  // the tray shows the application icon when added
+  std::string tip_ = kTrayTip;                 // ... and this tip
 };
 
 }  // namespace qelto

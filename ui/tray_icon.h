@@ -19,6 +19,8 @@ class TrayIcon {
   virtual void Add() = 0;
   // Shows another picture.
   virtual void SetImage(TrayImage image) = 0;
+  // Shows another tip (UTF-8; lines separated by "\n").
+  virtual void SetTip(const std::string& tip) = 0;
   // Removes the icon.
   virtual void Remove() = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include "support/fake_clock.h"
 #include "support/fake_database.h"
@@ -30,6 +31,7 @@ class CallWriterTest : public testing::Test {
     QueuedCall call;
     call.moment = moment;
     call.line = line;
+    call.queuedTick = clock.Tick();
     std::string problem;
     journal.Record(call, problem);
     queue.Append(std::move(call));
@@ -156,6 +158,26 @@ TEST_F(CallWriterTest, CallsSurviveAnOutageAndAreWrittenOnceInOrder) {
   std::vector<std::string> expected;
   for (int i = 1; i <= 103; ++i) expected.push_back(std::to_string(i));
   EXPECT_EQ(Written(), expected);
+  // The first call of the outage waited 65.5 s: the calls flowing again is said once, not for
+  // each of the late calls behind it.
+  const auto flowing = [&] {
+    const std::vector<std::string> messages = logFiles.Messages();
+    return std::count_if(messages.begin(), messages.end(), [](const std::string& m) {
+      return m.find("takes calls again") != std::string::npos;
+    });
+  };
+  EXPECT_EQ(flowing(), 1);
+  EXPECT_THAT(logFiles.Messages(),
+              testing::Contains("The database takes calls again; the call 1,2 waited 65 s"));
+  Arrive("1,200");  // on time, which ends the episode
+  Tick();
+  database.serverDown = true;
+  Arrive("1,201");
+  for (int i = 0; i < 130; ++i) Tick();
+  database.serverDown = false;
+  for (int i = 0; i < 40; ++i) Tick();
+  EXPECT_EQ(queue.Size(), 0u);
+  EXPECT_EQ(flowing(), 2) << "a second hold-up is said again";
 }
 
 TEST_F(CallWriterTest, ACallTheTableRefusesIsSetAsideAfterThreeFailures) {
@@ -239,6 +261,7 @@ TEST_F(CallWriterTest, AnOutageKeepsTheCallAndLogsOncePerEpisode) {
       QueuedCall call;
       call.moment = {2021, 3, 21, 10, 0, 0};
       call.line = "1,111";
+      call.queuedTick = clock.Tick();
       calls.Append(std::move(call));
     };
     arrive();
@@ -255,6 +278,10 @@ TEST_F(CallWriterTest, AnOutageKeepsTheCallAndLogsOncePerEpisode) {
     db.busy = false;
     tick();
     EXPECT_EQ(db.inserts.size(), 3u) << "three calls, three rows";
+    EXPECT_THAT(files.Messages(),
+                ElementsAre("Error: " + c.outage.message,
+                            "The database takes calls again; the call 1,111 waited 165 s"))
+        << "the end of the episode is said once";
     EXPECT_EQ(!db.lookups.empty(), c.lookedUp);
   }
 }

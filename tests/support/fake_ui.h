@@ -15,11 +15,13 @@ class FakeTray : public TrayIcon {
  public:
   void Add() override { added = true; }
   void SetImage(TrayImage image) override { images.push_back(image); }
+  void SetTip(const std::string& tip) override { tips.push_back(tip); }
   void Remove() override { removed = true; }
 
   bool added = false;
   bool removed = false;
   std::vector<TrayImage> images;
+  std::vector<std::string> tips;
 };
 
 class FakeLabels : public StatusLabels {

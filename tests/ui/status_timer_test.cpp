@@ -45,10 +45,16 @@ class StatusTimerTest : public testing::Test {
     devices.DeviceCount = 1;
     while (!writer.DbConnected()) Tick();
   }
-  void Queue(const char* line) {
+  void Queue(const char* line, std::uint32_t queuedTick) {
     QueuedCall call;
     call.line = line;
+    call.queuedTick = queuedTick;
     queue.Append(std::move(call));
+  }
+  void Queue(const char* line) { Queue(line, clock.Tick()); }
+  std::string Tip() const { return tray.tips.empty() ? kTrayTip : tray.tips.back(); }
+  TrayImage Image() const {
+    return tray.images.empty() ? TrayImage::kApplication : tray.images.back();
   }
   // The modal loop of the next dialog runs nested ticks until it is withdrawn (or `limit`).
   void NestedTicksWhileOpen(int limit) {
@@ -231,6 +237,55 @@ TEST_F(StatusTimerTest, TheExitQuestionIsNeverWithdrawnByTicks) {
   EXPECT_FALSE(dialog.Withdrawn());
   EXPECT_EQ(dialog.shown.size(), 1u) << "no alert opens while the question is open";
 }
+
+// A call that waits longer than a minute to be written, whatever holds it up, makes the status bad
+// and is named on the tip until it is written; a minute exactly is not late yet.
+struct LateCase {
+  const char* name;
+  bool connected;  // else the database has not been reached since the start
+  bool locked;     // every statement finds the database locked
+  int calls;
+  std::uint32_t waitedMs;  // by the oldest, at the tick that shows the status icon
+  TrayImage image;
+  int tipMinutes;  // -1: the plain tip
+};
+
+class LateCallTest : public StatusTimerTest, public testing::WithParamInterface<LateCase> {};
+
+TEST_P(LateCallTest, ShowsOnTheIconAndTheTip) {
+  const LateCase& c = GetParam();
+  devices.DeviceCount = 1;
+  if (c.connected) TickUntilConnected();
+  database.busy = c.locked;
+  database.serverDown = !c.connected;
+  while (timer.BlinkCount() != 0) Tick();  // the next tick shows the status icon
+  for (int i = 0; i < c.calls; ++i) Queue("1,09121234567", clock.Tick() + 500 - c.waitedMs);
+  Tick();
+  ASSERT_EQ(timer.BlinkCount(), 1);
+  EXPECT_EQ(Image(), c.image);
+  const std::string lateTip = std::string(kTrayTip) + "\n" + kCallsNotWrittenTipText + ": " +
+                              std::to_string(c.calls) + "\n" + kWaitMinutesTipText + ": " +
+                              std::to_string(c.tipMinutes);
+  EXPECT_EQ(Tip(), c.tipMinutes < 0 ? kTrayTip : lateTip);
+  EXPECT_TRUE(dialog.shown.empty()) << "the tip says it; no alert for a late call";
+
+  database.busy = false;
+  database.serverDown = false;
+  for (int i = 0; i < 40 && queue.Size() > 0; ++i) Tick();
+  ASSERT_EQ(queue.Size(), 0u);
+  Tick();  // a tick shows what the writer did in the one before
+  EXPECT_EQ(Tip(), kTrayTip) << "written: the tip is plain again";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, LateCallTest,
+    testing::Values(LateCase{"none", true, false, 0, 0, TrayImage::kGood, -1},
+                    LateCase{"locked_a_minute", true, true, 1, kCallLateMs, TrayImage::kGood, -1},
+                    LateCase{"locked_longer", true, true, 1, kCallLateMs + 1, TrayImage::kBad, 1},
+                    LateCase{"locked_130s", true, true, 3, 130000, TrayImage::kBad, 2},
+                    LateCase{"down_130s", false, false, 2, 130000, TrayImage::kBad, 2},
+                    LateCase{"down_a_minute", false, false, 2, kCallLateMs, TrayImage::kBad, -1}),
+    [](const testing::TestParamInfo<LateCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace qelto

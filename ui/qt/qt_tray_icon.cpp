@@ -61,6 +61,10 @@ void QtTrayIcon::SetImage(TrayImage image) {
   }
 }
 
+void QtTrayIcon::SetTip(const std::string& tip) {
+  tray_.setToolTip(QString::fromStdString(tip));
+}
+
 void QtTrayIcon::Remove() {
   tray_.hide();
 }

@@ -22,6 +22,7 @@ class QtTrayIcon : public QObject, public TrayIcon {
 
   void Add() override;
   void SetImage(TrayImage image) override;
+  void SetTip(const std::string& tip) override;
   void Remove() override;
 
   // The pictures, loaded from the program's resources.

@@ -1,6 +1,8 @@
 #include "ui/win32/win_tray_icon.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 #include "common/win32/wide_text.h"
 #include "ui/win32/icon_resource.h"
@@ -27,8 +29,7 @@ WinTrayIcon::WinTrayIcon(HINSTANCE instance, HWND window)
   TrayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   TrayData.uCallbackMessage = kTrayCallbackMessage;
   TrayData.hIcon = application_.get();
-  const std::wstring tip = WideFromUtf8(kTrayTip);
-  wcsncpy(TrayData.szTip, tip.c_str(), sizeof TrayData.szTip / sizeof TrayData.szTip[0] - 1);
+  CopyTip(kTrayTip);
   // Version 3: the callback's lParam is the mouse message itself.
   TrayData.uVersion = NOTIFYICON_VERSION;
 }
@@ -61,6 +62,21 @@ void WinTrayIcon::SetImage(TrayImage image) {
   TrayData.uFlags = NIF_ICON;
   // Gone with a notification area that ended (Explorer crashed): added again on the next tick.
   if (added_ && !Shell_NotifyIconW(NIM_MODIFY, &TrayData)) shown_ = false;
+}
+
+void WinTrayIcon::CopyTip(const std::string& tip) {
+  const std::wstring wide = WideFromUtf8(tip);
+  constexpr std::size_t kRoom = sizeof TrayData.szTip / sizeof TrayData.szTip[0];
+  std::fill(std::begin(TrayData.szTip), std::end(TrayData.szTip), L'\0');
+  wcsncpy(TrayData.szTip, wide.c_str(), kRoom - 1);
+}
+
+void WinTrayIcon::SetTip(const std::string& tip) {
+  CopyTip(tip);
+  const UINT flags = TrayData.uFlags;
+  TrayData.uFlags = NIF_TIP;
+  if (added_ && shown_ && !Shell_NotifyIconW(NIM_MODIFY, &TrayData)) shown_ = false;
+  TrayData.uFlags = flags;
 }
 
 void WinTrayIcon::Remove() {

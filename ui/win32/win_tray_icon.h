@@ -26,6 +26,7 @@ class WinTrayIcon : public TrayIcon {
 
   void Add() override;
   void SetImage(TrayImage image) override;
+  void SetTip(const std::string& tip) override;
   void Remove() override;
 
   // The notification area was made anew (Explorer restarted): adds the icon again, with the
@@ -35,8 +36,9 @@ class WinTrayIcon : public TrayIcon {
   bool ChooseFromMenu();
 
  private:
-  // NIM_ADD with every field, the picture it shows now.
+  // NIM_ADD with every field, the picture and tip it shows now.
   void TryToShow();
+  void CopyTip(const std::string& tip);
 
   HWND window_;
   IconHandle application_;
