@@ -24,9 +24,13 @@ class WinLibrary : public DriverLibrary {
   HMODULE module_;
 };
 
+// "path: reason; path: reason", without the full stop Windows ends its texts with, which made the
+// joins read ".; ".
 void AddError(std::string& error, const std::string& what, DWORD code) {
+  std::string reason = SystemErrorText(code);
+  if (!reason.empty() && reason.back() == '.') reason.pop_back();
   if (!error.empty()) error += "; ";
-  error += what + ": " + SystemErrorText(code);
+  error += what + ": " + reason;
 }
 
 std::string SystemDirectory() {

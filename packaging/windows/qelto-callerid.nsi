@@ -67,7 +67,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "QELTO"
 !include "WinMessages.nsh"
 
 Var WorkDir        ; the working folder: log.txt, the call journal, rejected-calls.txt
-Var NoDriverNote   ; added to the finish page when no caller-ID driver is in place
+Var FinishState   ; the finish page's first paragraph: running, or no caller-ID driver yet
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -77,6 +77,8 @@ Var NoDriverNote   ; added to the finish page when no caller-ID driver is in pla
 !define MUI_LANGDLL_REGISTRY_VALUENAME "InstallerLanguage"
 !define MUI_COMPONENTSPAGE_NODESC
 
+; The product's name with no-break spaces: the wide Persian title broke it before "ID".
+!define MUI_WELCOMEPAGE_TITLE "$(WelcomeTitle)"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
@@ -86,7 +88,7 @@ Page custom SettingsPageShow SettingsPageLeave
 !endif
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "$(FinishTitle)"
-!define MUI_FINISHPAGE_TEXT "$(FinishText)$NoDriverNote"
+!define MUI_FINISHPAGE_TEXT "$FinishState$(FinishWorkDirText)"
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -153,8 +155,10 @@ SectionEnd
 !endif
 
 Section "-Start the recorder"
+  StrCpy $FinishState "$(FinishText)"
   ${IfNot} ${FileExists} "$INSTDIR\${DRIVER_FILE}"
-    StrCpy $NoDriverNote "$\r$\n$\r$\n$(NoDriverText)"
+    ; Said instead of "runs in the notification area", which it does not.
+    StrCpy $FinishState "$(NoDriverText)"
     DetailPrint "$(NoDriverText)"
     Return
   ${EndIf}

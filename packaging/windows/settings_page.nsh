@@ -143,7 +143,7 @@ Function SettingsPageShow
   Pop $R0
   ${NSD_CreateText} 62u 114u 92u 12u "$Branch"
   Pop $hBranch
-  ${NSD_CreateLabel} 160u 116u 140u 10u "$(BranchHint)"
+  ${NSD_CreateLabel} 160u 116u 140u 20u "$(BranchHint)"  ; two lines: the Persian is wider
   Pop $R0
 
   ${If} $Kind == "sqlite"
@@ -180,10 +180,11 @@ Function SettingsPageUpdate
   EnableWindow $hDatabase $R3
   EnableWindow $hLoginWindows $R3
   EnableWindow $hLoginSql $R3
-  EnableWindow $hUser $R3
+  ; The Windows login has neither user nor password.
   ${If} $R2 != ${BST_CHECKED}
     StrCpy $R3 0
   ${EndIf}
+  EnableWindow $hUser $R3
   EnableWindow $hPassword $R3
   ${If} $R1 == ${BST_CHECKED}
     StrCpy $R3 0

@@ -1,5 +1,7 @@
 ; The installer's own texts in English. The same names in Persian: texts_fa.nsh.
 
+LangString WelcomeTitle ${LANG_ENGLISH} "Welcome to QELTO Caller ID Setup"
+
 LangString SecRecorderName ${LANG_ENGLISH} "QELTO Caller ID recorder"
 LangString SecSimDriverName ${LANG_ENGLISH} "Caller-ID driver: modems, or simulated for trying"
 
@@ -23,8 +25,8 @@ LangString NeedSqlitePath ${LANG_ENGLISH} "Please enter the path of the SQLite f
 
 LangString ModemsTitle ${LANG_ENGLISH} "Caller-ID modems"
 LangString ModemsSubtitle ${LANG_ENGLISH} "The COM ports where our driver reads caller-ID modems."
-LangString ModemsIntro ${LANG_ENGLISH} "Tick the COM port of each caller-ID modem and give the telephone line its calls are recorded with. Tick none to leave the modems as they are."
-LangString ModemsNoneListed ${LANG_ENGLISH} "Windows lists no COM port on this PC. Plug the modem in and run the installer again, or type its port below. Leave it empty to leave the modems as they are."
+LangString ModemsIntro ${LANG_ENGLISH} "Tick the COM port of each caller-ID modem and give the telephone line its calls are recorded with. Tick none to leave the modems as they are; where none is set yet, our driver simulates a device for trying."
+LangString ModemsNoneListed ${LANG_ENGLISH} "Windows lists no COM port on this PC. Plug the modem in and run the installer again, or type its port below. Leave it empty to leave the modems as they are; where none is set yet, our driver simulates a device for trying."
 LangString ModemLineLabel ${LANG_ENGLISH} "Line:"
 LangString ModemOtherLabel ${LANG_ENGLISH} "Other ports:"
 LangString ModemOtherHint ${LANG_ENGLISH} "port:line, as COM3:1, COM4:2"
@@ -46,7 +48,7 @@ LangString SettingsKept ${LANG_ENGLISH} "The existing settings $INSTDIR\${SETTIN
 LangString SettingsSourceMissing ${LANG_ENGLISH} "The settings file $SettingsSource could not be copied."
 LangString SettingsNotWritten ${LANG_ENGLISH} "The settings file $INSTDIR\${SETTINGS_FILE} could not be written."
 LangString DriverKept ${LANG_ENGLISH} "The caller-ID driver $INSTDIR\${DRIVER_FILE} already there was kept."
-LangString NoDriverText ${LANG_ENGLISH} "No caller-ID driver is installed yet. Copy your device's ${DRIVER_FILE} into $INSTDIR, then start ${PRODUCT} from the Start menu."
+LangString NoDriverText ${LANG_ENGLISH} "No caller-ID driver is installed yet, so the recorder was not started. Copy your device's ${DRIVER_FILE} into $INSTDIR, then start ${PRODUCT} from the Start menu; from then on it starts at every logon."
 LangString StoppingRecorder ${LANG_ENGLISH} "Closing the running ${PRODUCT}..."
 LangString RecorderStillRunning ${LANG_ENGLISH} "${PRODUCT}'s program file is still held open; it is removed at the next restart."
 LangString EndingRecorder ${LANG_ENGLISH} "${PRODUCT} did not close: ending it."
@@ -57,7 +59,8 @@ LangString StartingRecorder ${LANG_ENGLISH} "Starting ${PRODUCT}..."
 LangString WorkDirShortcut ${LANG_ENGLISH} "Log and call journal"
 
 LangString FinishTitle ${LANG_ENGLISH} "${PRODUCT} is installed"
-LangString FinishText ${LANG_ENGLISH} "The recorder runs in the notification area and starts at every logon.$\r$\n$\r$\nIts log (log.txt) and call journal are in the working folder:$\r$\n$WorkDir"
+LangString FinishText ${LANG_ENGLISH} "The recorder runs in the notification area and starts at every logon."
+LangString FinishWorkDirText ${LANG_ENGLISH} "$\r$\n$\r$\nIts log (log.txt) and call journal are in the working folder:$\r$\n$WorkDir"
 LangString UnFinishTitle ${LANG_ENGLISH} "${PRODUCT} was removed"
-LangString UnKeptText ${LANG_ENGLISH} "Kept, so a new installation goes on from them:$\r$\n$\r$\nthe working folder, with the log, the call journal (calls not yet written) and the calls set aside:$\r$\n$WorkDir$\r$\n$\r$\nthe settings:$\r$\n$INSTDIR\${SETTINGS_FILE}"
+LangString UnKeptText ${LANG_ENGLISH} "Kept, so a new installation goes on from them:$\r$\n$\r$\nthe working folder, with the log, the call journal (calls not yet written), the calls set aside and calls.sqlite:$\r$\n$WorkDir$\r$\n$\r$\nthe settings:$\r$\n$INSTDIR\${SETTINGS_FILE}"
 LangString UnKeptShort ${LANG_ENGLISH} "Kept: $WorkDir and $INSTDIR\${SETTINGS_FILE}"

@@ -1,5 +1,7 @@
 ; The installer's own texts in Persian. The same names in English: texts_en.nsh.
 
+LangString WelcomeTitle ${LANG_FARSI} "به برنامه نصب QELTO Caller ID خوش آمدید."
+
 LangString SecRecorderName ${LANG_FARSI} "برنامه ثبت تماس QELTO Caller ID"
 LangString SecSimDriverName ${LANG_FARSI} "درایور کالرآیدی: مودم، یا شبیه‌ساز برای آزمایش"
 
@@ -23,8 +25,8 @@ LangString NeedSqlitePath ${LANG_FARSI} "لطفاً مسیر فایل SQLite ر�
 
 LangString ModemsTitle ${LANG_FARSI} "مودم‌های کالرآیدی"
 LangString ModemsSubtitle ${LANG_FARSI} "پورت‌های COM که درایور، مودم‌های کالرآیدی را از روی آن‌ها می‌خواند."
-LangString ModemsIntro ${LANG_FARSI} "پورت COM هر مودم کالرآیدی را تیک بزنید و شماره خطی را که تماس‌های آن مودم با آن ثبت می‌شود وارد کنید. اگر هیچ پورتی را تیک نزنید، تنظیم مودم‌ها تغییر نمی‌کند."
-LangString ModemsNoneListed ${LANG_FARSI} "ویندوز روی این رایانه هیچ پورت COM نمی‌شناسد. مودم را وصل کنید و نصب را دوباره اجرا کنید، یا پورت آن را در کادر پایین بنویسید. اگر خالی بماند، تنظیم مودم‌ها تغییر نمی‌کند."
+LangString ModemsIntro ${LANG_FARSI} "پورت COM هر مودم کالرآیدی را تیک بزنید و شماره خطی را که تماس‌های آن مودم با آن ثبت می‌شود وارد کنید. اگر هیچ پورتی را تیک نزنید، تنظیم مودم‌ها تغییر نمی‌کند؛ اگر هنوز مودمی تنظیم نشده باشد، درایور ما برای آزمایش یک دستگاه را شبیه‌سازی می‌کند."
+LangString ModemsNoneListed ${LANG_FARSI} "ویندوز روی این رایانه هیچ پورت COM نمی‌شناسد. مودم را وصل کنید و نصب را دوباره اجرا کنید، یا پورت آن را در کادر پایین بنویسید. اگر خالی بماند، تنظیم مودم‌ها تغییر نمی‌کند؛ اگر هنوز مودمی تنظیم نشده باشد، درایور ما برای آزمایش یک دستگاه را شبیه‌سازی می‌کند."
 LangString ModemLineLabel ${LANG_FARSI} "خط:"
 LangString ModemOtherLabel ${LANG_FARSI} "پورت‌های دیگر:"
 LangString ModemOtherHint ${LANG_FARSI} "پورت:خط، مثلاً COM3:1, COM4:2"
@@ -46,7 +48,7 @@ LangString SettingsKept ${LANG_FARSI} "فایل تنظیمات موجود $INSTD
 LangString SettingsSourceMissing ${LANG_FARSI} "فایل تنظیمات $SettingsSource کپی نشد."
 LangString SettingsNotWritten ${LANG_FARSI} "فایل تنظیمات $INSTDIR\${SETTINGS_FILE} نوشته نشد."
 LangString DriverKept ${LANG_FARSI} "درایور کالرآیدی موجود $INSTDIR\${DRIVER_FILE} حفظ شد."
-LangString NoDriverText ${LANG_FARSI} "هنوز درایور کالرآیدی نصب نشده است. فایل ${DRIVER_FILE} دستگاه خود را در پوشه $INSTDIR کپی کنید و سپس برنامه را از منوی Start اجرا کنید."
+LangString NoDriverText ${LANG_FARSI} "هنوز درایور کالرآیدی نصب نشده است، پس برنامه اجرا نشد. فایل ${DRIVER_FILE} دستگاه خود را در پوشه $INSTDIR کپی کنید و سپس برنامه را از منوی Start اجرا کنید؛ از آن پس با هر ورود به ویندوز شروع به کار می‌کند."
 LangString StoppingRecorder ${LANG_FARSI} "در حال بستن برنامه در حال اجرا..."
 LangString RecorderStillRunning ${LANG_FARSI} "فایل برنامه هنوز در دست برنامه‌ای دیگر است؛ پس از راه‌اندازی دوباره رایانه حذف می‌شود."
 LangString EndingRecorder ${LANG_FARSI} "برنامه بسته نشد: به اجرای آن پایان داده می‌شود."
@@ -57,7 +59,8 @@ LangString StartingRecorder ${LANG_FARSI} "در حال اجرای برنامه..
 LangString WorkDirShortcut ${LANG_FARSI} "گزارش و دفتر تماس‌ها"
 
 LangString FinishTitle ${LANG_FARSI} "نصب ${PRODUCT} انجام شد"
-LangString FinishText ${LANG_FARSI} "برنامه در ناحیه اعلان‌ها اجرا می‌شود و با هر ورود به ویندوز شروع به کار می‌کند.$\r$\n$\r$\nگزارش فعالیت (log.txt) و دفتر تماس‌ها در این پوشه کاری است:$\r$\n$WorkDir"
+LangString FinishText ${LANG_FARSI} "برنامه در ناحیه اعلان‌ها اجرا می‌شود و با هر ورود به ویندوز شروع به کار می‌کند."
+LangString FinishWorkDirText ${LANG_FARSI} "$\r$\n$\r$\nگزارش فعالیت (log.txt) و دفتر تماس‌ها در این پوشه کاری است:$\r$\n$WorkDir"
 LangString UnFinishTitle ${LANG_FARSI} "${PRODUCT} حذف شد"
-LangString UnKeptText ${LANG_FARSI} "این‌ها حفظ شدند تا نصب بعدی از همین‌ها ادامه دهد:$\r$\n$\r$\nپوشه کاری، با گزارش فعالیت، دفتر تماس‌ها (تماس‌هایی که هنوز ثبت نشده‌اند) و تماس‌های کنار گذاشته:$\r$\n$WorkDir$\r$\n$\r$\nفایل تنظیمات:$\r$\n$INSTDIR\${SETTINGS_FILE}"
+LangString UnKeptText ${LANG_FARSI} "این‌ها حفظ شدند تا نصب بعدی از همین‌ها ادامه دهد:$\r$\n$\r$\nپوشه کاری، با گزارش فعالیت، دفتر تماس‌ها (تماس‌هایی که هنوز ثبت نشده‌اند)، تماس‌های کنار گذاشته و calls.sqlite:$\r$\n$WorkDir$\r$\n$\r$\nفایل تنظیمات:$\r$\n$INSTDIR\${SETTINGS_FILE}"
 LangString UnKeptShort ${LANG_FARSI} "حفظ شدند: $WorkDir و $INSTDIR\${SETTINGS_FILE}"

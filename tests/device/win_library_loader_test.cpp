@@ -73,6 +73,8 @@ TEST(WinLibraryLoader, OnlyTheGivenFolderAndTheSystemFolderAreSearched) {
       << "the given folder is tried first: " << loader.LastError();
   EXPECT_NE(loader.LastError().find(system), std::string::npos)
       << "then the system folder: " << loader.LastError();
+  EXPECT_EQ(loader.LastError().find(".;"), std::string::npos) << loader.LastError();
+  EXPECT_NE(loader.LastError().back(), '.') << loader.LastError();
 }
 
 TEST(WinLibraryLoader, BindsAStdcallDriverFromThePreferredFolder) {
