@@ -209,8 +209,8 @@ Function ModemsPageShow
   ${Else}
     Call UnlistedModems
   ${EndIf}
-  !insertmacro _CreateLatinField Text 72 108 100 12 "$R0" $hModemOther
-  ${NSD_CreateLabel} 178u 110u 122u 10u "$(ModemOtherHint)"
+  !insertmacro _CreateLatinField Text 72 108 90 12 "$R0" $hModemOther
+  ${NSD_CreateLabel} 166u 110u 134u 10u "$(ModemOtherHint)"
   Pop $R0
   ${If} $R1 != ""
     ${NSD_CreateLabel} 0 124u 300u 18u "$R1"

@@ -25,11 +25,13 @@ LangString NeedSqlitePath ${LANG_FARSI} "لطفاً مسیر فایل SQLite ر�
 
 LangString ModemsTitle ${LANG_FARSI} "مودم‌های کالرآیدی"
 LangString ModemsSubtitle ${LANG_FARSI} "پورت‌های COM که درایور، مودم‌های کالرآیدی را از روی آن‌ها می‌خواند."
-LangString ModemsIntro ${LANG_FARSI} "پورت COM هر مودم کالرآیدی را تیک بزنید و شماره خطی را که تماس‌های آن مودم با آن ثبت می‌شود وارد کنید. اگر هیچ پورتی را تیک نزنید، تنظیم مودم‌ها تغییر نمی‌کند؛ اگر هنوز مودمی تنظیم نشده باشد، درایور ما برای آزمایش یک دستگاه را شبیه‌سازی می‌کند."
-LangString ModemsNoneListed ${LANG_FARSI} "ویندوز روی این رایانه هیچ پورت COM نمی‌شناسد. مودم را وصل کنید و نصب را دوباره اجرا کنید، یا پورت آن را در کادر پایین بنویسید. اگر خالی بماند، تنظیم مودم‌ها تغییر نمی‌کند؛ اگر هنوز مودمی تنظیم نشده باشد، درایور ما برای آزمایش یک دستگاه را شبیه‌سازی می‌کند."
+LangString ModemsIntro ${LANG_FARSI} "پورت COM هر مودم کالرآیدی را تیک بزنید و خط تماس‌های آن را وارد کنید. بدون تیک، تنظیم مودم‌ها تغییر نمی‌کند و اگر مودمی تنظیم نشده باشد، درایور ما دستگاهی را برای آزمایش شبیه‌سازی می‌کند."
+LangString ModemsNoneListed ${LANG_FARSI} "ویندوز روی این رایانه هیچ پورت COM نمی‌شناسد. مودم را وصل کنید و نصب را دوباره اجرا کنید، یا پورت آن را در کادر پایین بنویسید. اگر خالی بماند، تنظیم مودم‌ها تغییر نمی‌کند و اگر مودمی تنظیم نشده باشد، درایور ما دستگاهی را برای آزمایش شبیه‌سازی می‌کند."
 LangString ModemLineLabel ${LANG_FARSI} "خط:"
 LangString ModemOtherLabel ${LANG_FARSI} "پورت‌های دیگر:"
-LangString ModemOtherHint ${LANG_FARSI} "پورت:خط، مثلاً COM3:1, COM4:2"
+; Embedded right to left (U+202B ... U+202C): where the label is laid out left to right, as under
+; Wine, the example would otherwise come before its words.
+LangString ModemOtherHint ${LANG_FARSI} "‫پورت:خط، مثلاً COM3:1, COM4:2‬"
 LangString ModemsDeviceManager ${LANG_FARSI} "پورت هر مودم در Device Manager زیر Ports (COM && LPT) آمده است. اگر پورتی انتخاب نشود، POS_CIDR.conf موجود دست نمی‌خورد."
 LangString ModemBadPort ${LANG_FARSI} "پورت COM درست نیست: $ModemItem. پورت و خط را به شکل COM3:1 بنویسید."
 LangString ModemBadLine ${LANG_FARSI} "$ModemItem: شماره خط باید عددی از 1 تا 999999999 باشد."
