@@ -7,6 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -21,7 +25,9 @@
 namespace qelto {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::ElementsAre;
+using testing::Pair;
 using testing_support::FakeClock;
 using testing_support::FakeDatabaseFactory;
 using testing_support::FakeDialog;
@@ -52,6 +58,18 @@ class RecordingHost : public FormHost {
  private:
   MemoryLogFiles& log_;
 };
+
+// Waits for the writer's thread; false after a bound far beyond any honest wait, so that a lost
+// wake fails the test at once rather than hanging it until ctest gives up.
+template <typename Condition>
+bool Eventually(Condition done) {
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
 
 class MainFormTest : public testing::Test {
  protected:
@@ -361,9 +379,10 @@ INSTANTIATE_TEST_SUITE_P(
                             for (int attempt = 1; attempt <= 3; ++attempt) {
                               clock.Advance(15001);
                               form.Timer1Timer();
-                              while (form.Writing()->ConnectAttempts() < attempt) {
-                                std::this_thread::yield();
-                              }
+                              ASSERT_TRUE(Eventually([&] {
+                                return form.Writing()->ConnectAttempts() >= attempt;
+                              })) << "the writer's thread never made attempt "
+                                  << attempt;
                             }
                             form.Timer1Timer();
                           }},
@@ -420,18 +439,67 @@ TEST_F(MainFormTest, ShutdownWhileTheDriverKeepsDelivering) {
 TEST_F(MainFormTest, CallsFromSeveralDriverThreadsAreAllQueued) {
   form.FormCreate();
   constexpr int kPerThread = 5000;
+  std::atomic<int> finished{0};
   std::vector<std::thread> threads;
   for (int t = 1; t <= 3; ++t) {
-    threads.emplace_back([this, t] {
+    threads.emplace_back([this, t, &finished] {
       for (int i = 0; i < kPerThread; ++i) driver.Deliver(t, u"C42");
+      ++finished;
     });
   }
-  int taken = 0;
-  while (taken < 3 * kPerThread) {
-    if (form.Queue().TakeFirst()) ++taken;
-  }
+  std::map<std::string, int> taken;  // by queue line
+  const auto take = [&] {
+    while (auto call = form.Queue().TakeFirst()) ++taken[call->line];
+  };
+  while (finished < 3) take();  // taken while the drivers still deliver
   for (auto& thread : threads) thread.join();
-  EXPECT_EQ(form.Queue().Size(), 0u);
+  take();
+  EXPECT_THAT(taken, ElementsAre(Pair("1,42", kPerThread), Pair("2,42", kPerThread),
+                                 Pair("3,42", kPerThread)));
+}
+
+// A writer stuck in a connection attempt that cannot be cancelled is not waited for beyond a
+// moment: the process ends at once, and the call it holds stays in the journal for the next run.
+TEST_F(MainFormTest, AWriterThatWillNotStopEndsTheProcessAtOnce) {
+  std::mutex m;
+  std::condition_variable cv;
+  bool hanging = false, released = false;
+  TMAIN_FRM threaded{FormServices{host, binding, clock, log, journal, damaged, rejected, settings,
+                                  databases, tray, labels, dialog, true}};
+  struct Release {  // before the recorder, whose destruction waits for its writer
+    std::mutex& m;
+    std::condition_variable& cv;
+    bool& released;
+    ~Release() {
+      std::lock_guard lock(m);
+      released = true;
+      cv.notify_all();
+    }
+  } release{m, cv, released};
+  threaded.FormCreate();
+  databases.created->before = [&](const std::string& doing) {
+    if (doing != "Open") return;
+    std::unique_lock lock(m);
+    hanging = true;
+    cv.notify_all();
+    cv.wait(lock, [&] { return released; });
+  };
+  driver.Deliver(0, u"SDevice 1 connected");  // counts equal: no device alert in the tick
+  driver.Deliver(1, u"C111");
+  clock.Advance(15001);
+  threaded.Timer1Timer();
+  {
+    std::unique_lock lock(m);
+    ASSERT_TRUE(cv.wait_for(lock, 30s, [&] { return hanging; }))
+        << "the writer's thread never tried to connect";
+  }
+  threaded.FormClose();
+  EXPECT_THAT(host.steps, ElementsAre("timer on", "timer off (log lines 2)", "end at once"));
+  EXPECT_EQ(log.Messages().back(), "Application Closed") << "written before the end";
+  EXPECT_TRUE(tray.removed);
+  EXPECT_EQ(driver.callback(), nullptr);
+  EXPECT_THAT(journal.Content(), testing::HasSubstr(" 1,111\n"));
+  EXPECT_THAT(journal.Content(), testing::Not(testing::HasSubstr("W ")));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -152,14 +153,18 @@ TEST_F(DriverBindingTest, WithdrawalWaitsForARunningHandlerAndStopsLaterEvents) 
   binding.Load(loader);
   std::mutex m;
   std::condition_variable cv;
-  bool entered = false, release = false;
+  bool entered = false, withdrawn = false, handlerDone = false;
   std::atomic<int> calls{0};
+  // The handler stays until the withdrawal has returned, or for a while: a withdrawal that
+  // returns while it runs is seen whenever it returns within that while, which a correct one
+  // never does.
   binding.RegisterCallerEvent(5, [&](std::int32_t, const std::u16string&) {
     ++calls;
     std::unique_lock lock(m);
     entered = true;
     cv.notify_all();
-    cv.wait(lock, [&] { return release; });
+    cv.wait_for(lock, std::chrono::seconds(1), [&] { return withdrawn; });
+    handlerDone = true;
   });
 
   std::thread driverThread([] { DriverBinding::CallerEventStub(1, u"C1"); });
@@ -167,21 +172,17 @@ TEST_F(DriverBindingTest, WithdrawalWaitsForARunningHandlerAndStopsLaterEvents) 
     std::unique_lock lock(m);
     cv.wait(lock, [&] { return entered; });
   }
-  std::atomic<bool> withdrawn{false};
+  bool handlerRanAtReturn = true;
   std::thread shutdown([&] {
     binding.WithdrawCallerEvent();
-    withdrawn = true;
-  });
-  // The withdrawal cannot finish while the handler runs; let the handler end.
-  EXPECT_FALSE(withdrawn.load());
-  {
     std::lock_guard lock(m);
-    release = true;
-  }
-  cv.notify_all();
+    handlerRanAtReturn = !handlerDone;
+    withdrawn = true;
+    cv.notify_all();
+  });
   shutdown.join();
   driverThread.join();
-  EXPECT_TRUE(withdrawn.load());
+  EXPECT_FALSE(handlerRanAtReturn) << "the withdrawal returned while the handler still ran";
   EXPECT_EQ(lastRegistration.callback, nullptr);
 
   DriverBinding::CallerEventStub(1, u"C2");  // a late event from a careless driver

@@ -1,17 +1,18 @@
 #pragma once
 
-// How the recorder reads a driver's information text, restated here so the tests can check
-// that the simulator's text reads as intended without depending on the recorder's code.
+// How the recorder reads a driver's information text: with its own parser, so that a driver's
+// text is checked as the recorder will take it.
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "device/driver_info.h"
+
 namespace qelto::sim::testing_support {
 
-// Lines split at CR LF, lone CR or lone LF; a break at the very end adds no empty line.
+// The text's lines, for the tests to look at: split at CR LF, lone CR or lone LF, as the recorder
+// splits them; a break at the very end adds no empty line.
 inline std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
   std::string current;
@@ -28,32 +29,24 @@ inline std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
-// Devices from line index 4 on whose last 13 characters, lower-cased, hold "connected" but not
-// "disconnected".
-inline int ConnectedDeviceCount(std::string_view text) {
-  const std::vector<std::string> lines = SplitLines(text);
-  int count = 0;
-  for (std::size_t i = 4; i < lines.size(); ++i) {
-    std::string tail = lines[i].substr(lines[i].size() > 13 ? lines[i].size() - 13 : 0);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (tail.find("connected") != std::string::npos &&
-        tail.find("disconnected") == std::string::npos) {
-      ++count;
-    }
-  }
-  return count;
+// The driver hands the recorder its information text in UTF-16; the tests hold it as the 8-bit
+// text it is (the driver's texts are ASCII).
+inline std::u16string AsDriverText(std::string_view text) {
+  std::u16string wide;
+  for (const char c : text) wide.push_back(static_cast<unsigned char>(c));
+  return wide;
 }
 
-// The version between "VER " and the next CR LF, searched for only within the first 30
-// characters; empty when it is not wholly there.
+// The devices the recorder counts as connected in the text.
+inline int ConnectedDeviceCount(std::string_view text) {
+  return qelto::ConnectedDeviceCountOf(AsDriverText(text).c_str());
+}
+
+// The version the recorder reads in the text (without the sign that tells UTF-16 from 8-bit);
+// empty when it finds none.
 inline std::string VersionWithinFirst30(std::string_view text) {
-  const std::string_view head = text.substr(0, 30);
-  const std::size_t ver = head.find("VER ");
-  if (ver == std::string_view::npos) return {};
-  const std::size_t crlf = head.find("\r\n", ver + 3);
-  if (crlf == std::string_view::npos) return {};
-  return std::string(head.substr(ver + 4, crlf - ver - 4));
+  const std::string version = qelto::DriverVersionOf(AsDriverText(text).c_str());
+  return version.empty() ? version : version.substr(1);
 }
 
 }  // namespace qelto::sim::testing_support

@@ -43,6 +43,7 @@ TEST_F(CallJournalTest, RecordsAndStrikesInOrder) {
   ASSERT_TRUE(Record(a));
   ASSERT_TRUE(Record(b));
   ASSERT_TRUE(journal.Strike(a.id));
+  EXPECT_TRUE(journal.Strike(a.id)) << "struck already: nothing to write";
   EXPECT_EQ(store.content, "C 1 2026-12-08 23:05:00 1,111\nC 2 2026-12-08 23:05:09 2,0222\nW 1\n");
   EXPECT_EQ(journal.PendingCount(), 1u);
 }
@@ -52,6 +53,7 @@ TEST_F(CallJournalTest, RecoveryReturnsPendingCallsAndCompacts) {
       "C 4 2026-12-08 23:05:00 1,111\n"
       "C 5 2026-12-08 23:05:01 2,222\n"
       "W 4\n"
+      "W 4\n"  // a mark written again after a failed flush: harmless
       "C 6 2026-12-08 23:05:02 3,333\n";
   const auto recovery = journal.Recover();
   EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"5:2,222", "6:3,333"}));
@@ -88,6 +90,8 @@ TEST_F(CallJournalTest, UnreadableRecordsMoveUnchangedToTheSideFile) {
       "C 2 2026-13-45 25:61:61 2,222\n"  // no real moment: never reaches the table
       "C 3 2026-02-29 23:05:00 3,333\n"  // 2026 is no leap year
       "C 4 2026-12-08 23:05:00 3;DROP\n"
+      "C 7 2026/12/08 23:05:00 1,111\n"
+      "C 8 2026-12-08 23.05.00 1,111\n"
       "Q 5\n"
       "C 135 2026-12-09 03:14:4C 151 2026-12-09 03:14:50 1,1\r\n";  // torn, then glued
   store.content = "C 1 2026-12-08 23:05:00 1,111\n" + bad + "\nC 6 2026-12-08 23:05:00 5,55\n";
@@ -96,7 +100,7 @@ TEST_F(CallJournalTest, UnreadableRecordsMoveUnchangedToTheSideFile) {
   EXPECT_EQ(damaged.content, bad);
   ASSERT_EQ(recovery.problems.size(), 1u) << "one bounded line, whatever the damage";
   EXPECT_EQ(recovery.problems[0],
-            "Call journal: 6 unreadable records moved to calls-journal.damaged.txt");
+            "Call journal: 8 unreadable records moved to calls-journal.damaged.txt");
   EXPECT_EQ(store.content, "C 1 2026-12-08 23:05:00 1,111\nC 6 2026-12-08 23:05:00 5,55\n");
 }
 
@@ -151,8 +155,8 @@ TEST(CallJournalCut, ALastRecordWithoutItsLineEndIsSetAside) {
 // Where the cut record cannot be moved away, the journal is only appended to: the next record
 // must neither make the cut one whole nor be glued to it, at this start or the next.
 TEST(CallJournalCut, ARecordAfterACutOneThatStaysStartsOnALineOfItsOwn) {
-  for (const char* tail :
-       {"C 2 2026-12-10 10:00:05 2,0912", "C 2 2026-12-10 10:00:05 2,0912\r", "W 1", "\r"}) {
+  for (const char* tail : {"C 2 2026-12-10 10:00:05 2,0912", "C 2 2026-12-10 10:00:05 2,0912\r",
+                           "W 1", "\r", "garbage\n\r"}) {
     SCOPED_TRACE(testing::PrintToString(std::string(tail)));
     MemoryDurableFile store, damaged;
     store.content = std::string("C 1 2026-12-08 23:05:00 1,111\n") + tail;
@@ -220,6 +224,16 @@ TEST_F(CallJournalTest, WithoutTheSideFileTheJournalIsLeftAsItIs) {
   ASSERT_TRUE(Record(later));
   EXPECT_NE(store.content.find("\nC 3 2026-12-08 23:05:00 4,4\n"), std::string::npos)
       << "the record starts on a line of its own";
+  store.failWrites = true;
+  EXPECT_FALSE(journal.Strike(later.id)) << "a mark that fails is reported";
+  EXPECT_FALSE(journal.Flush());
+  EXPECT_EQ(store.replacements, 0) << "nor made anew to take the mark";
+  store.failWrites = false;
+  ASSERT_TRUE(journal.Flush());
+  MemoryDurableFile side;
+  EXPECT_EQ(Lines(CallJournal(store, side).Recover().pending),
+            (std::vector<std::string>{"1:1,111", "3:4,4"}))
+      << "the call whose mark failed is still pending: looked up at the next start";
 }
 
 TEST_F(CallJournalTest, RepeatedIdsAreAllKeptAndRenumbered) {
@@ -245,6 +259,28 @@ TEST_F(CallJournalTest, IdsNearTheEndOfTheRangeStartAgainFromOne) {
   Record(next);
   EXPECT_EQ(next.id, 3u);
   EXPECT_EQ(store.content.find(top), std::string::npos);
+}
+
+// A compaction that fails leaves the file as it was, every pending call in it; nothing is
+// appended to it until it could be made anew.
+TEST_F(CallJournalTest, AJournalThatCannotBeCompactedKeepsItsCalls) {
+  const std::string before = "C 1 2026-12-08 23:05:00 1,111\nC 2 2026-12-08 23:05:01 2,222\nW 1\n";
+  store.content = before;
+  store.failReplace = true;
+  const auto recovery = journal.Recover();
+  EXPECT_EQ(Lines(recovery.pending), (std::vector<std::string>{"2:2,222"}));
+  EXPECT_THAT(recovery.problems,
+              testing::ElementsAre("Call journal: cannot compact calls-journal.txt"));
+  EXPECT_EQ(store.content, before);
+  QueuedCall c = Call("3,3", 2);
+  EXPECT_FALSE(Record(c));
+  EXPECT_EQ(store.content, before);
+  store.failReplace = false;
+  QueuedCall d = Call("4,4", 3);
+  ASSERT_TRUE(Record(d));
+  EXPECT_EQ(
+      store.content,
+      "C 2 2026-12-08 23:05:01 2,222\nC 3 2026-12-08 23:05:02 3,3\nC 4 2026-12-08 23:05:03 4,4\n");
 }
 
 TEST_F(CallJournalTest, UnreadableJournalIsLeftAlone) {

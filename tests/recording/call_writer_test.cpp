@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 
+#include <functional>
+#include <stdexcept>
+
 #include "support/fake_clock.h"
 #include "support/fake_database.h"
 #include "support/memory_durable_file.h"
@@ -381,6 +384,158 @@ TEST_F(CallWriterTest, AMovedDatabaseFileIsOpenedAgainAndTheCallWrittenThere) {
   EXPECT_THAT(Written(), ElementsAre("111", "222", "333", "333", "444"));
   EXPECT_THAT(logFiles.Messages(), ElementsAre("Error: the database file was deleted",
                                                "Error: the database file was replaced"));
+}
+
+// A driver that throws, a connection that opens without coming up, a journal that cannot be
+// written: the call stays journalled, what happened is logged, and the call is written, once,
+// when the fault is gone.
+struct FaultCase {
+  const char* name;
+  bool connectedFirst;  // the fault comes on a working connection
+  std::function<void(FakeDatabase&, MemoryDurableFile& journalFile)> fault;
+  std::vector<std::string> logged;
+  bool connectedAfter;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+// `database` throws, as a driver may, in whatever begins with one of `doing`.
+void ThrowIn(FakeDatabase& database, std::vector<std::string> doing) {
+  database.before = [doing = std::move(doing)](const std::string& what) {
+    for (const std::string& prefix : doing) {
+      if (what.rfind(prefix, 0) == 0) throw std::runtime_error("driver failed\ninside " + prefix);
+    }
+  };
+}
+
+constexpr const char* kDeleted = "the database file was deleted";
+constexpr const char* kNotUp = "The database connection opened but is not up.";
+
+class WriterFaults : public CallWriterTest, public testing::WithParamInterface<FaultCase> {};
+
+TEST_P(WriterFaults, KeepTheCallUntilItIsWritten) {
+  const FaultCase& c = GetParam();
+  if (c.connectedFirst) ConnectNow();
+  Arrive("1,111");
+  c.fault(database, journalFile);
+  ConnectNow();
+  EXPECT_THAT(logFiles.Messages(), testing::ElementsAreArray(c.logged));
+  EXPECT_EQ(writer.DbConnected(), c.connectedAfter);
+  const auto pending = Reread();
+  ASSERT_EQ(pending.size(), 1u) << "the call stays journalled";
+  EXPECT_EQ(pending[0].line, "1,111");
+
+  database.before = nullptr;
+  database.serverDown = database.openButDown = false;
+  journalFile.failWrites = false;
+  ConnectNow();
+  EXPECT_THAT(Written(), ElementsAre("111"));
+  EXPECT_EQ(queue.Size(), 0u);
+  EXPECT_TRUE(Reread().empty());
+  EXPECT_THAT(rejected.Content(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, WriterFaults,
+    testing::Values(
+        FaultCase{"ConnectionAttemptThrows",
+                  false,
+                  [](FakeDatabase& db, MemoryDurableFile&) { ThrowIn(db, {"Open"}); },
+                  {"driver failed inside Open"},
+                  false},
+        FaultCase{"ConnectionOpensButIsNotUp",
+                  false,
+                  [](FakeDatabase& db, MemoryDurableFile&) { db.openButDown = true; },
+                  {kNotUp},
+                  false},
+        // A failure the database does not explain, while the server answers: a refusal.
+        FaultCase{"HighestNumberThrows",
+                  true,
+                  [](FakeDatabase& db, MemoryDurableFile&) { ThrowIn(db, {"SELECT MAX"}); },
+                  {"Error: driver failed inside SELECT MAX"},
+                  true},
+        // ... and while the server does not answer either: the connection is lost, and the call
+        // is looked up before it is inserted again.
+        FaultCase{"InsertAndProbeThrow",
+                  true,
+                  [](FakeDatabase& db, MemoryDurableFile&) {
+                    ThrowIn(db, {"INSERT", "SELECT 1"});
+                  },
+                  {"Error: driver failed inside INSERT"},
+                  false},
+        // Where the file is cannot be told: taken as moved, opened again, nothing struck.
+        FaultCase{"PlaceOfTheFileThrows",
+                  true,
+                  [](FakeDatabase& db, MemoryDurableFile&) { ThrowIn(db, {"AtNamedPlace"}); },
+                  {"Error: driver failed inside AtNamedPlace",
+                   "Error: driver failed inside AtNamedPlace"},
+                  true},
+        FaultCase{"ReopenThrows",
+                  true,
+                  [](FakeDatabase& db, MemoryDurableFile&) {
+                    db.movedAway = kDeleted;
+                    ThrowIn(db, {"Open"});
+                  },
+                  {std::string("Error: ") + kDeleted, "driver failed inside Open"},
+                  false},
+        FaultCase{"ReopenFails",
+                  true,
+                  [](FakeDatabase& db, MemoryDurableFile&) {
+                    db.movedAway = kDeleted;
+                    db.serverDown = true;
+                  },
+                  {std::string("Error: ") + kDeleted, "server unreachable"},
+                  false},
+        FaultCase{"ReopenIsNotUp",
+                  true,
+                  [](FakeDatabase& db, MemoryDurableFile&) {
+                    db.movedAway = kDeleted;
+                    db.openButDown = true;
+                  },
+                  {std::string("Error: ") + kDeleted, kNotUp},
+                  false},
+        // The highest number cannot be read after a collision: the collision counts as a
+        // refusal.
+        FaultCase{"HighestNumberFailsAfterACollision",
+                  true,
+                  [](FakeDatabase& db, MemoryDurableFile&) {
+                    db.keyCollisions = 1;
+                    db.before = [&db, reads = 0](const std::string& what) mutable {
+                      if (what.rfind("SELECT MAX", 0) == 0 && ++reads == 2) db.serverDown = true;
+                    };
+                  },
+                  {"Error: duplicate key value violates unique constraint"},
+                  true},
+        // The row is written, but neither its note, nor its mark, nor the flush reach the disk:
+        // the next flush makes the journal anew without it, and it is not written twice.
+        FaultCase{"JournalCannotBeWritten",
+                  true,
+                  [](FakeDatabase&, MemoryDurableFile& journal) { journal.failWrites = true; },
+                  {"Error: Call journal: cannot note the sending of the call 1,111",
+                   "Error: Call journal: cannot mark the call 1,111 as written; the mark is "
+                   "written again with the next flush",
+                   "Error: Call journal: cannot flush the written calls"},
+                  true}),
+    [](const testing::TestParamInfo<FaultCase>& shown) { return shown.param.name; });
+
+// A stop asked for while another recorder keeps taking the numbers: the call is no one's fault
+// and is left in the journal for the next run, unlogged.
+TEST_F(CallWriterTest, AStopDuringKeyCollisionsLeavesTheCallJournalled) {
+  ConnectNow();
+  database.keyCollisions = 1000;
+  database.before = [this](const std::string& what) {
+    if (what.rfind("INSERT", 0) == 0) writer.RequestStop();
+  };
+  Arrive("1,111");
+  Tick();
+  EXPECT_EQ(database.keyCollisions, 999) << "no statement run again after the stop";
+  EXPECT_TRUE(Written().empty());
+  EXPECT_EQ(queue.Size(), 1u);
+  EXPECT_EQ(Reread().size(), 1u);
+  EXPECT_THAT(logFiles.Messages(), ElementsAre());
+  EXPECT_EQ(rejected.Content(), "");
 }
 
 // Refusals count toward setting a call aside; a failure the database does not explain counts

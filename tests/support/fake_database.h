@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -14,14 +15,20 @@ namespace qelto::testing_support {
 // A database that records the statements it executes and fails on demand: the whole server can
 // be down or busy, or only statements containing a given text can be refused (a value the table
 // rejects). Look-ups count the rows of the table that hold the looked-up values. The file can be
-// moved away under the connection: the next Open() then finds an empty table.
+// moved away under the connection: the next Open() then finds an empty table. Any operation can
+// be made to throw, as a driver may, or to change the fake's state first (see `before`).
 class FakeDatabase : public Database {
  public:
   bool Open(std::string& error) override {
+    Before("Open");
     ++opens;
     if (serverDown) {
       error = "server unreachable";
       return false;
+    }
+    if (openButDown) {
+      open = false;
+      return true;
     }
     if (!movedAway.empty()) {
       table.clear();
@@ -38,6 +45,7 @@ class FakeDatabase : public Database {
   }
   using Database::Execute;
   bool Execute(const std::string& statement, DbError& error) override {
+    Before(statement);
     if (!Available(error)) return false;
     if (!refuse.empty() && statement.find(refuse) != std::string::npos) {
       error = {refusalKind, "value too long\nfor column"};
@@ -64,6 +72,7 @@ class FakeDatabase : public Database {
     return true;
   }
   std::optional<std::int64_t> QueryNumber(const std::string& query, DbError& error) override {
+    Before(query);
     if (!Available(error)) return std::nullopt;
     if (query.rfind("SELECT MAX(IdNumber)", 0) == 0) {
       return static_cast<std::int64_t>(table.size()) + othersRows;
@@ -77,14 +86,19 @@ class FakeDatabase : public Database {
     return rows;
   }
   bool AtNamedPlace(std::string& change) override {
+    Before("AtNamedPlace");
     change = movedAway;
     return movedAway.empty();
   }
   void Cancel() override { ++cancels; }
   SqlDialect Dialect() const override { return dialect; }
 
+  // Run first by every operation with what it does: "Open", "AtNamedPlace", or the statement
+  // or query. It may throw, or change the fake's state before the operation reads it.
+  std::function<void(const std::string& doing)> before;
   bool serverDown = false;
-  bool busy = false;  // every statement fails as `outage`
+  bool openButDown = false;  // Open() succeeds without a connection
+  bool busy = false;         // every statement fails as `outage`
   DbError outage{DbFailure::kBusy, "database is locked"};
   // Statements containing this text fail on a working connection, as `refusalKind`.
   std::string refuse;
@@ -111,6 +125,9 @@ class FakeDatabase : public Database {
   std::vector<std::string> lookups;
 
  private:
+  void Before(const std::string& doing) {
+    if (before) before(doing);
+  }
   bool Available(DbError& error) const {
     if (!open || serverDown) {
       error = {DbFailure::kConnectionLost, "connection lost"};

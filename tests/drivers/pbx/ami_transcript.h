@@ -73,6 +73,14 @@ inline std::string InState(std::string event, const std::string& state, const st
                        "\r\nChannelState: " + state + "\r\nChannelStateDesc: " + desc + "\r\n");
 }
 
+// `event` without its field `key` (the first one, a channel's own, not a Dest one), as a system
+// that sends less than the usual fields gives it.
+inline std::string Without(std::string event, const std::string& key) {
+  const std::size_t start = event.find("\r\n" + key + ": ");
+  if (start == std::string::npos) return event;
+  return event.erase(start, event.find("\r\n", start + 2) - start);
+}
+
 // The system dials `dialled` by itself (an Originate, a call file): a Dial with no caller.
 inline std::string DialBeginWithoutCaller(const AmiChannel& dialled) {
   return AmiEvent("DialBegin",
