@@ -34,19 +34,20 @@ int ZOrderOf(HWND window) {
   return -1;
 }
 
+struct KeptWindows {
+  HWND one, two;
+};
+
+BOOL CALLBACK CloseUnlessKept(HWND window, LPARAM data) {
+  const KeptWindows& kept = *reinterpret_cast<const KeptWindows*>(data);
+  if (window != kept.one && window != kept.two) PostMessageW(window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
 // Closes every window of `thread` but the two given: whatever keeps a modal loop there running.
 void CloseThreadWindowsBut(DWORD thread, HWND keep1, HWND keep2) {
-  struct Kept {
-    HWND one, two;
-  } kept{keep1, keep2};
-  EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM data) -> BOOL {
-        const Kept& k = *reinterpret_cast<const Kept*>(data);
-        if (window != k.one && window != k.two) PostMessageW(window, WM_CLOSE, 0, 0);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&kept));
+  KeptWindows kept{keep1, keep2};
+  EnumThreadWindows(thread, CloseUnlessKept, reinterpret_cast<LPARAM>(&kept));
 }
 
 // The alert opens over the point-of-sale program, owned by the recorder's hidden main window. It
