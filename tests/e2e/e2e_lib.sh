@@ -1,14 +1,21 @@
 # Shared by the end-to-end scripts: a scratch folder per case, helpers to install and run the
-# real executable, and to wait for what it does. Sourced with case_name, bin_dir and driver_dir set.
+# real executable, and to wait for what it does. Sourced with case_name, bin_dir and driver_dir set,
+# by scripts that run with set -eEuo pipefail: a step that fails unchecked ends the case, saying
+# which (an exit code that is expected is taken with `|| code=$?` or `|| true`).
 scratch=$(mktemp -d /tmp/qelto-e2e.XXXXXX)
 pids=()
-cleanup() {
+cleanup() {  # whatever is already gone: the clean-up goes on
+  trap - ERR
+  set +e
   for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
   rm -rf "$scratch"
 }
 trap cleanup EXIT
 
 fail() { echo "FAIL [$case_name]: $*" >&2; for f in "$scratch"/work/log.txt "$scratch"/*.err; do [ -f "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }; done; exit 1; }
+# In the script itself; a subshell's failure is its exit code, for the script to check.
+step_failed() { [ "$BASH_SUBSHELL" -ne 0 ] || fail "$2: '$3' failed with exit code $1"; }
+trap 'step_failed $? "${BASH_SOURCE[0]##*/}:$LINENO" "$BASH_COMMAND"' ERR
 
 mkdir -p "$scratch/app" "$scratch/work" "$scratch/run"
 chmod 700 "$scratch/run"
@@ -35,15 +42,21 @@ wait_until() {
   until "$@"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.1; done
 }
 log_has() { grep -q -- "$1" "$scratch/work/log.txt" 2>/dev/null; }
-log_count() { local n; n=$(grep -c -- "$1" "$scratch/work/log.txt" 2>/dev/null); echo "${n:-0}"; }
+log_count() { local n; n=$(grep -c -- "$1" "$scratch/work/log.txt" 2>/dev/null) || true; echo "${n:-0}"; }
 started_more_than() { [ "$(log_count "Application Started!")" -gt "$1" ]; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
+reap() { code=0; wait "$1" || code=$?; }  # reap PID: its exit code in $code
+kill9() {  # kill9 PID: killed, after running until then (not ended by itself, by a crash)
+  kill -9 "$1"
+  reap "$1"
+  [ "$code" -eq 137 ] || fail "process $1 had ended before kill -9, with exit code $code"
+}
 
 # Runs the recorder to completion; the exit code is in $rc and standard error in $scratch/$1.err.
 run_to_end() {
   local name=$1; shift
-  (cd "$scratch/work" && timeout 20 "$@" "$scratch/app/qelto-callerid" 2>"$scratch/$name.err")
-  rc=$?
+  rc=0
+  (cd "$scratch/work" && timeout 20 "$@" "$scratch/app/qelto-callerid" 2>"$scratch/$name.err") || rc=$?
 }
 
 start_resident() {  # start_resident NAME [env...]: starts in the background, sets $pid
@@ -56,9 +69,9 @@ start_resident() {  # start_resident NAME [env...]: starts in the background, se
 }
 
 stop_with() {  # stop_with SIGNAL PID: the recorder must end by itself with exit code 0
-  kill -s "$1" "$2"
+  kill -s "$1" "$2" || fail "no process $2 to send SIG$1 to"
   wait_until 15 gone "$2" || fail "still running 15 s after SIG$1"
-  wait "$2"; local code=$?
+  reap "$2"
   [ $code -eq 0 ] || fail "exit code $code after SIG$1"
   [ "$(tail -c 20 "$scratch/work/log.txt" | tr -d '\r\n' | sed 's/.* - //')" = "Application Closed" ] \
     || fail "the log does not end with 'Application Closed'"
@@ -95,7 +108,7 @@ start_xvfb() {
       export DISPLAY=:$display
       return 0
     fi
-    kill "$xvfb_pid" 2>/dev/null
+    kill "$xvfb_pid" 2>/dev/null || true  # it may have given up by itself
     sleep "0.$((RANDOM % 9 + 1))"
   done
   fail "Xvfb gave no display number in $attempt attempts"

@@ -5,7 +5,7 @@ pg() { PGPASSWORD=pw psql -X -q -tA -h 127.0.0.1 -U recorder -d shop -v ON_ERROR
 fresh_pos_calls() {  # fresh_pos_calls TOTALNUMBER_TYPE: an empty table, made anew
   if [ "${QELTO_SKIP_POSTGRES:-0}" = 1 ]; then echo "PostgreSQL tests skipped"; exit 77; fi
   pg_isready -q -h 127.0.0.1 -p 5432 || fail "PostgreSQL does not answer: run tools/test-postgres as root"
-  pg "DROP TABLE IF EXISTS Pos_Calls" >/dev/null
+  pg "DROP TABLE IF EXISTS Pos_Calls" >/dev/null || fail "cannot drop the table Pos_Calls"
   pg "CREATE TABLE Pos_Calls (IdNumber integer PRIMARY KEY, LineNumber varchar(10),
       TotalNumber $1, TarYY varchar(2), TarMM varchar(2), TarDD varchar(2), Time varchar(8),
       BranchCode varchar(40))" >/dev/null || fail "cannot create the table"

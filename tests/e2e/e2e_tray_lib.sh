@@ -17,7 +17,7 @@ start_tray_host() {
       >>"$scratch/trayer.err" 2>&1 &
     pids+=($!)
     wait_until 10 trayer_up && return 0
-    kill "${pids[-1]}" 2>/dev/null
+    kill "${pids[-1]}" 2>/dev/null || true
   done
   fail "trayer did not start: $(tail -3 "$scratch/trayer.err")"
 }

@@ -2,7 +2,7 @@
 # End-to-end recording checks: calls made with the simulated driver end up as rows of Pos_Calls,
 # with nothing lost to a crash.
 # Usage: recording_e2e.sh CASE BIN_DIR TEST_DRIVER_DIR
-set -u
+set -eEuo pipefail
 case_name=$1 bin_dir=$2 driver_dir=$3
 
 source "$(dirname "$0")/e2e_lib.sh"
@@ -49,7 +49,7 @@ case $case_name in
     use_postgres "varchar(20)"
     start_recorder first
     for n in 101 102 103; do sim call 1 $n; done
-    kill -9 "$pid"; wait "$pid" 2>/dev/null
+    kill9 "$pid"
     start_recorder second
     sim call 2 104
     wait_until 30 has_rows 4 || fail "calls lost after kill -9: $(rows)"
@@ -75,7 +75,7 @@ case $case_name in
   pg_outage_40s)
     install_app sim
     use_postgres "varchar(20)"
-    trap 'pg_ctlcluster 15 main start >/dev/null 2>&1; cleanup' EXIT
+    trap 'trap - ERR; set +e; pg_ctlcluster 15 main start >/dev/null 2>&1; cleanup' EXIT
     start_recorder rec
     sim call 1 1000
     wait_until 30 has_rows 1 || fail "first call not written"
@@ -106,7 +106,8 @@ case $case_name in
     # The first connection is made only after 15 s.
     wait_until 30 has_rows 2 || fail "calls not written within 30 s"
     sim call 3 0211111
-    wait_until 5 has_rows 3 || fail "a call on a connected database took more than 5 s"
+    # Its row comes after the two before it (IdNumber below): how soon is for the benchmarks.
+    wait_until 60 has_rows 3 || fail "a call on a connected database was not written within 60 s"
     [ "$(rows)" = "1|2|09121234567|O'B
 2|1|0|O'B
 3|3|0211111|O'B" ] || fail "unexpected rows: $(rows)"
@@ -127,11 +128,14 @@ case $case_name in
     ;;
   kill9_keeps_queued_calls)
     install_app sim
+    # The first life cannot open the database (a folder stands at its name), however long the
+    # calls take: when it is killed, they are in the journal alone.
+    mkdir "$db"
     start_recorder first
     for n in 101 102 103 104 105; do sim call 1 $n; done
-    # Still within the first 15 s: nothing is written, everything is journalled.
-    [ "$(row_count)" = 0 ] || fail "written before the first connection"
-    kill -9 "$pid"; wait "$pid" 2>/dev/null
+    [ "$(grep -c '^C ' "$scratch/work/calls-journal.txt")" = 5 ] || fail "the calls were not journalled"
+    kill9 "$pid"
+    rmdir "$db"
     start_recorder second
     sim call 2 106
     wait_until 30 has_rows 6 || fail "calls lost after kill -9: $(rows)"

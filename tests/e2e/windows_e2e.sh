@@ -9,7 +9,9 @@
 #             BIN_DIR/../wine-e2e), a virtual display and one wineserver that stays up
 #   cleanup   ends the display and the wineserver
 # Every other case needs setup first (ctest's fixture sees to it); they run one at a time.
-set -u
+# A step that fails unchecked ends the case, saying which: an exit code that is expected is taken
+# with `|| code=$?` or `|| true`.
+set -eEuo pipefail
 case_name=$1 bin_dir=$(cd "$2" && pwd) driver_dir=$3
 build_dir=$(cd "$bin_dir/.." && pwd)
 state=$build_dir/wine-e2e
@@ -19,7 +21,9 @@ unset WAYLAND_DISPLAY
 
 pids=()
 scratch=$(mktemp -d /tmp/qelto-win-e2e.XXXXXX)
-cleanup_case() {
+cleanup_case() {  # whatever is already gone: the clean-up goes on
+  trap - ERR
+  set +e
   for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
   chattr -i "$scratch/work" 2>/dev/null
   rm -rf "$scratch"
@@ -33,6 +37,9 @@ fail() {
   exit 1
 }
 skip() { echo "SKIP [$case_name]: $*"; exit 77; }
+# In the script itself; a subshell's failure is its exit code, for the script to check.
+step_failed() { [ "$BASH_SUBSHELL" -ne 0 ] || fail "$2: '$3' failed with exit code $1"; }
+trap 'step_failed $? "${BASH_SOURCE[0]##*/}:$LINENO" "$BASH_COMMAND"' ERR
 
 # --- Wine ------------------------------------------------------------------------------------
 pe_machine() {  # prints 014c (i386) or 8664 (x86-64)
@@ -62,7 +69,7 @@ start_display() {
     </dev/null >/dev/null 2>&1 &
   echo $! >"$state/xvfb.pid"
   wait_until 10 test -s "$state/display" || fail "Xvfb gave no display number"
-  read -r line <"$state/display"
+  read -r line <"$state/display" || [ -n "$line" ]
   echo "$line" >"$state/display"
 }
 
@@ -90,10 +97,11 @@ case_setup() {
     wineserver -w
     touch "$WINEPREFIX/.qelto-ready"
   fi
+  # Those of an earlier run, if any are left.
   for server in xvfb trayer; do
-    [ -s "$state/$server.pid" ] && kill "$(cat "$state/$server.pid")" 2>/dev/null
+    [ ! -s "$state/$server.pid" ] || kill "$(cat "$state/$server.pid")" 2>/dev/null || true
   done
-  wineserver -k 2>/dev/null
+  wineserver -k 2>/dev/null || true
   start_display
   export DISPLAY=:$(cat "$state/display")
   start_tray_host
@@ -105,12 +113,12 @@ case_setup() {
   exit 0
 }
 
-case_cleanup() {
-  wineserver -k 2>/dev/null
+case_cleanup() {  # what is already gone is no failure
+  wineserver -k 2>/dev/null || true
   # That of the installer's 32-bit prefix too, where its cases ran (windows_installer_e2e.sh).
-  [ -d "$state/prefix-win32" ] && WINEPREFIX=$state/prefix-win32 wineserver -k 2>/dev/null
+  [ ! -d "$state/prefix-win32" ] || WINEPREFIX=$state/prefix-win32 wineserver -k 2>/dev/null || true
   for server in trayer xvfb; do
-    [ -s "$state/$server.pid" ] && kill "$(cat "$state/$server.pid")" 2>/dev/null
+    [ ! -s "$state/$server.pid" ] || kill "$(cat "$state/$server.pid")" 2>/dev/null || true
   done
   rm -f "$state/display" "$state/xvfb.pid" "$state/trayer.pid"
   echo "PASS [$case_name]"
@@ -154,7 +162,7 @@ install_app() {  # install_app DRIVER_VARIANT|none|ours (our POS_CIDR.dll and qe
 }
 
 log_has() { grep -q -- "$1" "$logs/log.txt" 2>/dev/null; }
-log_count() { local n; n=$(grep -c -- "$1" "$logs/log.txt" 2>/dev/null); echo "${n:-0}"; }
+log_count() { local n; n=$(grep -c -- "$1" "$logs/log.txt" 2>/dev/null) || true; echo "${n:-0}"; }
 started_more_than() { [ "$(log_count "Application Started!")" -gt "$1" ]; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
 last_log_line() { tail -1 "$logs/log.txt" | tr -d '\r' | sed 's/^.\{22\}//'; }
@@ -174,7 +182,8 @@ start_resident() {  # start_resident NAME: started, and its log says so
 }
 expect_end() {  # expect_end PID SECONDS WHY: ends by itself with exit code 0
   wait_until "$2" gone "$1" || fail "still running $2 s after $3"
-  wait "$1"; local code=$?
+  local code=0
+  wait "$1" || code=$?
   [ $code -eq 0 ] || fail "exit code $code after $3"
 }
 expect_closed_log() {
@@ -193,6 +202,7 @@ send_close() {
     sleep 1
     gone "$1" && return 0
   done
+  return 0  # the recorder's end (expect_end) tells whether anything reached it
 }
 close_from_outside() {
   send_close "$1"
@@ -236,7 +246,7 @@ locate_icon() {
   wait_until 15 icon_shown || fail "no tray icon"
   eval "$(xdotool getwindowgeometry --shell "$(icon_window)" | sed 's/^/ICON_/')"
   local panel; panel=$(xdotool search --onlyvisible --class trayer 2>/dev/null | while read -r w; do
-    [ "$(xdotool getwindowname "$w")" = panel ] && { echo "$w"; break; }; done)
+    [ "$(xdotool getwindowname "$w")" = panel ] && { echo "$w"; break; }; done) || true
   [ -n "$panel" ] || fail "no tray host panel"
   eval "$(xdotool getwindowgeometry --shell "$panel")"
 }
@@ -283,17 +293,22 @@ answer_box_with_enter() {  # the start-up box: shown, captured, answered with En
   expect_end "$pid" 10 "Enter on the start-up box"
   # Nobody sees a GUI program's standard error: the log says why it did not start, in the
   # Persian code page of a shop's Windows (start_refused).
-  iconv -f CP1256 -t UTF-8 "$logs/log.txt" | grep -q -- " - $1" || fail "the log lacks the box text '$1'"
+  # (grep reads it all: with -q, iconv could be cut short, and pipefail would count that.)
+  iconv -f CP1256 -t UTF-8 "$logs/log.txt" | grep -- " - $1" >/dev/null \
+    || fail "the log lacks the box text '$1'"
   ! log_has "Application Started!" || fail "a refused start logged 'Application Started!'"
 }
 
 # --- A telephone system's manager interface ------------------------------------------------------
 # start_ami PORT CALLER KEY: in the background (sets $ami), on 127.0.0.1:PORT, for the user qelto
 # with the secret Sh0p-s3cret: greets, answers Challenge, Login (MD5) and Ping as Asterisk does,
-# and after the login sends one incoming call from CALLER to 02155550001, keyed KEY.
+# and after the login sends one incoming call from CALLER to 02155550001, keyed KEY. PORT 0 is any
+# free one; a given PORT that another program holds is tried again until it is free. Once it
+# listens, the port is in $ami_port.
 start_ami() {
-  python3 - "$@" <<'PYTHON' 2>"$scratch/ami.err" &
-import hashlib, socket, sys
+  : >"$scratch/ami.port"
+  python3 - "$@" <<'PYTHON' >"$scratch/ami.port" 2>"$scratch/ami.err" &
+import hashlib, socket, sys, time
 port, caller, key = int(sys.argv[1]), sys.argv[2], sys.argv[3]
 def channel(name, context, exten, unique):
     return ("Channel: %s\r\nChannelState: 4\r\nCallerIDNum: %s\r\nContext: %s\r\nExten: %s\r\n"
@@ -306,8 +321,16 @@ call = ("Event: Newchannel\r\n" + trunk + "\r\nEvent: Newchannel\r\n" + phone +
         "\r\nEvent: Hangup\r\n" + trunk + "\r\n")
 listener = socket.socket()
 listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-listener.bind(("127.0.0.1", port))
+for attempt in range(300):
+    try:
+        listener.bind(("127.0.0.1", port))
+        break
+    except OSError:
+        time.sleep(0.1)
+else:
+    sys.exit("127.0.0.1:%d stayed taken for 30 s" % port)
 listener.listen(1)
+print(listener.getsockname()[1], flush=True)
 while True:
     client, _ = listener.accept()
     client.sendall(b"Asterisk Call Manager/5.0.1\r\n")
@@ -336,6 +359,8 @@ while True:
 PYTHON
   ami=$!
   pids+=("$ami")
+  wait_until 40 test -s "$scratch/ami.port" || fail "the manager interface does not listen"
+  read -r ami_port <"$scratch/ami.port"
 }
 
 # --- Databases -----------------------------------------------------------------------------------
@@ -361,8 +386,8 @@ use_postgres() {  # use_postgres BRANCH: a fresh table, and settings naming a da
 sim() {
   local try
   for try in 1 2; do
-    "$wine" "$scratch/app/qelto-cidr-sim.exe" "$@" </dev/null >"$scratch/sim.out" 2>&1
-    sim_code=$?
+    sim_code=0
+    "$wine" "$scratch/app/qelto-cidr-sim.exe" "$@" </dev/null >"$scratch/sim.out" 2>&1 || sim_code=$?
     sim_out=$(tr -d '\r' <"$scratch/sim.out")
     [ "$sim_code" = 0 ] || [ -n "$sim_out" ] && return
     echo "--- qelto-cidr-sim $* did not start under Wine (exit code $sim_code)" >&2
@@ -511,7 +536,7 @@ case $case_name in
     expect_closed_log
     # The session's end took Wine's own services (and its tray window) with it: a fresh server
     # and fresh services for the cases that follow.
-    wineserver -k 2>/dev/null
+    wineserver -k 2>/dev/null || true  # it may have ended with the session
     wineserver -w
     wineserver -p </dev/null >/dev/null 2>&1
     "$wine" cmd /c exit </dev/null >/dev/null 2>&1
@@ -587,10 +612,11 @@ case $case_name in
     command -v python3 >/dev/null || skip "python3 is not installed"
     unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
     install_app ours
-    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    # A port of its own, held from the start: the system's second start takes the same again.
+    start_ami 0 09121234567 1700000001
+    port=$ami_port
     printf '[device]\r\nkind = pbx\r\nhost = 127.0.0.1\r\nport = %s\r\nuser = qelto\r\nsecret = Sh0p-s3cret\r\nline = 4\r\ndid_line = 02155550001 = 5\r\n' \
       "$port" >"$scratch/app/POS_CIDR.conf"
-    start_ami "$port" 09121234567 1700000001
     start_resident rec
     wait_until 30 log_has "SLine 4: pbx ready at 127.0.0.1:$port as qelto" \
       || fail "the driver did not log in"

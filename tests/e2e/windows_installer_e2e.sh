@@ -17,7 +17,9 @@
 # The program folder is never typed in: it is the one the installer resolves (the Program Files
 # of its own kind: "Program Files (x86)" for the 32-bit installer on a 64-bit Windows), and the
 # installation's InstallLocation must name the same.
-set -u
+# A step that fails unchecked ends the case, saying which: an exit code that is expected is taken
+# with `|| status=$?` or `|| true`.
+set -eEuo pipefail
 case_name=$1 bin_dir=$(cd "$2" && pwd) driver_dir=$3 prefix_kind=${4:-}
 build_dir=$(cd "$bin_dir/.." && pwd)
 state=$build_dir/wine-e2e
@@ -49,6 +51,9 @@ fail() {
   exit 1
 }
 skip() { echo "SKIP [$case_name]: $*"; exit 77; }
+# In the script itself; a subshell's failure is its exit code, for the script to check.
+step_failed() { [ "$BASH_SUBSHELL" -ne 0 ] || fail "$2: '$3' failed with exit code $1"; }
+trap 'step_failed $? "${BASH_SOURCE[0]##*/}:$LINENO" "$BASH_COMMAND"' ERR
 # The processes matching PATTERN that run in this test's Wine prefix, not another build's (their
 # environment names the prefix).
 in_this_prefix() {
@@ -64,23 +69,23 @@ wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
 }
 
 # Whatever a case leaves behind is taken away, so the next case (and the recorder's own cases)
-# find the prefix as the fixture made it.
+# find the prefix as the fixture made it. What is not there to take is no failure.
 remove_installation() {
   [ -n "$program_dir" ] || return 0
   if [ -f "$program_dir/uninstall.exe" ]; then
-    "$wine" "$program_dir/uninstall.exe" /S </dev/null >/dev/null 2>&1
-    wait_until 90 uninstalled
+    "$wine" "$program_dir/uninstall.exe" /S </dev/null >/dev/null 2>&1 || true
+    wait_until 90 uninstalled || true
   fi
   # In this prefix only: not the installers of another build's tests on the same machine.
   local name
   for name in qelto-callerid.exe qelto-callerid-setup.exe uninstall.exe Un_A.exe; do
-    "$wine" taskkill /F /IM "$name" </dev/null >/dev/null 2>&1
+    "$wine" taskkill /F /IM "$name" </dev/null >/dev/null 2>&1 || true
   done
-  "$wine" reg delete 'HKLM\Software\QELTO' /f $reg_view </dev/null >/dev/null 2>&1
-  "$wine" reg delete "$uninstall_key" /f $reg_view </dev/null >/dev/null 2>&1
+  "$wine" reg delete 'HKLM\Software\QELTO' /f $reg_view </dev/null >/dev/null 2>&1 || true
+  "$wine" reg delete "$uninstall_key" /f $reg_view </dev/null >/dev/null 2>&1 || true
   rm -rf "$program_dir" "$work_dir" "$startup_link"
 }
-trap 'remove_installation; rm -rf "$scratch"' EXIT
+trap 'trap - ERR; set +e; remove_installation; rm -rf "$scratch"' EXIT
 
 pe_machine() {  # prints 014c (i386) or 8664 (x86-64)
   local header; header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
@@ -137,22 +142,25 @@ reg_value() {  # reg_value KEY NAME: the value's data in the installer's view, o
 }
 unix_path() { wine_answer winepath -u "$1"; }
 # $PROGRAMFILES as the installer resolves it: the Program Files of its own kind.
-program_files=$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion' ProgramFilesDir)
+# (Each answer is judged by the check after it.)
+program_files=$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion' ProgramFilesDir) || true
 [ -n "$program_files" ] || fail "the prefix names no Program Files folder"
-program_dir=$(unix_path "$program_files\QELTO Caller ID")
+program_dir=$(unix_path "$program_files\QELTO Caller ID") || true
 [ -n "$program_dir" ] || fail "winepath gave no path for $program_files"
 # The working folder and the Startup folder of all users, under ProgramData wherever that is.
-program_data=$(wine_answer cmd /c 'echo %ProgramData%')
+program_data=$(wine_answer cmd /c 'echo %ProgramData%') || true
 [ -n "$program_data" ] || fail "the prefix names no ProgramData folder"
 work_dir_windows="$program_data\QELTO Caller ID"
-work_dir=$(unix_path "$work_dir_windows")
-startup_link=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\StartUp\QELTO Caller ID.lnk")
-start_menu=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\QELTO Caller ID")
+work_dir=$(unix_path "$work_dir_windows") || fail "winepath gave no path for $work_dir_windows"
+startup_link=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\StartUp\QELTO Caller ID.lnk") \
+  || fail "winepath gave no path for the Startup folder"
+start_menu=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\QELTO Caller ID") \
+  || fail "winepath gave no path for the Start menu"
 expect_install_location() {  # where the installation says it is
-  local recorded; recorded=$(reg_value "$uninstall_key" InstallLocation)
+  local recorded; recorded=$(reg_value "$uninstall_key" InstallLocation) || true
   [ "$recorded" = "$program_files\QELTO Caller ID" ] \
     || fail "InstallLocation '$recorded', expected '$program_files\QELTO Caller ID'"
-  recorded=$(reg_value 'HKLM\Software\QELTO\Caller ID' WorkingFolder)
+  recorded=$(reg_value 'HKLM\Software\QELTO\Caller ID' WorkingFolder) || true
   [ "$recorded" = "$work_dir_windows" ] || fail "WorkingFolder '$recorded', expected '$work_dir_windows'"
 }
 
@@ -350,8 +358,8 @@ case $case_name in
     # What the command line gives is written by position, a password with ';', quotes and a
     # space included; and a prepared settings file is copied as it is.
     # Incomplete settings stop a silent installation with exit code 2, before anything is written.
-    "$wine" "$setup" /S /NOSTART /SERVER=srv </dev/null >/dev/null 2>&1
-    status=$?
+    status=0
+    "$wine" "$setup" /S /NOSTART /SERVER=srv </dev/null >/dev/null 2>&1 || status=$?
     [ $status -eq 2 ] || fail "incomplete settings: exit code $status, expected 2"
     [ ! -e "$program_dir/qelto-callerid.exe" ] || fail "incomplete settings, yet the program was installed"
     remove_installation
@@ -383,8 +391,8 @@ case $case_name in
     # Lists a silent installation refuses, with exit code 2, before it installs anything.
     for bad in COM3:1,COM4:1 COM3:1,com3:2 COM3:0 COM3 COM3: LPT1:1 COM0:1 COM256:1 COMX:1 \
                COM3:-1 COM3:1000000000 COM1:1,COM2:2,COM3:3,COM4:4,COM5:5,COM6:6,COM7:7,COM8:8,COM9:9; do
-      "$wine" "$setup" /S /NOSTART "/MODEMS=$bad" </dev/null >/dev/null 2>&1
-      status=$?
+      status=0
+      "$wine" "$setup" /S /NOSTART "/MODEMS=$bad" </dev/null >/dev/null 2>&1 || status=$?
       [ $status -eq 2 ] || fail "/MODEMS=$bad: exit code $status, expected 2"
       [ ! -e "$program_dir/qelto-callerid.exe" ] || fail "/MODEMS=$bad, yet the program was installed"
     done
@@ -400,8 +408,8 @@ case $case_name in
       remove_installation
       mkdir -p "$program_dir"
       printf '%s' "${!file}" >"$modems_conf"
-      "$wine" "$setup" /S /NOSTART "$option" </dev/null >/dev/null 2>&1
-      status=$?
+      status=0
+      "$wine" "$setup" /S /NOSTART "$option" </dev/null >/dev/null 2>&1 || status=$?
       [ $status -eq 2 ] || fail "$file, $option: exit code $status, expected 2"
       [ ! -e "$program_dir/qelto-callerid.exe" ] || fail "$file, $option, yet the program was installed"
       file_is "$modems_conf" "${!file}" || fail "$file, $option: POS_CIDR.conf was changed"
@@ -470,8 +478,8 @@ TABLE
     # with none listed, both typed. A /MODEMS= the installation cannot take is shown on the page
     # as it was given, with what is wrong, for the shop to mend it there. The settings are there
     # already, so their page is skipped.
-    machine_ports=$(serial_ports)
-    trap 'restore_serial_ports "$machine_ports"; remove_installation; rm -rf "$scratch"' EXIT
+    machine_ports=$(serial_ports) || true  # none: Wine has no key for them
+    trap 'trap - ERR; set +e; restore_serial_ports "$machine_ports"; remove_installation; rm -rf "$scratch"' EXIT
     # A telephone system on line 1 kept in the file: the rows offer the lines after it.
     pbx_on_1=$'[device]\r\nkind = pbx\r\nhost = 10.0.0.5\r\nuser = qelto\r\nsecret = s\r\nline = 1\r\n'
     # language keys | ports Windows lists ("-": none) | the installer's title | screenshot |

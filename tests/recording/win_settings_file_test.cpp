@@ -83,6 +83,16 @@ TEST(WinSettingsFile, TheEncodingIsTakenFromTheMarkElseFromTheBytes) {
     ASSERT_TRUE(settings.Read(content, error)) << row.what << ": " << error;
     EXPECT_EQ(content, row.text) << row.what;
   }
+  // The rows above read the ANSI bytes in this machine's code page; that they are "شعبه" in the
+  // Persian one, as a shop's Windows writes it, holds whatever the code page here.
+  const std::wstring wideBranch = WideFromUtf8(branch);
+  std::string persian(16, '\0');
+  const int length =
+      WideCharToMultiByte(1256, 0, wideBranch.data(), static_cast<int>(wideBranch.size()),
+                          persian.data(), static_cast<int>(persian.size()), nullptr, nullptr);
+  ASSERT_GT(length, 0) << "no code page 1256 here: " << GetLastError();
+  persian.resize(static_cast<std::size_t>(length));
+  EXPECT_EQ(persian, ansiBranch) << "not the bytes Windows-1256 writes for the branch";
   if (GetACP() == 1256) {
     EXPECT_EQ(ansiRead, branch);
   }

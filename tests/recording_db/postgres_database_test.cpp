@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -135,14 +136,24 @@ TEST_F(PostgresOdbc, FailuresSayWhetherTheStatementOrTheServerIsAtFault) {
 }
 
 TEST_F(PostgresOdbc, CancelStopsARunningStatementAsBusy) {
+  // Cancelled once the server runs the statement, as another connection sees it (for up to
+  // 15 s): a cancel before it would meet nothing.
+  std::atomic<bool> running{false};
   std::thread canceller([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const Rows one{{"1"}};
+    for (int i = 0; i < 300 && !running; ++i) {
+      running = OdbcRows(kTestDsn,
+                         "SELECT COUNT(*) FROM pg_stat_activity WHERE state = 'active' AND "
+                         "query LIKE 'SELECT pg_sleep(20)%' AND pid <> pg_backend_pid()") == one;
+      if (!running) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     db->Cancel();
   });
   const auto start = std::chrono::steady_clock::now();
   DbError error;
   EXPECT_FALSE(db->Execute("SELECT pg_sleep(20)", error));
   canceller.join();
+  EXPECT_TRUE(running) << "the statement was never seen running";
   EXPECT_EQ(error.kind, DbFailure::kBusy) << error.message;
   EXPECT_TRUE(error.outcomeUnknown) << "a cancel can reach the server after its commit";
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));

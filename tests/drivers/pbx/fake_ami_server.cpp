@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "drivers/pbx/md5.h"
@@ -17,6 +18,18 @@ namespace qelto::sim::testing_support {
 namespace {
 
 constexpr char kChallenge[] = "840265317";
+// The system back on its own port: another program may have taken that port while it was off.
+// It is tried again until free, for up to 30 s.
+constexpr int kBindAttempts = 300;
+constexpr std::chrono::milliseconds kBindPause{100};
+
+bool BindWhenFree(int fd, const sockaddr_in& address) {
+  for (int attempt = 1;; ++attempt) {
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) return true;
+    if (errno != EADDRINUSE || address.sin_port == 0 || attempt == kBindAttempts) return false;
+    std::this_thread::sleep_for(kBindPause);
+  }
+}
 
 // The value of `key` in one request, or empty.
 std::string Field(std::string_view request, std::string_view key) {
@@ -55,8 +68,7 @@ FakeAmiServer::FakeAmiServer(std::string user, std::string secret, int port)
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   socklen_t length = sizeof(address);
   std::array<int, 2> pipe_fds{};
-  if (!listener_.valid() ||
-      ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+  if (!listener_.valid() || !BindWhenFree(listener_.get(), address) ||
       ::listen(listener_.get(), 4) != 0 ||
       ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
       ::pipe2(pipe_fds.data(), O_CLOEXEC) != 0) {

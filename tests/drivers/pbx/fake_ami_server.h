@@ -20,7 +20,8 @@ namespace qelto::sim::testing_support {
 // a new one on the same port is the system back.
 class FakeAmiServer {
  public:
-  // Listens on `port` (0: any free one). Check problem() afterwards.
+  // Listens on `port` (0: any free one; one another program holds is waited for, up to 30 s).
+  // Check problem() afterwards.
   FakeAmiServer(std::string user, std::string secret, int port = 0);
   ~FakeAmiServer();
   FakeAmiServer(const FakeAmiServer&) = delete;
