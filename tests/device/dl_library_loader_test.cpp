@@ -2,25 +2,27 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "device/driver_binding.h"
 #include "device/driver_info.h"
+#include "library_loader_bench.h"
 
 namespace qelto {
-namespace {
 
-// The test driver libraries, one folder per variant, each holding a libPOS_CIDR.so.
-std::string VariantFolder(const char* variant) {
-  return std::string(QELTO_TEST_DRIVER_DIR) + "/" + variant;
+std::unique_ptr<LibraryLoader> testing_support::MakeLoader(const std::string& folder) {
+  return std::make_unique<DlLibraryLoader>(std::vector<std::string>{folder});
 }
 
-struct Loaded {
-  DlLibraryLoader loader;
-  DriverBinding driver;
-  explicit Loaded(const char* variant) : loader({VariantFolder(variant)}) { driver.Load(loader); }
-};
+std::string testing_support::LastErrorOf(const LibraryLoader& loader) {
+  return static_cast<const DlLibraryLoader&>(loader).LastError();
+}
+
+namespace {
+
+using testing_support::VariantFolder;
 
 TEST(DriverSearchFolders, OwnFolderThenTheLoadersPathThenThePrivateFolder) {
   struct Case {
@@ -61,29 +63,6 @@ TEST(DlLibraryLoader, TheFirstFolderHoldingADriverWins) {
   ASSERT_TRUE(driver.DriverReady()) << loader.LastError();
   EXPECT_EQ(DriverVersion(driver), "+1.9");
   EXPECT_EQ(loader.LastError(), "");
-}
-
-TEST(DlLibraryLoader, BindsARealDriverFromThePreferredFolder) {
-  Loaded current("v2_1");
-  ASSERT_TRUE(current.driver.DriverReady()) << current.loader.LastError();
-  EXPECT_EQ(DriverVersion(current.driver), "+2.1");
-  EXPECT_EQ(ConnectedDeviceCount(current.driver), 1);
-  EXPECT_TRUE(CheckDriverVersion(current.driver, kRequiredDriverVersion));
-}
-
-TEST(DlLibraryLoader, VersionsAreCheckedAsTheyAreRead) {
-  Loaded old("v1_9"), ten("v10_0"), eightBit("ansi_v1_5"), foreign("not_pos");
-  EXPECT_FALSE(CheckDriverVersion(old.driver, kRequiredDriverVersion));
-  EXPECT_TRUE(CheckDriverVersion(ten.driver, kRequiredDriverVersion));
-  EXPECT_EQ(DriverVersion(eightBit.driver), "-1.5");
-  EXPECT_EQ(ConnectedDeviceCount(eightBit.driver), 1) << "counted from the 8-bit reading";
-  EXPECT_FALSE(CheckDriverVersion(foreign.driver, kRequiredDriverVersion));
-}
-
-TEST(DlLibraryLoader, MissingEntryPointLeavesTheDriverNotReady) {
-  Loaded partial("missing_playline");
-  EXPECT_FALSE(partial.driver.DriverReady());
-  EXPECT_EQ(partial.driver.Info(), nullptr);
 }
 
 }  // namespace

@@ -9,15 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "common/win32/wide_text.h"
 #include "device/driver_abi.h"
+#include "driver_observer.h"
 #include "drivers/pbx/md5.h"
 #include "pbx/ami_transcript.h"
 
@@ -25,36 +24,7 @@ namespace qelto::sim {
 namespace {
 
 using namespace std::chrono_literals;
-using namespace testing_support;
-
-struct Events {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::pair<std::int32_t, std::u16string>> seen;
-
-  // Waits until an event whose text begins with `start` came; false after 30 s.
-  bool WaitFor(std::u16string_view start) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, 30s, [&] {
-      for (const auto& [code, text] : seen) {
-        if (text.starts_with(start)) return true;
-      }
-      return false;
-    });
-  }
-};
-
-Events events;
-
-void CIDR_CALL OnEvent(std::int32_t code, const char16_t* text) {
-  std::lock_guard lock(events.mutex);
-  events.seen.emplace_back(code, text != nullptr ? text : u"");
-  events.changed.notify_all();
-}
-
-std::u16string Widen(const std::string& text) {
-  return std::u16string(text.begin(), text.end());
-}
+using namespace testing_support;  // the driver's callback and what it saw
 
 // One request from the client, up to its blank line; empty when the connection ended.
 std::string ReadRequest(SOCKET client, std::string& pending) {
@@ -128,15 +98,19 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
   // Never freed: like the recorder, the process keeps its driver until it ends.
   HMODULE library = LoadLibraryW(WideFromUtf8(folder + "/POS_CIDR.dll").c_str());
   ASSERT_NE(library, nullptr) << GetLastError();
-  const auto register_event = reinterpret_cast<CIDR_RegisterEventFunction>(
+  api.info = reinterpret_cast<CIDR_InfoFunction>(
+      reinterpret_cast<void*>(GetProcAddress(library, "CIDR_Info")));
+  api.register_event = reinterpret_cast<CIDR_RegisterEventFunction>(
       reinterpret_cast<void*>(GetProcAddress(library, "CIDR_RegisterEvent")));
-  ASSERT_NE(register_event, nullptr);
-  ASSERT_EQ(register_event(OnEvent, kRegisterEventValue), 0);
+  ASSERT_NE(api.info, nullptr);
+  ASSERT_NE(api.register_event, nullptr);
+  observer.patience = 30s;
+  ASSERT_EQ(api.register_event(OnEvent, kRegisterEventValue), 0);
 
   const std::u16string at = u"127.0.0.1:" + Widen(port);
   SOCKET client = AcceptAndLogIn(listener);
   ASSERT_NE(client, INVALID_SOCKET);
-  ASSERT_TRUE(events.WaitFor(u"SLine 4: pbx ready at " + at + u" as qelto"));
+  ASSERT_TRUE(observer.WaitForText(u"SLine 4: pbx ready at " + at + u" as qelto"));
   const AmiChannel trunk{"PJSIP/provider-1", "from-trunk",   "02155550001",
                          "09121234567",      "1700000001.1", "1700000001.1"};
   const AmiChannel phone{"PJSIP/201-2", "from-internal", "201",
@@ -144,25 +118,21 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
   const std::string call = Newchannel(trunk) + Newchannel(phone) + DialBegin(trunk, phone) +
                            Hangup(phone) + Hangup(trunk);
   send(client, call.data(), static_cast<int>(call.size()), 0);
-  ASSERT_TRUE(events.WaitFor(u"C09121234567"));
+  ASSERT_TRUE(observer.WaitForText(u"C09121234567"));
 
   closesocket(client);
-  EXPECT_TRUE(events.WaitFor(u"SLine 4: pbx lost at " + at + u" (closed by the server)"));
-  {
-    std::lock_guard lock(events.mutex);
-    events.seen.clear();
-  }
+  EXPECT_TRUE(observer.WaitForText(u"SLine 4: pbx lost at " + at + u" (closed by the server)"));
+  observer.Reset();
   // Back, with the call still in progress: it is not reported again.
   client = AcceptAndLogIn(listener, {AmiFields(trunk), AmiFields(phone)});
   ASSERT_NE(client, INVALID_SOCKET);
-  EXPECT_TRUE(events.WaitFor(u"SLine 4: pbx ready at " + at + u" as qelto"));
-  EXPECT_EQ(register_event(nullptr, 0), 0);
+  EXPECT_TRUE(observer.WaitForText(u"SLine 4: pbx ready at " + at + u" as qelto"));
+  EXPECT_EQ(api.register_event(nullptr, 0), 0);
   closesocket(client);
   closesocket(listener);
 
-  std::lock_guard lock(events.mutex);
   int calls = 0;
-  for (const auto& [code, text] : events.seen) calls += code > 0 ? 1 : 0;
+  for (const SeenEvent& event : observer.Events()) calls += event.code > 0 ? 1 : 0;
   EXPECT_EQ(calls, 0);  // the call was not reported twice
   WSACleanup();
 

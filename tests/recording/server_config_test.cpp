@@ -137,39 +137,31 @@ TEST(ServerConfigFields, LoginWithEmptyPasswordHasNoPasswordPiece) {
             "Data Source=srv");
 }
 
-TEST(ServerConfigBranch, NineLinesHaveNoBranchCode) {
-  const ServerConfig config = Parse({"any", "srv", "db", "0", "usr", "", "", "", "9th"});
-  ASSERT_TRUE(config.ok);
-  EXPECT_EQ(config.BranchCodeText, "");
-  EXPECT_EQ(config.BranchColumnText, "");
-}
-
-TEST(ServerConfigBranch, EmptyTenthLineHasNoBranchCode) {
-  const ServerConfig config = Parse({"any", "srv", "db", "0", "usr", "", "", "", "", "", "11th"});
-  ASSERT_TRUE(config.ok);
-  EXPECT_EQ(config.BranchCodeText, "");
-  EXPECT_EQ(config.BranchColumnText, "");
-  EXPECT_EQ(config.BranchValueText, "");
-}
-
-TEST(ServerConfigBranch, LinesAfterTheTenthAreIgnored) {
-  const ServerConfig config = Parse({"any", "srv", "db", "0", "usr", "", "", "", "", "7", "8"});
-  ASSERT_TRUE(config.ok);
-  EXPECT_EQ(config.BranchCodeText, "7");
-}
-
-TEST(ServerConfigBranch, QuoteInBranchCodeIsDoubledInTheLiteral) {
-  const ServerConfig config = Parse({"any", "srv", "db", "0", "usr", "", "", "", "", "O'B"});
-  ASSERT_TRUE(config.ok);
-  EXPECT_EQ(config.BranchCodeText, "O'B");
-  EXPECT_EQ(config.BranchColumnText, ", BranchCode");
-  EXPECT_EQ(config.BranchValueText, ", 'O''B'");
-}
-
-TEST(ServerConfigBranch, BranchCodeIsTakenAsWritten) {
-  const ServerConfig config = Parse({"any", "srv", "db", "0", "usr", "", "", "", "", " 12 "});
-  ASSERT_TRUE(config.ok);
-  EXPECT_EQ(config.BranchValueText, ", ' 12 '");
+// Line 10 is the branch code, taken as written, its quote doubled in the literal; nine lines or an
+// empty tenth write no branch column, and lines after the tenth are ignored.
+TEST(ServerConfigBranch, TheTenthLineIsTheBranchCode) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> from_sixth;  // the lines after the user's
+    std::string code, column, value;
+  };
+  const Case cases[] = {
+      {"nine lines", {"", "", "", "9th"}, "", "", ""},
+      {"empty tenth line", {"", "", "", "", "", "11th"}, "", "", ""},
+      {"lines after the tenth", {"", "", "", "", "7", "8"}, "7", ", BranchCode", ", '7'"},
+      {"quote", {"", "", "", "", "O'B"}, "O'B", ", BranchCode", ", 'O''B'"},
+      {"spaces", {"", "", "", "", " 12 "}, " 12 ", ", BranchCode", ", ' 12 '"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> lines = {"any", "srv", "db", "0", "usr"};
+    lines.insert(lines.end(), c.from_sixth.begin(), c.from_sixth.end());
+    const ServerConfig config = Parse(lines);
+    ASSERT_TRUE(config.ok) << config.error;
+    EXPECT_EQ(config.BranchCodeText, c.code);
+    EXPECT_EQ(config.BranchColumnText, c.column);
+    EXPECT_EQ(config.BranchValueText, c.value);
+  }
 }
 
 const std::vector<std::string> kLoginFile = {

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -121,11 +120,7 @@ TEST(WinDurableFile, RefusesWhatIsNoPlainFile) {
     std::string path;
   };
   std::vector<Case> cases = {{"folder", folder}, {"device", "NUL"}};
-  if (linked) {
-    cases.push_back({"symbolic link elsewhere", link});
-  } else {
-    std::printf("(no symbolic link: this system makes none for this process)\n");
-  }
+  if (linked) cases.push_back({"symbolic link elsewhere", link});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     WinDurableFile store(c.path);
@@ -135,6 +130,9 @@ TEST(WinDurableFile, RefusesWhatIsNoPlainFile) {
   }
   std::ifstream written(std::filesystem::path(WideFromUtf8(elsewhere)));
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "theirs\n");
+  // Reported as skipped, not passed: the link case, the one that could write into another file,
+  // did not run (Wine 8 makes no links; Windows makes none without the right or developer mode).
+  if (!linked) GTEST_SKIP() << "the symbolic link case did not run: this system made no link";
 }
 
 TEST(WinDurableFile, UnwritableFolderFailsWithoutHarm) {
