@@ -119,7 +119,7 @@ if [ "$prefix_kind" = win32 ]; then
     wineserver -w
     touch "$WINEPREFIX/.qelto-ready"
   fi
-  wineserver -p </dev/null >/dev/null 2>&1
+  wineserver -p </dev/null >/dev/null 2>&1 || true  # exit code 2: one runs already
   "$wine" cmd /c exit </dev/null >/dev/null 2>&1
 fi
 
