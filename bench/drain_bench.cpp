@@ -70,9 +70,16 @@ DrainFigures RunWriterDrain(BenchEnv& env, const BenchTarget& target, BareConnec
   PosixDurableFile damaged(FreshFile(env, kDamagedJournalFileName));
   CallJournal journal(*journalFile, damaged);
   LockedCallQueue queue;
+  const std::int64_t before = CountRows(check);
+
+  const std::unique_ptr<Database> database = OpenDatabaseFor(target.settings, target.baseFolder);
+  CallWriter writer(*database, queue, journal, rejected, env.log, env.clock, CallWriter::Branch{});
+  env.clock.SkipReconnectWait();
+  // Queued once the skipped wait is behind them, as calls that arrive while the database is up.
   for (std::string& line : QueueLines(calls)) {
     QueuedCall call;
     call.moment = env.clock.Now();
+    call.queuedTick = env.clock.Tick();
     call.line = std::move(line);
     std::string problem;
     if (mode != JournalMode::kNoStrikes && !journal.Record(call, problem)) {
@@ -80,11 +87,6 @@ DrainFigures RunWriterDrain(BenchEnv& env, const BenchTarget& target, BareConnec
     }
     queue.Append(std::move(call));
   }
-  const std::int64_t before = CountRows(check);
-
-  const std::unique_ptr<Database> database = OpenDatabaseFor(target.settings, target.baseFolder);
-  CallWriter writer(*database, queue, journal, rejected, env.log, env.clock, CallWriter::Branch{});
-  env.clock.SkipReconnectWait();
   writer.ReconnectDatabase();
   if (!writer.DbConnected()) throw std::runtime_error("the writer cannot connect; see its log");
 

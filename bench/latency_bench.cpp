@@ -83,6 +83,7 @@ class FakeDriver {
   void OnCallEvent(std::int32_t code, std::u16string_view text) {
     QueuedCall call;
     call.moment = env_.clock.Now();
+    call.queuedTick = env_.clock.Tick();
     call.line = MakeQueueLine(code, text);
     if (std::string problem; !journal_.Record(call, problem)) {
       env_.log.WriteLog("Error: Call journal: " + problem);

@@ -41,6 +41,7 @@ std::vector<QueuedCall> Calls(const Clock& clock, int count) {
   for (std::string& line : bench::QueueLines(count)) {
     QueuedCall call;
     call.moment = clock.Now();
+    call.queuedTick = clock.Tick();
     call.line = std::move(line);
     calls.push_back(std::move(call));
   }
@@ -65,16 +66,17 @@ DrainFigures WriterDrain(const std::string& folder, int count) {
   WinDurableFile damaged(FreshFile(folder, kDamagedJournalFileName));
   CallJournal journal(journalFile, damaged);
   LockedCallQueue queue;
-  for (QueuedCall& call : Calls(clock, count)) {
-    std::string problem;
-    if (!journal.Record(call, problem)) throw std::runtime_error("journal: " + problem);
-    queue.Append(std::move(call));
-  }
   const ServerConfig settings = ParseServerConfig(
       "any\nsqlite:" + FreshFile(folder, "writer.db") + "\n\n0\n\n", "Server_Config.dll");
   bench::AccountedDatabase database(OpenDatabaseFor(settings, folder), figures.database);
   CallWriter writer(database, queue, journal, rejected, log, clock, CallWriter::Branch{});
   clock.SkipReconnectWait();
+  // Queued once the skipped wait is behind them, as calls that arrive while the database is up.
+  for (QueuedCall& call : Calls(clock, count)) {
+    std::string problem;
+    if (!journal.Record(call, problem)) throw std::runtime_error("journal: " + problem);
+    queue.Append(std::move(call));
+  }
   writer.ReconnectDatabase();
   if (!writer.DbConnected()) {
     const auto lines = logFiles.Lines();
