@@ -67,6 +67,7 @@ ModemStep ModemDevice::OnBytes(std::string_view bytes, TimePoint now) {
       AddCalls(calls_.OnLine(line, now), out);
     }
   }
+  out.dropped = calls_.TakeDropped();
   return out;
 }
 

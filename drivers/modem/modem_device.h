@@ -22,9 +22,10 @@ inline constexpr std::chrono::seconds kProbeTimeout{2};
 
 // What the port's owner is to do after one input to a ModemDevice.
 struct ModemStep {
-  std::string send;                 // bytes to write to the port
-  std::vector<DriverEvent> events;  // for the recorder, in order
-  bool close = false;               // close the port, and open it again after kReopenInterval
+  std::string send;                  // bytes to write to the port
+  std::vector<DriverEvent> events;   // for the recorder, in order
+  bool close = false;                // close the port, and open it again after kReopenInterval
+  std::vector<std::string> dropped;  // lines passed over, each with why (for the replay)
 };
 
 // Everything one caller-ID modem does, apart from the port itself: the initialisation
