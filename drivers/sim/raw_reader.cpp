@@ -46,8 +46,11 @@ std::optional<std::chrono::milliseconds> ParseStamp(std::string_view stamp) {
   }
   const std::int64_t days =
       DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-  return std::chrono::milliseconds(((days * 24 + hour) * 60 + minute) * 60'000 + second * 1000 +
-                                   milli);
+  const std::chrono::milliseconds at(((days * 24 + hour) * 60 + minute) * 60'000 + second * 1000 +
+                                     milli);
+  // 31 February and the like come out as another day.
+  if (second < 60 && FormatRawStamp(at) != stamp) return std::nullopt;
+  return at;
 }
 
 // The date of a day counted from 1970-01-01, the inverse of DaysFromCivil.
