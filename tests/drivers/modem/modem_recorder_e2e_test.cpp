@@ -128,7 +128,7 @@ TEST_F(ModemRecorderEndToEnd, ResetsAModemThatWentDeafAndRecordsTheNextCall) {
   const std::string log = ReadFile(base_ / "work" / "log.txt");
   const std::string port = (base_ / "modem").string();
   for (const std::string& step :
-       {"Line 3: modem did not answer AT within 2 s; initialising it again",
+       {std::string("Line 3: modem did not answer AT within 2 s; initialising it again"),
         "Line 3: modem did not answer when initialised again (no answer to ATZ); reopening " +
             port}) {
     EXPECT_NE(log.find(step), std::string::npos) << step << "\n" << log;
