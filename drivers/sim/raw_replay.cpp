@@ -15,6 +15,8 @@ constexpr std::string_view kOpened = "opened ";
 constexpr std::string_view kConnected = "connected to ";
 constexpr std::string_view kClosed = "closed: ";
 constexpr std::string_view kStopped = "the driver stopped";
+// Why the driver closes a port when the modem asked it to (see the workers).
+constexpr std::string_view kNoAnswer = "the modem does not answer";
 // Deadlines met between two records; far more than any gap gives, so a device that kept its
 // deadline in the past cannot hold the replay.
 constexpr int kMaxTicksPerGap = 100000;
@@ -232,7 +234,12 @@ void RawReplay::Feed(Device& device, const RawRecord& record) {
         Begin(device);
         return;
       }
-      if (!device.asked_to_close) {
+      if (!device.asked_to_close && device.modem && why == kNoAnswer) {
+        device.out.rows.push_back(
+            record.stamp +
+            "  note     the driver closed the port as the modem did not answer, where the replay "
+            "with these settings has the modem answer: replay with the shop's POS_CIDR.conf");
+      } else if (!device.asked_to_close) {
         if (device.modem) {
           Collect(device.modem->OnLost(why), record.stamp, device.out);
         } else {

@@ -102,6 +102,39 @@ TEST(Replay, GivesTheRowsAndReasonsOfTheLiveDriver) {
            OnPort(kModemRows, "/dev/ttyACM0"),
        "",
        0},
+      // Recorded by the end-to-end test, whose modem went deaf: the rows are the lines of its
+      // log.txt, and the call it recorded.
+      {"a modem gone deaf, with its quiet spell",
+       {"@/deaf-modem-raw.txt", "--device", "kind=modem", "line=3", "quiet_spell=3"},
+       "",
+       "Line 3: modem at /dev/ttyACM0 (settings from the command line)\n"
+       "  2026-12-11 11:45:21.587  status   Line 3: modem ready at /dev/ttyACM0, caller ID on "
+       "(AT+VCID=1)\n"
+       "  2026-12-11 11:45:26.587  status   Line 3: modem did not answer AT within 2 s; "
+       "initialising it again\n"
+       "  2026-12-11 11:45:31.587  status   Line 3: modem did not answer when initialised again "
+       "(no answer to ATZ); reopening /dev/ttyACM0\n"
+       "  2026-12-11 11:45:34.601  status   Line 3: modem ready at /dev/ttyACM0, caller ID on "
+       "(AT+VCID=1)\n"
+       "  2026-12-11 11:45:34.601  call     line 3, number 09127654321\n"
+       "  1 call from 15 records\n\n",
+       "",
+       0},
+      {"a modem gone deaf, with another quiet spell",
+       {"@/deaf-modem-raw.txt"},
+       "",
+       "Line 3: modem at /dev/ttyACM0 (default settings: none given for line 3)\n"
+       "  2026-12-11 11:45:21.587  status   Line 3: modem ready at /dev/ttyACM0, caller ID on "
+       "(AT+VCID=1)\n"
+       "  2026-12-11 11:45:31.600  note     the driver closed the port as the modem did not "
+       "answer, where the replay with these settings has the modem answer: replay with the "
+       "shop's POS_CIDR.conf\n"
+       "  2026-12-11 11:45:34.601  status   Line 3: modem ready at /dev/ttyACM0, caller ID on "
+       "(AT+VCID=1)\n"
+       "  2026-12-11 11:45:34.601  call     line 3, number 09127654321\n"
+       "  1 call from 15 records\n\n",
+       "",
+       0},
       {"a missing file", {"@/none.txt"}, "", "", "qelto-cidr-sim: cannot read ", 1},
       {"a folder", {"@"}, "", "", "qelto-cidr-sim: cannot read ", 1},
       {"a file that is no raw data",
