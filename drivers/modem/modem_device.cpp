@@ -48,6 +48,9 @@ ModemStep ModemDevice::OnOpened(TimePoint now) {
   ModemStep out;
   reader_.Clear();
   last_heard_ = now;
+  port_open_ = true;
+  // A check under way is over: the dialogue that begins now tells whether the modem hears.
+  if (watch_ != Watch::kReopening) watch_ = Watch::kListening;
   Apply(dialogue_.Start(now), out);
   return out;
 }
@@ -85,6 +88,7 @@ ModemStep ModemDevice::OnLost(std::string_view reason) {
   reader_.Clear();
   dialogue_.Stop();
   watch_ = Watch::kListening;
+  port_open_ = false;
   if (!connected_) {
     Problem(reason, out);
     return out;
@@ -102,7 +106,8 @@ std::optional<ModemDevice::TimePoint> ModemDevice::Deadline() const {
   consider(call);
   if (watch_ == Watch::kProbing) {
     consider(probe_deadline_);
-  } else if (watch_ == Watch::kListening && connected_ && !dialogue_.running() && !call) {
+  } else if (watch_ == Watch::kListening && port_open_ && connected_ && !dialogue_.running() &&
+             !call) {
     consider(last_heard_ + quiet_spell_);
   }
   return earliest;
@@ -118,8 +123,8 @@ void ModemDevice::Watchdog(TimePoint now, ModemStep& out) {
     return;
   }
   // A modem busy with a call, or still being initialised, is never disturbed.
-  if (watch_ != Watch::kListening || !connected_ || dialogue_.running() || calls_.Deadline() ||
-      now < last_heard_ + quiet_spell_) {
+  if (watch_ != Watch::kListening || !port_open_ || !connected_ || dialogue_.running() ||
+      calls_.Deadline() || now < last_heard_ + quiet_spell_) {
     return;
   }
   watch_ = Watch::kProbing;
@@ -144,6 +149,7 @@ void ModemDevice::Apply(const ModemDialogue::Step& step, ModemStep& out) {
       AddCalls(calls_.Flush(), out);
       OnDialogueFailed(step.text, out);
       out.close = true;
+      port_open_ = false;
       return;
   }
 }

@@ -91,6 +91,7 @@ class ModemDevice {
   ModemDialogue dialogue_;
   CallAssembler calls_;
   bool connected_ = false;
+  bool port_open_ = false;  // from OnOpened until the port is lost or to be closed
   std::chrono::seconds quiet_spell_;
   Watch watch_ = Watch::kListening;
   TimePoint last_heard_{};  // the last bytes from the modem, or when it was opened

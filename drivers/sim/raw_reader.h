@@ -23,7 +23,8 @@ struct RawRecord {
 
 // Reads one line of a raw data file, without its LF (a CR before it, as a Windows editor may
 // leave, is taken off). Pure. Nullopt, with `why` set, for a line that is no record: a broken
-// stamp, line number or direction, an escape we never write, a byte that is not printable.
+// stamp (or one before 1970 or after 2199), line number or direction, an escape we never write,
+// a byte that is not printable.
 std::optional<RawRecord> ParseRawRecord(std::string_view text, std::string& why);
 
 // The stamp of a moment counted as RawRecord::at is: "2026-03-21 14:05:07.123".
