@@ -1,6 +1,7 @@
 #include "drivers/sim/raw_replay.h"
 
 #include <algorithm>
+#include <charconv>
 #include <utility>
 
 #include "drivers/modem/modem_device.h"
@@ -115,36 +116,34 @@ RawReplay::Device& RawReplay::DeviceFor(const RawRecord& record) {
   const auto given = std::find_if(settings_.begin(), settings_.end(), [&](const auto& settings) {
     return settings.config.line == record.line && settings.config.kind != DeviceKind::kSim;
   });
+  // What the record's note names: a modem's port, or a telephone system's address.
   const bool note = record.direction == RawDirection::kNote;
   const std::string_view bytes = record.bytes;
+  std::string port;
+  std::string host;
+  int pbx_port = 0;
+  if (note && bytes.starts_with(kOpened)) port = std::string(bytes.substr(kOpened.size()));
+  if (note && bytes.starts_with(kConnected)) {
+    const std::string_view address = bytes.substr(kConnected.size());
+    const std::size_t colon = address.rfind(':');
+    host = std::string(address.substr(0, colon));
+    if (colon != std::string_view::npos) {
+      std::from_chars(address.data() + colon + 1, address.data() + address.size(), pbx_port);
+    }
+  }
   if (given != settings_.end()) {
     device.config = given->config;
     device.source = "settings from " + given->source;
-    // Settings given without the port or host take the raw data's.
-    if (note && bytes.starts_with(kOpened) && device.config.modem.port.empty()) {
-      device.config.modem.port = std::string(bytes.substr(kOpened.size()));
-    }
-    if (note && bytes.starts_with(kConnected) && device.config.pbx.host.empty()) {
-      const std::string_view address = bytes.substr(kConnected.size());
-      device.config.pbx.host = std::string(address.substr(0, address.rfind(':')));
-    }
   } else {
     device.config.line = record.line;
-    if ((note && bytes.starts_with(kConnected)) || (!note && LooksLikeManagerText(bytes))) {
-      device.config.kind = DeviceKind::kPbx;
-      if (note) {
-        const std::string_view address = bytes.substr(kConnected.size());
-        const std::size_t colon = address.rfind(':');
-        device.config.pbx.host = std::string(address.substr(0, colon));
-      }
-    } else {
-      device.config.kind = DeviceKind::kModem;
-      if (note && bytes.starts_with(kOpened)) {
-        device.config.modem.port = std::string(bytes.substr(kOpened.size()));
-      }
-    }
+    const bool pbx = !host.empty() || (!note && LooksLikeManagerText(bytes));
+    device.config.kind = pbx ? DeviceKind::kPbx : DeviceKind::kModem;
+    if (pbx_port > 0) device.config.pbx.port = pbx_port;
     device.source = "default settings: none given for line " + std::to_string(record.line);
   }
+  // Settings given without the port or host take the raw data's.
+  if (device.config.modem.port.empty()) device.config.modem.port = port;
+  if (device.config.pbx.host.empty()) device.config.pbx.host = host;
   if (const auto user = users_.find(record.line);
       user != users_.end() && device.config.pbx.user.empty()) {
     device.config.pbx.user = user->second;
