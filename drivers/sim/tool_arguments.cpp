@@ -71,7 +71,8 @@ ToolRequest ParseToolArguments(std::span<const std::string_view> arguments) {
 
 std::string ToolUsage(std::string_view address_help) {
   return "Usage: qelto-cidr-sim COMMAND [ARGUMENTS]\n"
-         "Drives the caller-ID simulator inside a running qelto-callerid.\n"
+         "Drives the caller-ID simulator inside a running qelto-callerid, and replays\n"
+         "the driver's raw data files.\n"
          "\n"
          "Commands:\n"
          "  call LINE [NUMBER]  report a call on telephone line LINE (1..2147483647)\n"
