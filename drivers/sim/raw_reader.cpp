@@ -41,7 +41,8 @@ std::optional<std::chrono::milliseconds> ParseStamp(std::string_view stamp) {
   const int second = *Digits(stamp, 17, 2);
   const int milli = *Digits(stamp, 20, 3);
   // A leap second may show as :60. Years beyond 2199 would not fit the devices' clocks.
-  if (year < 1970 || year > 2199 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+  if (year < 1970 || year > 2199 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
+      minute > 59 || second > 60) {
     return std::nullopt;
   }
   const std::int64_t days =
