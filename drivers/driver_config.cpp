@@ -15,6 +15,7 @@ constexpr std::array<std::int64_t, 11> kSpeeds = {1200,  2400,   4800,   9600,  
                                                   57600, 115200, 230400, 460800, 921600};
 constexpr std::int64_t kMinRingTimeout = 2;
 constexpr std::int64_t kMaxRingTimeout = 60;
+constexpr std::int64_t kMaxQuietSpell = 86400;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 char Lower(char c) {
@@ -115,7 +116,7 @@ class ConfigReader {
 
   static bool IsModemKey(std::string_view key) {
     return key == "speed" || key == "flow" || key == "init" || key == "caller_id" ||
-           key == "ring_timeout";
+           key == "ring_timeout" || key == "quiet_spell";
   }
 
   static bool IsPbxKey(std::string_view key) {
@@ -166,6 +167,10 @@ class ConfigReader {
       const auto seconds = ParseNumber(value, kMinRingTimeout, kMaxRingTimeout);
       if (!seconds) return DeviceProblem(number, "ring_timeout must be 2 to 60 seconds");
       config.modem.ring_timeout = std::chrono::seconds(*seconds);
+    } else if (key == "quiet_spell") {
+      const auto seconds = ParseNumber(value, 1, kMaxQuietSpell);
+      if (!seconds) return DeviceProblem(number, "quiet_spell must be 1 to 86400 seconds");
+      config.modem.quiet_spell = std::chrono::seconds(*seconds);
     } else {
       AddCommand(number, key, value);
     }

@@ -13,6 +13,9 @@ inline constexpr char kSystemConfigPath[] = "/etc/qelto-callerid/POS_CIDR.conf";
 // Seconds without a RING or caller-ID line after which a call is over. Rings repeat every 3 to
 // 6 s on the exchanges we know of, so 8 s keeps one call whole without merging two.
 inline constexpr std::chrono::seconds kDefaultRingTimeout{8};
+// How long a connected modem may stay silent before the driver checks that it still listens:
+// modems that have gone deaf keep their port open but report no call.
+inline constexpr std::chrono::seconds kDefaultQuietSpell{600};
 
 enum class DeviceKind { kModem, kSim, kPbx };
 
@@ -26,6 +29,7 @@ struct ModemSettings {
   // Tried in order until the modem answers OK to one.
   std::vector<std::string> caller_id = {"AT+VCID=1", "AT#CID=1"};
   std::chrono::seconds ring_timeout = kDefaultRingTimeout;
+  std::chrono::seconds quiet_spell = kDefaultQuietSpell;
 
   friend bool operator==(const ModemSettings&, const ModemSettings&) = default;
 };
@@ -88,6 +92,8 @@ bool IsSupportedSpeed(std::int64_t speed);
 //   caller_id = AT+VCID=1    modems, repeatable: the caller-ID commands tried, replacing the two
 //                            defaults AT+VCID=1 and AT#CID=1
 //   ring_timeout = 8         modems: seconds without a RING after which a call is over, 2..60
+//   quiet_spell = 600        modems, for tests: seconds of silence before the modem is checked
+//                            with AT, 1..86400; left out of the manual, since shops keep 600
 //   host = ADDRESS           telephone systems (pbx), required: the manager interface's host
 //   port = 5038              pbx: its TCP port, 1..65535 (for modems port is the serial device)
 //   user = NAME, secret = S  pbx, required: the manager login

@@ -61,6 +61,10 @@ void CallAssembler::OnNumber(std::string digits, std::vector<std::string>& repor
   if (call_ && call_->reported) {
     // DDN_NMBR and NMBR of one block are two forms of one caller's number: the first counts.
     if (*call_->reported == digits || call_->number_in_block) {
+      dropped_.push_back("number " + (digits.empty() ? std::string("(none)") : digits) + ": " +
+                         (*call_->reported == digits
+                              ? "the caller-ID block of a call already reported, repeated"
+                              : "the second number line of the block already reported"));
       call_->last_heard = now;
       call_->number_in_block = true;
       return;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drivers/modem/modem_line.h"
@@ -41,6 +42,9 @@ class CallAssembler {
   std::vector<std::string> Flush();
   // When OnTime has something to do, or nullopt while no call is in progress.
   std::optional<TimePoint> Deadline() const;
+  // The number lines passed over since the last call, each with why ("number 555: ..."), so a
+  // replay of the raw data can show them.
+  std::vector<std::string> TakeDropped() { return std::exchange(dropped_, {}); }
 
  private:
   // No default member initialisers: clang cannot use them before the enclosing class is
@@ -60,6 +64,7 @@ class CallAssembler {
 
   std::chrono::milliseconds ring_timeout_;
   std::optional<Call> call_;
+  std::vector<std::string> dropped_;
 };
 
 }  // namespace qelto::sim

@@ -31,29 +31,46 @@ ModemDevice::ModemDevice(std::int32_t line, ModemSettings settings)
     : line_(line),
       port_(PrintablePath(settings.port)),
       dialogue_(std::move(settings.init), std::move(settings.caller_id)),
-      calls_(settings.ring_timeout) {}
+      calls_(settings.ring_timeout),
+      quiet_spell_(settings.quiet_spell) {}
 
 ModemStep ModemDevice::OnOpenFailed(std::string_view reason) {
   ModemStep out;
-  Problem(reason, out);
+  if (watch_ == Watch::kReopening) {
+    Lost(reason, out);
+  } else {
+    Problem(reason, out);
+  }
   return out;
 }
 
 ModemStep ModemDevice::OnOpened(TimePoint now) {
   ModemStep out;
   reader_.Clear();
+  last_heard_ = now;
+  port_open_ = true;
+  // A check under way is over: the dialogue that begins now tells whether the modem hears.
+  if (watch_ != Watch::kReopening) watch_ = Watch::kListening;
   Apply(dialogue_.Start(now), out);
   return out;
 }
 
 ModemStep ModemDevice::OnBytes(std::string_view bytes, TimePoint now) {
   ModemStep out;
+  if (!bytes.empty()) last_heard_ = now;
   for (const std::string& text : reader_.Append(bytes)) {
     for (const ModemLine& line : ParseModemLines(text)) {
+      // The OK to AT, or a call beginning: either way the modem still hears. ERROR is no
+      // answer to AT: a modem in that state is better initialised again.
+      if (watch_ == Watch::kProbing && line.kind != ModemLineKind::kOther &&
+          line.kind != ModemLineKind::kError) {
+        watch_ = Watch::kListening;
+      }
       Apply(dialogue_.OnLine(line.kind, now), out);
       AddCalls(calls_.OnLine(line, now), out);
     }
   }
+  out.dropped = calls_.TakeDropped();
   return out;
 }
 
@@ -61,6 +78,7 @@ ModemStep ModemDevice::OnTime(TimePoint now) {
   ModemStep out;
   Apply(dialogue_.OnTime(now), out);
   AddCalls(calls_.OnTime(now), out);
+  if (!out.close) Watchdog(now, out);
   return out;
 }
 
@@ -69,22 +87,49 @@ ModemStep ModemDevice::OnLost(std::string_view reason) {
   AddCalls(calls_.Flush(), out);
   reader_.Clear();
   dialogue_.Stop();
+  watch_ = Watch::kListening;
+  port_open_ = false;
   if (!connected_) {
     Problem(reason, out);
     return out;
   }
-  connected_ = false;
-  last_problem_ = reason;
-  Status("lost at " + port_ + " (" + std::string(reason) + ")", out);
+  Lost(reason, out);
   return out;
 }
 
 std::optional<ModemDevice::TimePoint> ModemDevice::Deadline() const {
-  const std::optional<TimePoint> dialogue = dialogue_.Deadline();
-  const std::optional<TimePoint> calls = calls_.Deadline();
-  if (!dialogue) return calls;
-  if (!calls) return dialogue;
-  return std::min(*dialogue, *calls);
+  std::optional<TimePoint> earliest = dialogue_.Deadline();
+  const auto consider = [&earliest](std::optional<TimePoint> moment) {
+    if (moment && (!earliest || *moment < *earliest)) earliest = moment;
+  };
+  const std::optional<TimePoint> call = calls_.Deadline();
+  consider(call);
+  if (watch_ == Watch::kProbing) {
+    consider(probe_deadline_);
+  } else if (watch_ == Watch::kListening && port_open_ && connected_ && !dialogue_.running() &&
+             !call) {
+    consider(last_heard_ + quiet_spell_);
+  }
+  return earliest;
+}
+
+void ModemDevice::Watchdog(TimePoint now, ModemStep& out) {
+  if (watch_ == Watch::kProbing && now >= probe_deadline_) {
+    watch_ = Watch::kReinitialising;
+    Status("did not answer AT within " + std::to_string(kProbeTimeout.count()) +
+               " s; initialising it again",
+           out);
+    Apply(dialogue_.Start(now), out);
+    return;
+  }
+  // A modem busy with a call, or still being initialised, is never disturbed.
+  if (watch_ != Watch::kListening || !port_open_ || !connected_ || dialogue_.running() ||
+      calls_.Deadline() || now < last_heard_ + quiet_spell_) {
+    return;
+  }
+  watch_ = Watch::kProbing;
+  probe_deadline_ = now + kProbeTimeout;
+  out.send += "AT\r";
 }
 
 void ModemDevice::Apply(const ModemDialogue::Step& step, ModemStep& out) {
@@ -96,15 +141,40 @@ void ModemDevice::Apply(const ModemDialogue::Step& step, ModemStep& out) {
       return;
     case ModemDialogue::Step::Kind::kReady:
       connected_ = true;
+      watch_ = Watch::kListening;
       last_problem_.clear();
       Status(ReadyText(), out);
       return;
     case ModemDialogue::Step::Kind::kFailed:
       AddCalls(calls_.Flush(), out);
-      Problem(step.text, out);
+      OnDialogueFailed(step.text, out);
       out.close = true;
+      port_open_ = false;
       return;
   }
+}
+
+void ModemDevice::OnDialogueFailed(const std::string& reason, ModemStep& out) {
+  switch (watch_) {
+    case Watch::kReinitialising:
+      watch_ = Watch::kReopening;
+      Status("did not answer when initialised again (" + reason + "); reopening " + port_, out);
+      return;
+    case Watch::kReopening:
+      Lost(reason, out);
+      return;
+    case Watch::kListening:
+    case Watch::kProbing:
+      Problem(reason, out);
+      return;
+  }
+}
+
+void ModemDevice::Lost(std::string_view reason, ModemStep& out) {
+  watch_ = Watch::kListening;
+  connected_ = false;
+  last_problem_ = reason;
+  Status("lost at " + port_ + " (" + std::string(reason) + ")", out);
 }
 
 void ModemDevice::AddCalls(std::vector<std::string> calls, ModemStep& out) const {

@@ -17,12 +17,15 @@ namespace qelto::sim {
 
 // How long a modem port stays closed after it failed or was lost, before it is opened again.
 inline constexpr std::chrono::seconds kReopenInterval{3};
+// How long a modem checked after a quiet spell may take to answer AT.
+inline constexpr std::chrono::seconds kProbeTimeout{2};
 
 // What the port's owner is to do after one input to a ModemDevice.
 struct ModemStep {
-  std::string send;                 // bytes to write to the port
-  std::vector<DriverEvent> events;  // for the recorder, in order
-  bool close = false;               // close the port, and open it again after kReopenInterval
+  std::string send;                  // bytes to write to the port
+  std::vector<DriverEvent> events;   // for the recorder, in order
+  bool close = false;                // close the port, and open it again after kReopenInterval
+  std::vector<std::string> dropped;  // lines passed over, each with why (for the replay)
 };
 
 // Everything one caller-ID modem does, apart from the port itself: the initialisation
@@ -35,6 +38,16 @@ struct ModemStep {
 //   "lost at PORT (REASON)" when a connected modem went away;
 //   "unavailable at PORT (REASON), retrying every 3 s" when it could not be opened or did not
 //   answer, once per reason in a row, so a modem left unplugged does not fill the log.
+//
+// A modem can go deaf: its port stays open, but it reports no call until it is reset. So once a
+// connected modem has said nothing for its quiet spell, while no call is in progress, it is sent
+// AT and must answer OK within kProbeTimeout. An answer is not logged (the raw data shows it).
+// Without one, the device tries, each step with its status event:
+//   "did not answer AT within 2 s; initialising it again": the dialogue from the top;
+//   "did not answer when initialised again (REASON); reopening PORT": the port is closed and
+//   opened again, and the dialogue runs once more;
+//   "lost at PORT (REASON)" when that fails too: from then on as for a modem unplugged.
+// The modem counts as connected until it is reported lost.
 class ModemDevice {
  public:
   using TimePoint = std::chrono::steady_clock::time_point;
@@ -55,6 +68,17 @@ class ModemDevice {
   bool connected() const { return connected_; }
 
  private:
+  // Where the check of a quiet modem stands.
+  enum class Watch {
+    kListening,       // no check under way
+    kProbing,         // AT sent, its OK awaited
+    kReinitialising,  // no OK: the dialogue runs again
+    kReopening,       // the dialogue failed: the port is being reopened
+  };
+
+  void Watchdog(TimePoint now, ModemStep& out);
+  void OnDialogueFailed(const std::string& reason, ModemStep& out);
+  void Lost(std::string_view reason, ModemStep& out);
   void Apply(const ModemDialogue::Step& step, ModemStep& out);
   void AddCalls(std::vector<std::string> calls, ModemStep& out) const;
   void Problem(std::string_view reason, ModemStep& out);
@@ -67,6 +91,11 @@ class ModemDevice {
   ModemDialogue dialogue_;
   CallAssembler calls_;
   bool connected_ = false;
+  bool port_open_ = false;  // from OnOpened until the port is lost or to be closed
+  std::chrono::seconds quiet_spell_;
+  Watch watch_ = Watch::kListening;
+  TimePoint last_heard_{};  // the last bytes from the modem, or when it was opened
+  TimePoint probe_deadline_{};
   std::string last_problem_;  // the reason last reported, so it is reported once
 };
 

@@ -81,6 +81,10 @@ std::vector<PbxCall> PbxCallTracker::OnEvent(const AmiMessage& event) {
   if (call == nullptr) call = &Track(key);
   const std::string_view context = event.Get("Context");
   const std::string_view exten = event.Get("Exten");
+  if (call->channel.empty()) {
+    call->channel = std::string(event.Get("Channel"));
+    call->context = std::string(context);
+  }
   // The context changes as the call runs through the dialplan; once seen inbound it stays so.
   if (IsInbound(context, event.Get("Channel"))) call->inbound = true;
   if (!exten.empty() && (call->exten.empty() || IsInboundContext(context))) {
@@ -102,6 +106,7 @@ std::vector<PbxCall> PbxCallTracker::OnEvent(const AmiMessage& event) {
   if (call->inbound && !call->dialled && (known || moment != Moment::kNone)) {
     calls.push_back(Report(*call));
   } else if (moment == Moment::kOver) {
+    Dropped(*call);
     Forget(key);
   }
   return calls;
@@ -140,6 +145,21 @@ PbxCall PbxCallTracker::Report(const Pending& call) {
   return reported;
 }
 
+void PbxCallTracker::Dropped(const Pending& call) {
+  std::string text = "call " + call.key + " of " + call.channel + ": ";
+  if (!call.inbound) {
+    text += "not from outside (an internal or outgoing call): its context " + call.context +
+            " is none of the inbound contexts";
+    for (std::size_t i = 0; i < settings_.inbound_contexts.size(); ++i) {
+      text += (i == 0 ? " " : ", ") + settings_.inbound_contexts[i];
+    }
+    if (!settings_.trunks.empty()) text += ", and the channel is no trunk's";
+  } else {
+    text += "dialled out by the telephone system itself";
+  }
+  dropped_.push_back(std::move(text));
+}
+
 void PbxCallTracker::MarkDialled(std::string_view unique) {
   if (unique.empty()) return;
   Pending* call = Find(unique);
@@ -155,7 +175,7 @@ PbxCallTracker::Pending* PbxCallTracker::Find(std::string_view key) {
 
 PbxCallTracker::Pending& PbxCallTracker::Track(std::string key) {
   if (pending_.size() >= kMaxPendingCalls) pending_.pop_front();
-  pending_.push_back({std::move(key), false, false, false, false, false, {}, {}});
+  pending_.push_back({std::move(key), false, false, false, false, false, {}, {}, {}, {}});
   return pending_.back();
 }
 

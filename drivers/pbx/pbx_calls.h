@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "drivers/driver_config.h"
@@ -64,6 +65,9 @@ class PbxCallTracker {
   void OnListingBegun();
   // The connection was lost: a listing under way will not end.
   void OnDisconnected() { listing_ = false; }
+  // The calls that ended unreported since the last call, each with why, so a replay of the raw
+  // data can show them.
+  std::vector<std::string> TakeDropped() { return std::exchange(dropped_, {}); }
 
  private:
   struct Pending {
@@ -74,11 +78,14 @@ class PbxCallTracker {
     bool rang = false;      // it rang the system: a call coming in
     bool unlisted = false;  // seen before the listing in progress, and not in it so far
     std::string exten;
-    std::string digits;  // empty while unknown
+    std::string digits;   // empty while unknown
+    std::string channel;  // the first channel's name and context, as first seen
+    std::string context;
   };
 
   std::vector<PbxCall> OnListingComplete();
   PbxCall Report(const Pending& call);
+  void Dropped(const Pending& call);
   Pending* Find(std::string_view key);
   Pending& Track(std::string key);
   void MarkDialled(std::string_view unique);
@@ -94,6 +101,7 @@ class PbxCallTracker {
   std::unordered_set<std::string> reported_;
   std::deque<std::string> reported_order_;  // oldest first, for forgetting
   bool listing_ = false;
+  std::vector<std::string> dropped_;
 };
 
 // The caller's digits from a CallerIDNum: its decimal digits, a leading "+" written "00" as it

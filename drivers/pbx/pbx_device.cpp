@@ -118,6 +118,7 @@ void PbxDevice::OnMessage(const AmiMessage& message, TimePoint now, PbxStep& out
     out.remember.push_back(call.key);
     out.events.push_back(CallEvent(call.line, WidenAscii(call.digits)));
   }
+  for (std::string& dropped : calls_.TakeDropped()) out.dropped.push_back(std::move(dropped));
 }
 
 void PbxDevice::OnResponse(const AmiMessage& message, TimePoint now, PbxStep& out) {

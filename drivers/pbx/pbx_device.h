@@ -32,8 +32,9 @@ struct PbxStep {
   // The keys of the calls among `events`: to be kept, where the next run finds them, before the
   // events are handed on (see Remembered).
   std::vector<std::string> remember;
-  bool close = false;  // drop the connection; connect again after RetryDelay()
-  std::string why;     // when closing: why
+  std::vector<std::string> dropped;  // calls not reported, each with why (for the replay)
+  bool close = false;                // drop the connection; connect again after RetryDelay()
+  std::string why;                   // when closing: why
 };
 
 // Everything one telephone system's manager connection does, apart from the socket: the login

@@ -1,6 +1,6 @@
 // qelto-cidr-sim: drives the simulated caller-ID driver inside a running recorder through its
-// control channel (a Unix socket, or on Windows a named pipe). Exit status: 0 on OK, 1 on ERROR or
-// when no simulator answers, 2 on misuse.
+// control channel (a Unix socket, or on Windows a named pipe), and replays raw data files.
+// Exit status: 0 on OK, 1 on ERROR or when no simulator answers, 2 on misuse.
 
 #include <iostream>
 #include <string_view>
@@ -8,6 +8,7 @@
 
 #include "drivers/control/control_address.h"
 #include "drivers/control/control_client.h"
+#include "drivers/sim/replay_tool.h"
 #include "drivers/sim/tool_arguments.h"
 
 namespace {
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
       return kExitUsage;
     case qelto::sim::ToolRequest::Kind::kSend:
       return Send(request.text);
+    case qelto::sim::ToolRequest::Kind::kReplay:
+      return qelto::sim::RunReplay(request, std::cout, std::cerr);
   }
   return kExitUsage;
 }

@@ -38,6 +38,7 @@ TEST(ParseDriverConfig, ReadsAFullFile) {
       "init = ATE0V1\r\n"
       "caller_id = AT#CID=1\r\n"
       "ring_timeout = 12\r\n"
+      "quiet_spell = 5\r\n"
       "; the second one\r\n"
       "[device]\n"
       "kind = sim\n"
@@ -50,8 +51,9 @@ TEST(ParseDriverConfig, ReadsAFullFile) {
   modem.modem.init = {"AT&F", "ATE0V1"};
   modem.modem.caller_id = {"AT#CID=1"};
   modem.modem.ring_timeout = 12s;
+  modem.modem.quiet_spell = 5s;
   EXPECT_EQ(config.devices, (std::vector<DeviceConfig>{modem, Sim(7)}));
-  EXPECT_EQ(config.section_lines, (std::vector<int>{4, 15}));
+  EXPECT_EQ(config.section_lines, (std::vector<int>{4, 16}));
 }
 
 TEST(ParseDriverConfig, GivesModemsTheDefaults) {
@@ -64,6 +66,7 @@ TEST(ParseDriverConfig, GivesModemsTheDefaults) {
   EXPECT_EQ(modem.init, Strings{"ATZ"});
   EXPECT_EQ(modem.caller_id, (Strings{"AT+VCID=1", "AT#CID=1"}));
   EXPECT_EQ(modem.ring_timeout, kDefaultRingTimeout);
+  EXPECT_EQ(modem.quiet_spell, 10min);
   EXPECT_EQ(config.raw_log, "");
   EXPECT_TRUE(ParseDriverConfig("").devices.empty());
 }
@@ -115,6 +118,9 @@ INSTANTIATE_TEST_SUITE_P(
                     {}},
         ProblemCase{kModem + "line=2\nring_timeout=1\n",
                     {"line 5: ring_timeout must be 2 to 60 seconds", "line 1: [device] left out"},
+                    {}},
+        ProblemCase{kModem + "line=2\nquiet_spell=0\n",
+                    {"line 5: quiet_spell must be 1 to 86400 seconds", "line 1: [device] left out"},
                     {}},
         ProblemCase{kModem + "line=2\nline=3\n",
                     {"line 5: line given twice", "line 1: [device] left out"},

@@ -35,11 +35,11 @@ bool WriteAll(int fd, std::string_view bytes) {
 }  // namespace
 
 FakeModem::Answers FakeModem::VcidModem() {
-  return {{"ATZ", "OK"}, {"AT+VCID=1", "OK"}, {"ATE0V1", "OK"}};
+  return {{"AT", "OK"}, {"ATZ", "OK"}, {"AT+VCID=1", "OK"}, {"ATE0V1", "OK"}};
 }
 
 FakeModem::Answers FakeModem::CidModem() {
-  return {{"ATZ", "OK"}, {"AT#CID=1", "OK"}, {"ATE0V1", "OK"}};
+  return {{"AT", "OK"}, {"ATZ", "OK"}, {"AT#CID=1", "OK"}, {"ATE0V1", "OK"}};
 }
 
 FakeModem::FakeModem(std::string link, Answers answers)
@@ -124,10 +124,21 @@ void FakeModem::Run() {
   }
 }
 
+void FakeModem::GoDeaf(std::size_t commands) {
+  std::lock_guard lock(mutex_);
+  deaf_for_ = commands;
+}
+
 void FakeModem::Answer(const std::string& command) {
   const auto known = answers_.find(command);
   const std::string result = known != answers_.end() ? known->second : "ERROR";
+  bool deaf = false;
   {
+    std::lock_guard lock(mutex_);
+    deaf = deaf_for_ > 0;
+    if (deaf) --deaf_for_;
+  }
+  if (!deaf) {
     std::lock_guard lock(write_mutex_);
     WriteAll(master_.get(), command + "\r\r\n" + result + "\r\n");
   }

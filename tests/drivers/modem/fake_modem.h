@@ -17,7 +17,8 @@ namespace qelto::sim::testing_support {
 // symbolic link to the slave side, as udev's /dev/serial/by-id names lead to a USB modem. It
 // echoes each command the driver sends and answers it as a real modem does, and writes whatever
 // the test gives it. Destroying it (or Unplug) pulls the plug: the link goes and the driver's
-// side hangs up; a new FakeModem at the same link is the modem plugged in again.
+// side hangs up; a new FakeModem at the same link is the modem plugged in again. It can also go
+// deaf, as modems do after weeks: the port stays, but commands go unanswered.
 class FakeModem {
  public:
   // Command (without its CR) to the result the modem prints. Commands not listed are answered
@@ -44,6 +45,9 @@ class FakeModem {
   std::vector<std::string> WaitForCommands(std::size_t count);
   // Removes the link and closes the pseudo-terminal. Idempotent.
   void Unplug();
+  // Leaves the next `commands` commands without echo or answer (they still count as received),
+  // then answers again, as a deaf modem that a reset or a reopened port brings back.
+  void GoDeaf(std::size_t commands);
 
  private:
   void Run();
@@ -59,7 +63,8 @@ class FakeModem {
   std::mutex mutex_;
   std::condition_variable received_;
   std::vector<std::string> commands_;
-  std::mutex write_mutex_;  // Send and the answers go out whole, one after the other
+  std::size_t deaf_for_ = 0;  // commands still to leave unanswered
+  std::mutex write_mutex_;    // Send and the answers go out whole, one after the other
   std::thread thread_;
 };
 

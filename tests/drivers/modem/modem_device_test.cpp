@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,155 @@ TEST(ModemDevice, ShowsAnUnprintablePortPathWithQuestionMarks) {
       device.OnOpenFailed("\xd9\xbe\xdb\x8c\xd8\xaf\xd8\xa7 \xd9\x86\xd8\xb4\xd8\xaf.").events,
       Events{Status(u"unavailable at /dev/modem??? (\u067e\u06cc\u062f\u0627 "
                     u"\u0646\u0634\u062f.), retrying every 3 s")});
+}
+
+// One moment of a watchdog script, counted from when the modem became ready, and what the
+// device must do then.
+struct Moment {
+  enum class Input { kTime, kBytes, kOpened, kOpenFailed };
+  Input input;
+  std::chrono::milliseconds at;
+  std::string text;  // kBytes: what the modem says; kOpenFailed: why
+  std::string send;
+  Events events;
+  bool close = false;
+  bool connected = true;
+  std::optional<std::chrono::milliseconds> deadline;  // the next, from the start; none: none
+};
+
+struct WatchdogCase {
+  const char* name;
+  std::vector<Moment> moments;
+};
+
+TEST(ModemDevice, ChecksAQuietModemAndResetsItWhenItHasGoneDeaf) {
+  using Input = Moment::Input;
+  constexpr std::chrono::milliseconds kQuiet = kDefaultQuietSpell;
+  const DriverEvent ready = Status(u"ready at " + kPort + u", caller ID on (AT+VCID=1)");
+  const DriverEvent reinit = Status(u"did not answer AT within 2 s; initialising it again");
+  const DriverEvent reopen =
+      Status(u"did not answer when initialised again (no answer to ATZ); reopening " + kPort);
+  const std::vector<Moment> deaf_until_reopened = {
+      {Input::kTime, kQuiet - 1s, "", "", {}, false, true, kQuiet},
+      {Input::kTime, kQuiet, "", "AT\r", {}, false, true, kQuiet + 2s},
+      {Input::kTime, kQuiet + 2s, "", "ATZ\r", {reinit}, false, true, kQuiet + 7s},
+      {Input::kTime, kQuiet + 7s, "", "", {reopen}, true, true, std::nullopt},
+      {Input::kOpened, kQuiet + 10s, "", "ATZ\r", {}, false, true, kQuiet + 15s},
+  };
+  auto then = [&deaf_until_reopened](std::vector<Moment> more) {
+    std::vector<Moment> moments = deaf_until_reopened;
+    moments.insert(moments.end(), more.begin(), more.end());
+    return moments;
+  };
+  const WatchdogCase cases[] = {
+      {"answers",
+       {{Input::kTime, kQuiet, "", "AT\r", {}, false, true, kQuiet + 2s},
+        {Input::kBytes, kQuiet + 1s, "AT\r\r\nOK\r\n", "", {}, false, true, 2 * kQuiet + 1s},
+        {Input::kTime, kQuiet + 2s, "", "", {}, false, true, 2 * kQuiet + 1s},
+        {Input::kTime, 2 * kQuiet + 1s, "", "AT\r", {}, false, true, 2 * kQuiet + 3s}}},
+      {"any word puts the check off",
+       {{Input::kBytes, kQuiet - 1s, "\r\n", "", {}, false, true, 2 * kQuiet - 1s},
+        {Input::kTime, kQuiet, "", "", {}, false, true, 2 * kQuiet - 1s}}},
+      {"answers after the new initialisation",
+       {{Input::kTime, kQuiet, "", "AT\r", {}, false, true, kQuiet + 2s},
+        {Input::kBytes, kQuiet + 1s, "\r\nERROR\r\n", "", {}, false, true, kQuiet + 2s},
+        {Input::kTime, kQuiet + 2s, "", "ATZ\r", {reinit}, false, true, kQuiet + 7s},
+        {Input::kBytes,
+         kQuiet + 3s,
+         "ATZ\r\r\nOK\r\n",
+         "AT+VCID=1\r",
+         {},
+         false,
+         true,
+         kQuiet + 8s},
+        {Input::kBytes, kQuiet + 4s, "OK\r\n", "", {ready}, false, true, 2 * kQuiet + 4s}}},
+      {"answers once reopened",
+       then({{Input::kBytes, kQuiet + 11s, "OK\r\n", "AT+VCID=1\r", {}, false, true, kQuiet + 16s},
+             {Input::kBytes, kQuiet + 12s, "OK\r\n", "", {ready}, false, true, 2 * kQuiet + 12s}})},
+      {"stays deaf: lost, and retried as an unplugged modem",
+       then({{Input::kTime,
+              kQuiet + 15s,
+              "",
+              "",
+              {Status(u"lost at " + kPort + u" (no answer to ATZ)")},
+              true,
+              false,
+              std::nullopt},
+             {Input::kOpened, kQuiet + 18s, "", "ATZ\r", {}, false, false, kQuiet + 23s},
+             {Input::kTime, kQuiet + 23s, "", "", {}, true, false, std::nullopt},
+             {Input::kOpenFailed,
+              kQuiet + 26s,
+              "No such file or directory",
+              "",
+              {Status(u"unavailable at " + kPort +
+                      u" (No such file or directory), retrying every 3 s")},
+              false,
+              false,
+              std::nullopt}})},
+      {"gone when reopened",
+       {{Input::kTime, kQuiet, "", "AT\r", {}, false, true, kQuiet + 2s},
+        {Input::kTime, kQuiet + 2s, "", "ATZ\r", {reinit}, false, true, kQuiet + 7s},
+        {Input::kTime, kQuiet + 7s, "", "", {reopen}, true, true, std::nullopt},
+        {Input::kOpenFailed,
+         kQuiet + 10s,
+         "No such file or directory",
+         "",
+         {Status(u"lost at " + kPort + u" (No such file or directory)")},
+         false,
+         false,
+         std::nullopt}}},
+      {"busy with a call: never checked",
+       {{Input::kBytes, kQuiet - 1s, "RING\r\n", "", {}, false, true, kQuiet + 7s},
+        {Input::kTime, kQuiet, "", "", {}, false, true, kQuiet + 7s},
+        {Input::kBytes,
+         kQuiet + 4s,
+         "NMBR = 555\r\n",
+         "",
+         {Call(u"555")},
+         false,
+         true,
+         kQuiet + 12s},
+        {Input::kTime, kQuiet + 12s, "", "", {}, false, true, 2 * kQuiet + 4s},
+        {Input::kTime, 2 * kQuiet + 4s, "", "AT\r", {}, false, true, 2 * kQuiet + 6s}}},
+      {"a call during the check is an answer",
+       {{Input::kTime, kQuiet, "", "AT\r", {}, false, true, kQuiet + 2s},
+        {Input::kBytes, kQuiet + 1s, "RING\r\n", "", {}, false, true, kQuiet + 9s},
+        {Input::kTime, kQuiet + 2s, "", "", {}, false, true, kQuiet + 9s}}},
+  };
+  for (const WatchdogCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    ModemDevice device(3, Settings());
+    ASSERT_EQ(Initialise(device).events.size(), 1U);
+    for (const Moment& moment : test.moments) {
+      SCOPED_TRACE(moment.at.count());
+      const TimePoint now = kStart + moment.at;
+      ModemStep step;
+      switch (moment.input) {
+        case Input::kTime:
+          step = device.OnTime(now);
+          break;
+        case Input::kBytes:
+          step = device.OnBytes(moment.text, now);
+          break;
+        case Input::kOpened:
+          step = device.OnOpened(now);
+          break;
+        case Input::kOpenFailed:
+          step = device.OnOpenFailed(moment.text);
+          break;
+      }
+      EXPECT_EQ(step.send, moment.send);
+      EXPECT_EQ(step.events, moment.events);
+      EXPECT_EQ(step.close, moment.close);
+      EXPECT_EQ(device.connected(), moment.connected);
+      const std::optional<TimePoint> deadline = device.Deadline();
+      if (moment.deadline) {
+        EXPECT_EQ(deadline, kStart + *moment.deadline);
+      } else {
+        EXPECT_EQ(deadline, std::nullopt);
+      }
+    }
+  }
 }
 
 }  // namespace

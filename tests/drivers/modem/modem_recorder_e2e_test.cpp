@@ -51,6 +51,27 @@ class ModemRecorderEndToEnd : public testing::Test {
     fs::remove_all(base_, ignored);
   }
 
+  // Starts the recorder with the driver, in the test's folders.
+  RecorderProcess StartRecorder() const {
+    const fs::path run = base_ / "run";
+    return RecorderProcess(
+        app_ / "qelto-callerid", base_ / "work", base_ / "recorder.err",
+        RecorderEnvironment({"XDG_RUNTIME_DIR=" + run.string(),
+                             "QELTO_CIDR_SIM_SOCKET=" + (run / "sim.sock").string()}));
+  }
+
+  // The rows of the calls table, once there are some (or the patience is spent).
+  std::string WaitForRows() const {
+    const auto deadline = std::chrono::steady_clock::now() + kRecordPatience;
+    std::optional<std::string> rows;
+    // The database is another process's file: nothing to wait on but its contents.
+    while ((rows = CallRows(app_ / "calls.sqlite")).value_or("").empty() &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(kPollInterval);
+    }
+    return rows.value_or("(no table)");
+  }
+
   // What to show when a step fails: the recorder's log and standard error.
   std::string Diagnosis() const {
     return "log.txt:\n" + ReadFile(base_ / "work" / "log.txt") + "\nstandard error:\n" +
@@ -64,24 +85,13 @@ class ModemRecorderEndToEnd : public testing::Test {
 TEST_F(ModemRecorderEndToEnd, RecordsTheModemsCallIntoTheDatabase) {
   FakeModem modem((base_ / "modem").string(), FakeModem::VcidModem());
   ASSERT_EQ(modem.problem(), "");
-  const fs::path run = base_ / "run";
-  RecorderProcess recorder(
-      app_ / "qelto-callerid", base_ / "work", base_ / "recorder.err",
-      RecorderEnvironment({"XDG_RUNTIME_DIR=" + run.string(),
-                           "QELTO_CIDR_SIM_SOCKET=" + (run / "sim.sock").string()}));
+  RecorderProcess recorder = StartRecorder();
   ASSERT_TRUE(recorder.started());
   ASSERT_EQ(modem.WaitForCommands(2), (std::vector<std::string>{"ATZ", "AT+VCID=1"}))
       << Diagnosis();
 
   modem.Send("RING\r\n\r\nDATE = 0321\r\nTIME = 1405\r\nNMBR = 09121234567\r\n\r\nRING\r\n");
-  const auto deadline = std::chrono::steady_clock::now() + kRecordPatience;
-  std::optional<std::string> rows;
-  // The database is another process's file: nothing to wait on but its contents.
-  while ((rows = CallRows(app_ / "calls.sqlite")).value_or("").empty() &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(kPollInterval);
-  }
-  EXPECT_EQ(rows.value_or("(no table)"), "3|09121234567\n") << Diagnosis();
+  EXPECT_EQ(WaitForRows(), "3|09121234567\n") << Diagnosis();
 
   EXPECT_EQ(recorder.Terminate(), 0) << Diagnosis();
   const std::string log = ReadFile(base_ / "work" / "log.txt");
@@ -91,6 +101,44 @@ TEST_F(ModemRecorderEndToEnd, RecordsTheModemsCallIntoTheDatabase) {
   const std::string raw = ReadFile(app_ / "raw.txt");
   EXPECT_NE(raw.find(" line 3 < "), std::string::npos) << raw;
   EXPECT_NE(raw.find("NMBR = 09121234567\\r\\n"), std::string::npos) << raw;
+}
+
+// A modem gone deaf says nothing and answers nothing: checked after its quiet spell (3 s here,
+// ten minutes in a shop), initialised again, reopened, and then it records the next call.
+TEST_F(ModemRecorderEndToEnd, ResetsAModemThatWentDeafAndRecordsTheNextCall) {
+  std::ofstream(app_ / "POS_CIDR.conf")
+      << "raw_log = raw.txt\n[device]\nkind = modem\nport = " << (base_ / "modem").string()
+      << "\nline = 3\nquiet_spell = 3\n";
+  FakeModem modem((base_ / "modem").string(), FakeModem::VcidModem());
+  ASSERT_EQ(modem.problem(), "");
+  RecorderProcess recorder = StartRecorder();
+  ASSERT_TRUE(recorder.started());
+  ASSERT_EQ(modem.WaitForCommands(2).size(), 2U) << Diagnosis();
+  // Deaf to the check and to the new initialisation; the reopened port finds it back.
+  modem.GoDeaf(2);
+  const std::vector<std::string> commands = modem.WaitForCommands(6);
+  ASSERT_GE(commands.size(), 6U) << Diagnosis();
+  EXPECT_EQ(std::vector<std::string>(commands.begin() + 2, commands.begin() + 6),
+            (std::vector<std::string>{"AT", "ATZ", "ATZ", "AT+VCID=1"}))
+      << Diagnosis();
+
+  modem.Send("RING\r\n\r\nDATE = 1211\r\nTIME = 1105\r\nNMBR = 09127654321\r\n\r\nRING\r\n");
+  EXPECT_EQ(WaitForRows(), "3|09127654321\n") << Diagnosis();
+  EXPECT_EQ(recorder.Terminate(), 0) << Diagnosis();
+  const std::string log = ReadFile(base_ / "work" / "log.txt");
+  const std::string port = (base_ / "modem").string();
+  for (const std::string& step :
+       {std::string("Line 3: modem did not answer AT within 2 s; initialising it again"),
+        "Line 3: modem did not answer when initialised again (no answer to ATZ); reopening " +
+            port}) {
+    EXPECT_NE(log.find(step), std::string::npos) << step << "\n" << log;
+  }
+  // Reset, not lost: ready twice, and no alert for an unplugged modem.
+  const std::string ready = "Line 3: modem ready at " + port;
+  EXPECT_NE(log.find(ready, log.find(ready) + 1), std::string::npos) << log;
+  EXPECT_EQ(log.find("modem lost"), std::string::npos) << log;
+  const std::string raw = ReadFile(app_ / "raw.txt");
+  EXPECT_NE(raw.find(" line 3 # closed: the modem does not answer"), std::string::npos) << raw;
 }
 
 }  // namespace
