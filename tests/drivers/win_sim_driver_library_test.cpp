@@ -54,71 +54,6 @@ bool PipeExists(const std::string& pipe) {
   return handle || GetLastError() != ERROR_FILE_NOT_FOUND;
 }
 
-std::optional<std::string> ConverseOn(const std::string& pipe, const std::string& lines,
-                                      int replies) {
-  const UniqueHandle handle = ConnectWaiting(pipe);
-  if (!handle) return std::nullopt;
-  const UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!WriteWithin(handle.get(), lines.data(), static_cast<DWORD>(lines.size()), kPatienceMs,
-                   event.get())) {
-    return std::string();
-  }
-  std::string text;
-  std::array<char, 512> buffer{};
-  while (std::optional<DWORD> received =
-             ReadWithin(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), kPatienceMs,
-                        event.get())) {
-    text.append(buffer.data(), *received);
-    int answered = 0;
-    for (const std::string& line : SplitLines(text)) {
-      if (line.starts_with("OK") || line.starts_with("ERROR")) ++answered;
-    }
-    if (answered >= replies && text.ends_with('\n')) break;
-  }
-  return text;
-}
-
-ToolRun RunToolWith(const std::string& arguments) {
-  std::wstring command =
-      L"\"" + WideFromUtf8(QELTO_SIM_TOOL_PATH) + L"\" " + WideFromUtf8(arguments);
-  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE read_raw = nullptr;
-  HANDLE write_raw = nullptr;
-  if (!CreatePipe(&read_raw, &write_raw, &inheritable, 0)) return {};
-  const UniqueHandle read_end(read_raw);
-  UniqueHandle write_end(write_raw);
-  SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = write_end.get();
-  startup.hStdError = write_end.get();
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                      nullptr, &startup, &process)) {
-    return {};
-  }
-  const UniqueHandle process_handle(process.hProcess);
-  const UniqueHandle thread_handle(process.hThread);
-  write_end.reset();
-  ToolRun run;
-  std::array<char, 512> buffer{};
-  DWORD received = 0;
-  while (ReadFile(read_end.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &received,
-                  nullptr) &&
-         received > 0) {
-    for (DWORD i = 0; i < received; ++i) {
-      if (buffer[i] != '\r') run.output += buffer[i];
-    }
-  }
-  WaitForSingleObject(process_handle.get(), INFINITE);
-  DWORD exit_code = 0;
-  GetExitCodeProcess(process_handle.get(), &exit_code);
-  run.exit_code = static_cast<int>(exit_code);
-  return run;
-}
-
 class WinSimDriverBench final : public SimDriverBench {
  public:
   WinSimDriverBench()
@@ -141,7 +76,26 @@ class WinSimDriverBench final : public SimDriverBench {
   const std::string& channel() const override { return pipe_; }
 
   std::optional<std::string> Converse(const std::string& lines, int replies) override {
-    return ConverseOn(pipe_, lines, replies);
+    const UniqueHandle handle = ConnectWaiting(pipe_);
+    if (!handle) return std::nullopt;
+    const UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!WriteWithin(handle.get(), lines.data(), static_cast<DWORD>(lines.size()), kPatienceMs,
+                     event.get())) {
+      return std::string();
+    }
+    std::string text;
+    std::array<char, 512> buffer{};
+    while (std::optional<DWORD> received =
+               ReadWithin(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                          kPatienceMs, event.get())) {
+      text.append(buffer.data(), *received);
+      int answered = 0;
+      for (const std::string& line : SplitLines(text)) {
+        if (line.starts_with("OK") || line.starts_with("ERROR")) ++answered;
+      }
+      if (answered >= replies && text.ends_with('\n')) break;
+    }
+    return text;
   }
 
   bool ChannelGone() override {
@@ -154,9 +108,44 @@ class WinSimDriverBench final : public SimDriverBench {
   }
 
   ToolRun RunTool(const std::vector<std::string>& arguments) override {
-    std::string line;
-    for (const std::string& argument : arguments) line += (line.empty() ? "" : " ") + argument;
-    return RunToolWith(line);
+    std::wstring command = L"\"" + WideFromUtf8(QELTO_SIM_TOOL_PATH) + L"\"";
+    for (const std::string& argument : arguments) command += L" " + WideFromUtf8(argument);
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE read_raw = nullptr;
+    HANDLE write_raw = nullptr;
+    if (!CreatePipe(&read_raw, &write_raw, &inheritable, 0)) return {};
+    const UniqueHandle read_end(read_raw);
+    UniqueHandle write_end(write_raw);
+    SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = write_end.get();
+    startup.hStdError = write_end.get();
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process)) {
+      return {};
+    }
+    const UniqueHandle process_handle(process.hProcess);
+    const UniqueHandle thread_handle(process.hThread);
+    write_end.reset();
+    ToolRun run;
+    std::array<char, 512> buffer{};
+    DWORD received = 0;
+    while (ReadFile(read_end.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &received,
+                    nullptr) &&
+           received > 0) {
+      for (DWORD i = 0; i < received; ++i) {
+        if (buffer[i] != '\r') run.output += buffer[i];
+      }
+    }
+    WaitForSingleObject(process_handle.get(), INFINITE);
+    DWORD exit_code = 0;
+    GetExitCodeProcess(process_handle.get(), &exit_code);
+    run.exit_code = static_cast<int>(exit_code);
+    return run;
   }
 
   std::string HoldIdleClients(int count, std::string_view partial) override {

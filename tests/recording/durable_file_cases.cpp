@@ -98,7 +98,7 @@ TEST(DurableFile, ReplacementMakesADeletedFolderAgain) {
 TEST(DurableFile, RefusesWhatIsNoPlainFile) {
   TempDir dir;
   const std::string elsewhere = dir.File("elsewhere.txt");
-  std::ofstream(FsPath(elsewhere)) << "theirs\n";
+  std::ofstream(FsPath(elsewhere), std::ios::binary) << "theirs\n";
   const testing_support::NotPlainFiles entries = MakeNotPlainFiles(dir, elsewhere);
   ASSERT_GE(entries.cases.size(), 2U);
   for (const testing_support::NotAPlainFile& c : entries.cases) {
