@@ -1,19 +1,11 @@
-# The helpers of every end-to-end script, the Linux ones (through e2e_lib.sh) and those under Wine:
-# a scratch folder per case with the processes it started, the report of a failure, bounded waits,
-# the recorder's log, the installed recorder and its start, windows, virtual displays, Wine.
-# Sourced, with case_name set, by scripts that run with set -eEuo pipefail: a step that fails
-# unchecked ends the case, saying which (an exit code that is expected is taken with `|| code=$?`
-# or `|| true`).
-#
-# What differs by platform the script sets before it installs or starts the recorder:
-#   recorder_file  the built recorder, which install_app copies
-#   driver_name    the driver library's file name (libPOS_CIDR.so, POS_CIDR.dll)
-#   our_driver     our simulated driver's files in the build (an array: under Wine, its tool too)
-#   recorder       the command that runs the installed recorder (an array)
-# and may set: recorder_args (the recorder's command line), logs (the folder the recorder logs
-# in; $scratch/work by default), wait_poll (seconds between two looks of wait_until; 0.1),
-# fail_details (a function: more for the report of a failure), cleanup_case (a function: what the
-# case leaves behind, taken away at its end).
+# The helpers of every end-to-end script, on Linux (through e2e_lib.sh) and under Wine. Sourced,
+# with case_name set, by scripts that run with set -eEuo pipefail: a step that fails unchecked ends
+# the case, saying which (an exit code that is expected is taken with `|| code=$?` or `|| true`).
+# Before it installs or starts the recorder a script sets recorder_file (the built recorder),
+# driver_name (the driver library's file name), our_driver (our simulated driver's files, an array)
+# and recorder (the command that runs the installed recorder, an array). It may set recorder_args,
+# logs (the recorder's log folder), wait_poll (seconds between two looks, 0.1), and the functions
+# fail_details (more for a failure's report) and cleanup_case (what the case leaves, taken away).
 scratch=$(mktemp -d /tmp/qelto-e2e.XXXXXX)
 pids=()
 recorder_args=()
@@ -63,6 +55,11 @@ started_more_than() { [ "$(log_count "Application Started!")" -gt "$1" ]; }
 last_log_line() { tail -1 "$logs/log.txt" 2>/dev/null | tr -d '\r' | sed 's/^.\{22\}//'; }
 log_closed() { [ "$(last_log_line)" = "Application Closed" ]; }
 expect_closed_log() { log_closed || fail "the log does not end with 'Application Closed'"; }
+
+# The calls in the SQLite file $db.
+rows() { sqlite3 -separator '|' "$db" "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber" 2>/dev/null; }
+row_count() { sqlite3 "$db" "SELECT COUNT(*) FROM Pos_Calls" 2>/dev/null || echo 0; }
+has_rows() { [ "$(row_count)" -ge "$1" ]; }
 
 # --- The recorder --------------------------------------------------------------------------------
 install_app() {  # install_app DRIVER_VARIANT|none|sim (ours)

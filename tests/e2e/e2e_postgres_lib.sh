@@ -22,6 +22,17 @@ write_odbc_settings() {  # write_odbc_settings [BRANCH]: a data source of our ow
   printf 'e2e\nodbc:QeltoE2E\nshop\n1\nrecorder\npw\n\n\n\n%s\n' "${1:-}" >"$scratch/app/Server_Config.dll"
 }
 
+# use_postgres TOTALNUMBER_TYPE [BRANCH]: a fresh table, settings naming a data source of ours,
+# and the rows read from there. Under Wine, odbc32 hands the calls to the host's unixODBC, which
+# reads the test's own ODBCINI.
+use_postgres() {
+  command -v psql >/dev/null || skip "psql is not installed"
+  fresh_pos_calls "$1"
+  write_odbc_settings "${2:-}"
+  rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
+  row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
+}
+
 pg_server() {  # pg_server start|stop [pg_ctlcluster options]: needs root, like the server itself
   [ "$(id -u)" = 0 ] || { echo "stopping the server needs root"; exit 77; }
   pg_ctlcluster 15 main "$@" && return 0

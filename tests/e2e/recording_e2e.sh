@@ -9,22 +9,13 @@ source "$(dirname "$0")/e2e_lib.sh"
 command -v sqlite3 >/dev/null || { echo "sqlite3 is not installed"; exit 77; }
 
 db="$scratch/app/calls.sqlite"
-rows() { sqlite3 -separator '|' "$db" "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber" 2>/dev/null; }
-row_count() { sqlite3 "$db" "SELECT COUNT(*) FROM Pos_Calls" 2>/dev/null || echo 0; }
-has_rows() { [ "$(row_count)" -ge "$1" ]; }
 
 settings_with_branch() {  # the default SQLite settings, with a branch code on line 10
   printf 'e2e\nsqlite:calls.sqlite\nShop\n0\nrecorder\n\n\n\n\n%s\n' "$1" >"$scratch/app/Server_Config.dll"
 }
 
 source "$(dirname "$0")/e2e_postgres_lib.sh"
-use_postgres() {  # use_postgres TOTALNUMBER_TYPE [BRANCH]: fresh table, settings and DSN
-  fresh_pos_calls "$1"
-  write_odbc_settings "${2:-}"
-  rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
-  row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
-  numbers() { pg "SELECT string_agg(TotalNumber, ' ' ORDER BY IdNumber) FROM Pos_Calls"; }
-}
+numbers() { pg "SELECT string_agg(TotalNumber, ' ' ORDER BY IdNumber) FROM Pos_Calls"; }
 
 case $case_name in
   pg_records_calls_with_quoted_branch)

@@ -257,19 +257,8 @@ PYTHON
 # --- Databases -----------------------------------------------------------------------------------
 # A relative SQLite path is taken from the working folder, not from the program's folder.
 db=$scratch/work/calls.sqlite
-rows() { sqlite3 -separator '|' "$db" "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber" 2>/dev/null; }
-row_count() { sqlite3 "$db" "SELECT COUNT(*) FROM Pos_Calls" 2>/dev/null || echo 0; }
-has_rows() { [ "$(row_count)" -ge "$1" ]; }
 
 source "$(dirname "$0")/e2e_postgres_lib.sh"
-use_postgres() {  # use_postgres BRANCH: a fresh table, and settings naming a data source of ours
-  command -v psql >/dev/null || skip "psql is not installed"
-  fresh_pos_calls "varchar(20)"
-  # Wine's odbc32 hands the calls to the host's unixODBC, which reads the test's own ODBCINI.
-  write_odbc_settings "$1"
-  rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
-  row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
-}
 
 # sim ARGS...: runs qelto-cidr-sim.exe; its output (CR LF made LF) in $sim_out, its exit code in
 # $sim_code. The tool always says something, so a failure without a word is a Wine that could not
@@ -407,7 +396,7 @@ case $case_name in
     ;;
   postgres_records_calls)
     install_app v2_1
-    use_postgres "Tehran 'North'"
+    use_postgres "varchar(20)" "Tehran 'North'"
     driver plug
     start_resident rec
     driver call 3 02188776655
