@@ -9,7 +9,6 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 
 #include "durable_file_bench.h"
@@ -23,23 +22,6 @@ namespace testing_support {
 
 std::unique_ptr<DurableFile> MakeDurableFile(const std::string& path) {
   return std::make_unique<PosixDurableFile>(path);
-}
-
-NotPlainFiles MakeNotPlainFiles(const TempDir& dir, const std::string& elsewhere) {
-  NotPlainFiles entries{{{"FIFO", dir.File("fifo/calls-journal.txt")},
-                         {"symbolic link elsewhere", dir.File("link/calls-journal.txt")},
-                         {"folder", dir.File("folder/calls-journal.txt")},
-                         {"device", "/dev/null"}},
-                        ""};
-  std::filesystem::create_directory(dir.File("fifo"));
-  if (::mkfifo(entries.cases[0].path.c_str(), 0600) != 0) {
-    entries.left_out = "the FIFO case did not run: mkfifo failed";
-    entries.cases.erase(entries.cases.begin());
-  }
-  std::filesystem::create_directory(dir.File("link"));
-  std::filesystem::create_symlink(elsewhere, entries.cases[1].path);
-  std::filesystem::create_directories(entries.cases[2].path);
-  return entries;
 }
 
 }  // namespace testing_support
@@ -62,23 +44,39 @@ TEST(PosixDurableFile, DeletedFolderOfTheOpenFileIsNoticedAndMadeAgain) {
   EXPECT_EQ(store.ReadAll(), "b\nc\n");
 }
 
-// The kernel names what stands at the journal's name, so the start can say it.
-TEST(PosixDurableFile, NamesWhatIsNoRegularFile) {
+// Something that is no regular file at the journal's name is refused at once: the start names it,
+// and neither a read nor an append waits on it (a FIFO without a writer would block an open for
+// ever) or writes through it into another file.
+TEST(PosixDurableFile, RefusesWhatIsNoRegularFile) {
   TempDir dir;
   const std::string elsewhere = dir.File("elsewhere.txt");
   std::ofstream(elsewhere) << "theirs\n";
-  const std::map<std::string, std::string> kinds = {{"FIFO", "a FIFO"},
-                                                    {"symbolic link elsewhere", "a symbolic link"},
-                                                    {"folder", "a folder"},
-                                                    {"device", "a device"}};
-  const testing_support::NotPlainFiles entries = MakeNotPlainFiles(dir, elsewhere);
-  ASSERT_EQ(entries.cases.size(), kinds.size());
-  for (const testing_support::NotAPlainFile& c : entries.cases) {
+  struct Case {
+    const char* name;
+    std::string path;
+    std::string kind;
+  };
+  const Case cases[] = {
+      {"FIFO", dir.File("fifo/calls-journal.txt"), "a FIFO"},
+      {"symbolic link elsewhere", dir.File("link/calls-journal.txt"), "a symbolic link"},
+      {"folder", dir.File("folder/calls-journal.txt"), "a folder"},
+      {"device", "/dev/null", "a device"},
+  };
+  std::filesystem::create_directory(dir.File("fifo"));
+  ASSERT_EQ(mkfifo(cases[0].path.c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.File("link"));
+  std::filesystem::create_symlink(elsewhere, cases[1].path);
+  std::filesystem::create_directories(cases[2].path);
+
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(NonRegularKind(c.path), kinds.at(c.name));
+    EXPECT_EQ(NonRegularKind(c.path), c.kind);
     EXPECT_NE(RefuseNonRegularFiles({dir.File("missing.txt"), elsewhere, c.path}).find(c.path),
               std::string::npos);
+    testing_support::ExpectRefused(c.path);
   }
+  std::ifstream written(elsewhere);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "theirs\n");
   EXPECT_EQ(RefuseNonRegularFiles({elsewhere, dir.File("missing.txt")}), "");
 }
 
