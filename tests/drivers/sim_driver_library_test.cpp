@@ -6,7 +6,6 @@
 // process; this executable therefore holds these tests only, and the bench sets the variables
 // once, before the library is loaded.
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -79,15 +78,7 @@ class PosixSimDriverBench final : public SimDriverBench {
     socket_path_ = directory_ + "/sim.sock";
     ::setenv("QELTO_CIDR_SIM_SOCKET", socket_path_.c_str(), 1);
     ::setenv("QELTO_CIDR_SIM_DEVICES", "2", 1);
-    // Never closed: like the recorder, the process keeps its driver until it ends.
-    void* library = ::dlopen(QELTO_SIM_DRIVER_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-      problem_ = ::dlerror();
-      return;
-    }
-    api.info = reinterpret_cast<CIDR_InfoFunction>(::dlsym(library, "CIDR_Info"));
-    api.register_event =
-        reinterpret_cast<CIDR_RegisterEventFunction>(::dlsym(library, "CIDR_RegisterEvent"));
+    problem_ = LoadDriver(QELTO_SIM_DRIVER_PATH);
   }
 
   ~PosixSimDriverBench() override {

@@ -60,16 +60,7 @@ class WinSimDriverBench final : public SimDriverBench {
       : pipe_(R"(\\.\pipe\qelto-sim-test-)" + std::to_string(GetCurrentProcessId())) {
     SetEnvironmentVariableW(L"QELTO_CIDR_SIM_SOCKET", WideFromUtf8(pipe_).c_str());
     SetEnvironmentVariableW(L"QELTO_CIDR_SIM_DEVICES", L"2");
-    // Never freed: like the recorder, the process keeps its driver until it ends.
-    HMODULE library = LoadLibraryW(WideFromUtf8(QELTO_SIM_DRIVER_PATH).c_str());
-    if (library == nullptr) {
-      problem_ = "LoadLibrary failed: " + std::to_string(GetLastError());
-      return;
-    }
-    api.info = reinterpret_cast<CIDR_InfoFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "CIDR_Info")));
-    api.register_event = reinterpret_cast<CIDR_RegisterEventFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "CIDR_RegisterEvent")));
+    problem_ = LoadDriver(QELTO_SIM_DRIVER_PATH);
   }
 
   const std::string& problem() const override { return problem_; }
