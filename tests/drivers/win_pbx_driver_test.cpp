@@ -95,8 +95,7 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
   SetEnvironmentVariableW(
       L"QELTO_CIDR_SIM_SOCKET",
       WideFromUtf8(R"(\\.\pipe\qelto-pbx-test-)" + std::to_string(GetCurrentProcessId())).c_str());
-  const std::string loaded = LoadDriver(folder + "/POS_CIDR.dll");
-  ASSERT_EQ(loaded, "");
+  ASSERT_EQ(LoadDriver(folder + "/POS_CIDR.dll"), "");
   ASSERT_NE(api.info, nullptr);
   ASSERT_NE(api.register_event, nullptr);
   observer.patience = 30s;
