@@ -2,7 +2,13 @@
 
 // The callback that the driver library tests register, as the recorder's does, and what it saw.
 // Shared by the Linux and the Windows tests of our driver library; each loads the library once
-// per process and keeps its entry points in `api`.
+// per process (LoadDriver) and keeps its entry points in `api`.
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -18,6 +24,9 @@
 
 #include "device/driver_abi.h"
 #include "recorder_reading.h"
+#ifdef _WIN32
+#include "common/win32/wide_text.h"
+#endif
 
 namespace qelto::sim::testing_support {
 
@@ -38,6 +47,25 @@ struct DriverApi {
 
 // The library's entry points, resolved once per process.
 inline DriverApi api;
+
+// Loads the library at `path` into `api`: empty, or why it could not. Never unloaded: like the
+// recorder, the process keeps its driver until it ends.
+inline std::string LoadDriver(const std::string& path) {
+#ifdef _WIN32
+  HMODULE library = LoadLibraryW(WideFromUtf8(path).c_str());
+  if (library == nullptr) return "cannot load " + path + ": " + std::to_string(GetLastError());
+  const auto entry = [&](const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(library, name));
+  };
+#else
+  void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) return ::dlerror();
+  const auto entry = [&](const char* name) { return ::dlsym(library, name); };
+#endif
+  api.info = reinterpret_cast<CIDR_InfoFunction>(entry("CIDR_Info"));
+  api.register_event = reinterpret_cast<CIDR_RegisterEventFunction>(entry("CIDR_RegisterEvent"));
+  return "";
+}
 
 inline std::string Narrow(const char16_t* text) {
   std::string narrow;

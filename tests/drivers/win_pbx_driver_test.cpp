@@ -95,13 +95,7 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
   SetEnvironmentVariableW(
       L"QELTO_CIDR_SIM_SOCKET",
       WideFromUtf8(R"(\\.\pipe\qelto-pbx-test-)" + std::to_string(GetCurrentProcessId())).c_str());
-  // Never freed: like the recorder, the process keeps its driver until it ends.
-  HMODULE library = LoadLibraryW(WideFromUtf8(folder + "/POS_CIDR.dll").c_str());
-  ASSERT_NE(library, nullptr) << GetLastError();
-  api.info = reinterpret_cast<CIDR_InfoFunction>(
-      reinterpret_cast<void*>(GetProcAddress(library, "CIDR_Info")));
-  api.register_event = reinterpret_cast<CIDR_RegisterEventFunction>(
-      reinterpret_cast<void*>(GetProcAddress(library, "CIDR_RegisterEvent")));
+  ASSERT_EQ(LoadDriver(folder + "/POS_CIDR.dll"), "");
   ASSERT_NE(api.info, nullptr);
   ASSERT_NE(api.register_event, nullptr);
   observer.patience = 30s;

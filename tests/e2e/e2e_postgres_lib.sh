@@ -11,11 +11,26 @@ fresh_pos_calls() {  # fresh_pos_calls TOTALNUMBER_TYPE: an empty table, made an
       BranchCode varchar(40))" >/dev/null || fail "cannot create the table"
 }
 
-write_odbc_settings() {  # write_odbc_settings [BRANCH]: a DSN of our own and the settings file
+odbc_data_source() {  # QeltoE2E, a data source of our own
   printf '[QeltoE2E]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = 5432\nDatabase = shop\n' \
     >"$scratch/odbc.ini"
   export ODBCINI=$scratch/odbc.ini
+}
+
+write_odbc_settings() {  # write_odbc_settings [BRANCH]: a data source of our own and the settings file
+  odbc_data_source
   printf 'e2e\nodbc:QeltoE2E\nshop\n1\nrecorder\npw\n\n\n\n%s\n' "${1:-}" >"$scratch/app/Server_Config.dll"
+}
+
+# use_postgres TOTALNUMBER_TYPE [BRANCH]: a fresh table, settings naming a data source of ours,
+# and the rows read from there. Under Wine, odbc32 hands the calls to the host's unixODBC, which
+# reads the test's own ODBCINI.
+use_postgres() {
+  command -v psql >/dev/null || skip "psql is not installed"
+  fresh_pos_calls "$1"
+  write_odbc_settings "${2:-}"
+  rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
+  row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
 }
 
 pg_server() {  # pg_server start|stop [pg_ctlcluster options]: needs root, like the server itself

@@ -4,23 +4,9 @@
 shots=$(cd "$bin_dir/.." && pwd)/screenshots
 mkdir -p "$shots"
 
-sim() { "$bin_dir/qelto-cidr-sim" "$@" >/dev/null || fail "qelto-cidr-sim $* failed"; }
-sim_listening() { "$bin_dir/qelto-cidr-sim" info >/dev/null 2>&1; }
 shot() { import -window root "$shots/$1.png" || fail "no screenshot $1"; }
 
-trayer_up() { xdotool search --class trayer >/dev/null 2>&1; }
-start_tray_host() {
-  start_xvfb
-  local attempt
-  for attempt in 1 2 3; do
-    trayer --edge top --align right --widthtype pixel --width 160 --height 32 \
-      >>"$scratch/trayer.err" 2>&1 &
-    pids+=($!)
-    wait_until 10 trayer_up && return 0
-    kill "${pids[-1]}" 2>/dev/null || true
-  done
-  fail "trayer did not start: $(tail -3 "$scratch/trayer.err")"
-}
+start_tray_host() { start_xvfb; start_trayer; }
 
 # The tray icon's window, embedded in the tray host; its geometry lands in X, Y, WIDTH, HEIGHT.
 icon_window() { xdotool search --classname qelto-callerid 2>/dev/null | while read -r w; do
@@ -41,9 +27,6 @@ icon_pictures() {
   identify -format '%#\n' "$scratch"/icon*.png | sort -u | wc -l
 }
 
-dialog_window() { xdotool search --onlyvisible --name "پيغام" 2>/dev/null | head -1; }
-dialog_open() { [ -n "$(dialog_window)" ]; }
-dialog_closed() { [ -z "$(dialog_window)" ]; }
 menu_window() { xdotool search --onlyvisible --classname qelto-callerid 2>/dev/null | while read -r w; do
   [ "$w" != "$(icon_window)" ] && [ "$(xdotool getwindowname "$w")" != "پيغام" ] && { echo "$w"; break; }; done; }
 menu_open() { [ -n "$(menu_window)" ]; }

@@ -19,13 +19,6 @@ damaged=$work/calls-journal.damaged.txt
 rejected=$work/rejected-calls.txt
 db=$scratch/app/calls.sqlite
 
-sim_listening() { "$bin_dir/qelto-cidr-sim" info >/dev/null 2>&1; }
-start_recorder() {  # start_recorder NAME [env...]: starts headless, waits for the driver to listen
-  local name=$1; shift
-  start_resident "$name" "${headless[@]}" "$@"
-  wait_until 10 sim_listening || fail "the simulated driver does not listen"
-}
-
 # Every call is made with a number of its own; the numbers the simulator acknowledged (the
 # driver's event returned, so the recorder had the call) are listed in $scratch/acked.
 : >"$scratch/acked"
@@ -81,7 +74,7 @@ case $case_name in
     trap 'trap - ERR; set +e; for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; sleep 0.2
       umount -l "$work"; cleanup' EXIT
     install_app sim  # the database lies outside the full disk; the journal and the log on it
-    start_recorder first
+    start_listening first
     must_call 1000
     wait_until 30 has_number 1000 || fail "first call not written"
     for n in $(seq 1001 1050); do must_call "$n"; done
@@ -93,7 +86,7 @@ case $case_name in
     rm -f "$work/filler"
     must_call 1201
     kill9 "$pid"
-    start_recorder second
+    start_listening second
     settle 1202
     expect_exactly_once "$scratch/acked"
     stop_with TERM "$pid"
@@ -109,7 +102,7 @@ case $case_name in
     install_app sim
     : >"$scratch/attempted"
     for life in $(seq 1 20); do
-      start_recorder "life$life"
+      start_listening "life$life"
       first=$((20001 + (life - 1) * 100))
       seq $first $((first + 99)) >>"$scratch/attempted"
       # A call the killed recorder did not acknowledge is no failure of the burst.
@@ -128,7 +121,7 @@ case $case_name in
         kill9 "$pid"
       fi
     done
-    start_recorder last
+    start_listening last
     [ "$(wc -l <"$scratch/acked")" -ge 1000 ] || fail "only $(wc -l <"$scratch/acked") calls acknowledged"
     echo 29999 >>"$scratch/attempted"
     settle 29999
@@ -141,7 +134,7 @@ case $case_name in
     # Held for 120 s: with its 30 s busy wait per statement, a writer that counted "database is
     # locked" as a refusal would set the call aside after the third, about 90 s in.
     install_app sim
-    start_recorder rec
+    start_listening rec
     must_call 3000
     wait_until 30 has_number 3000 || fail "first call not written"
     mkfifo "$scratch/locker"
@@ -166,7 +159,7 @@ case $case_name in
 
   second_recorder_same_folder)
     install_app sim
-    start_recorder first
+    start_listening first
     first=$pid
     for n in 4001 4002 4003; do must_call "$n"; done
     # Another session's recorder: its own runtime folder (so its own instance lock) and socket.
@@ -189,7 +182,7 @@ case $case_name in
     expect_exactly_once "$scratch/acked"
     stop_with TERM "$first"
     # Its journal was left whole: a restart writes nothing again.
-    start_recorder again
+    start_listening again
     settle 4008
     expect_exactly_once "$scratch/acked"
     stop_with TERM "$pid"
@@ -259,7 +252,7 @@ case $case_name in
       "C 9 2026-12-09 10:00:03 1,5003" \
       "C 9 2026-12-09 10:00:04 3,5004"
     printf '%s\n' 5002 5003 5004 >"$scratch/acked"
-    start_recorder rec
+    start_listening rec
     settle 5005
     expect_exactly_once "$scratch/acked"
     [ "$(sql "SELECT group_concat(LineNumber || ',' || TotalNumber || ' ' || Time, ' | ')
@@ -285,7 +278,7 @@ case $case_name in
     cut="C 17 2026-12-09 10:00:07 1,60"
     printf '%s' "$cut" >>"$journal"
     printf '%s\n' 6001 6002 >"$scratch/acked"
-    start_recorder rec
+    start_listening rec
     settle 6004
     expect_exactly_once "$scratch/acked"
     ! has_number 6666 || fail "the impossible moment was written: $(sql "SELECT * FROM Pos_Calls WHERE TotalNumber = '6666'")"
@@ -301,7 +294,7 @@ case $case_name in
     stop_with TERM "$pid"
     # Set aside once: a restart neither writes them nor moves them again.
     cp "$damaged" "$scratch/damaged.before"
-    start_recorder again
+    start_listening again
     settle 6005
     expect_exactly_once "$scratch/acked"
     cmp -s "$damaged" "$scratch/damaged.before" || fail "the side file changed at the restart"
@@ -396,7 +389,7 @@ while True:
     seq 70001 72000 | awk '{ print "C " NR " 2026-12-09 10:00:00 1," $1 }' >"$journal"
     chmod 600 "$journal"
     seq 70001 72000 >"$scratch/acked"
-    start_recorder rec
+    start_listening rec
     (for n in $(seq 72001 72300); do must_call "$n"; sleep 0.1; done) &
     pids+=($!)
     for outage in 1 2 3; do
@@ -430,7 +423,7 @@ while True:
     cp "$scratch/app/qelto-callerid" "$scratch/app/libPOS_CIDR.so" "$scratch/app2/"
     sed '10s/.*/B2/' "$scratch/app/Server_Config.dll" >"$scratch/app2/Server_Config.dll"
     mkdir -m 700 "$scratch/run2"
-    start_recorder first
+    start_listening first
     first=$pid
     second_env=(XDG_RUNTIME_DIR="$scratch/run2" QELTO_CIDR_SIM_SOCKET="$scratch/run2/sim.sock")
     (cd "$scratch/work2" && exec "${headless[@]}" "${second_env[@]}" "$scratch/app2/qelto-callerid" \
@@ -476,7 +469,7 @@ while True:
     # The shop archives the live file by renaming it, takes a backup of the new one, and restores
     # that backup over it in the middle of a burst of calls.
     install_app sim
-    start_recorder rec
+    start_listening rec
     settle 6000
     for n in $(seq 6001 6100); do must_call "$n"; done
     wait_until 30 has_number 6100 || fail "the calls before the archiving were not written"

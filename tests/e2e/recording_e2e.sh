@@ -8,35 +8,20 @@ case_name=$1 bin_dir=$2 driver_dir=$3
 source "$(dirname "$0")/e2e_lib.sh"
 command -v sqlite3 >/dev/null || { echo "sqlite3 is not installed"; exit 77; }
 
-sim() { "$bin_dir/qelto-cidr-sim" "$@" >/dev/null || fail "qelto-cidr-sim $* failed"; }
-sim_listening() { "$bin_dir/qelto-cidr-sim" info >/dev/null 2>&1; }
-start_recorder() {  # start_recorder NAME: starts headless and waits for the driver to listen
-  start_resident "$1" "${headless[@]}"
-  wait_until 10 sim_listening || fail "the simulated driver does not listen"
-}
 db="$scratch/app/calls.sqlite"
-rows() { sqlite3 -separator '|' "$db" "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber" 2>/dev/null; }
-row_count() { sqlite3 "$db" "SELECT COUNT(*) FROM Pos_Calls" 2>/dev/null || echo 0; }
-has_rows() { [ "$(row_count)" -ge "$1" ]; }
 
 settings_with_branch() {  # the default SQLite settings, with a branch code on line 10
   printf 'e2e\nsqlite:calls.sqlite\nShop\n0\nrecorder\n\n\n\n\n%s\n' "$1" >"$scratch/app/Server_Config.dll"
 }
 
 source "$(dirname "$0")/e2e_postgres_lib.sh"
-use_postgres() {  # use_postgres TOTALNUMBER_TYPE [BRANCH]: fresh table, settings and DSN
-  fresh_pos_calls "$1"
-  write_odbc_settings "${2:-}"
-  rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
-  row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
-  numbers() { pg "SELECT string_agg(TotalNumber, ' ' ORDER BY IdNumber) FROM Pos_Calls"; }
-}
+numbers() { pg "SELECT string_agg(TotalNumber, ' ' ORDER BY IdNumber) FROM Pos_Calls"; }
 
 case $case_name in
   pg_records_calls_with_quoted_branch)
     install_app sim
     use_postgres "varchar(20)" "'); DROP TABLE Pos_Calls; --"
-    start_recorder rec
+    start_listening rec
     sim call 2 09121234567
     sim call 1 ""
     wait_until 30 has_rows 2 || fail "calls not written within 30 s: $(tail -3 "$scratch/work/log.txt")"
@@ -47,10 +32,10 @@ case $case_name in
   pg_kill9_keeps_queued_calls)
     install_app sim
     use_postgres "varchar(20)"
-    start_recorder first
+    start_listening first
     for n in 101 102 103; do sim call 1 $n; done
     kill9 "$pid"
-    start_recorder second
+    start_listening second
     sim call 2 104
     wait_until 30 has_rows 4 || fail "calls lost after kill -9: $(rows)"
     [ "$(numbers)" = "101 102 103 104" ] || fail "wrong rows after restart: $(rows)"
@@ -59,7 +44,7 @@ case $case_name in
   pg_rejected_column_too_short)
     install_app sim
     use_postgres "varchar(4)"
-    start_recorder rec
+    start_listening rec
     sim call 1 1111
     wait_until 30 has_rows 1 || fail "first call not written"
     sim call 1 09121234567
@@ -76,7 +61,7 @@ case $case_name in
     install_app sim
     use_postgres "varchar(20)"
     trap 'trap - ERR; set +e; pg_ctlcluster 15 main start >/dev/null 2>&1; cleanup' EXIT
-    start_recorder rec
+    start_listening rec
     sim call 1 1000
     wait_until 30 has_rows 1 || fail "first call not written"
     pg_server stop
@@ -100,7 +85,7 @@ case $case_name in
   sqlite_records_calls)
     install_app sim
     settings_with_branch "O'B"
-    start_recorder rec
+    start_listening rec
     sim call 2 09121234567
     sim call 1 ""
     # The first connection is made only after 15 s.
@@ -120,7 +105,7 @@ case $case_name in
     install_app sim
     branch="'); DROP TABLE Pos_Calls; --"
     settings_with_branch "$branch"
-    start_recorder rec
+    start_listening rec
     sim call 1 5
     wait_until 30 has_rows 1 || fail "call not written"
     [ "$(sqlite3 "$db" "SELECT BranchCode FROM Pos_Calls")" = "$branch" ] || fail "branch code changed"
@@ -131,12 +116,12 @@ case $case_name in
     # The first life cannot open the database (a folder stands at its name), however long the
     # calls take: when it is killed, they are in the journal alone.
     mkdir "$db"
-    start_recorder first
+    start_listening first
     for n in 101 102 103 104 105; do sim call 1 $n; done
     [ "$(grep -c '^C ' "$scratch/work/calls-journal.txt")" = 5 ] || fail "the calls were not journalled"
     kill9 "$pid"
     rmdir "$db"
-    start_recorder second
+    start_listening second
     sim call 2 106
     wait_until 30 has_rows 6 || fail "calls lost after kill -9: $(rows)"
     [ "$(sqlite3 "$db" "SELECT group_concat(TotalNumber, ' ') FROM (SELECT TotalNumber FROM Pos_Calls ORDER BY IdNumber)")" \

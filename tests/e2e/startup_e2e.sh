@@ -64,8 +64,7 @@ Application Closed" ] || fail "unexpected log"
   box_on_display)
     start_xvfb
     install_app none
-    (cd "$scratch/work" && exec "$scratch/app/qelto-callerid" 2>"$scratch/box.err") &
-    pid=$!; pids+=("$pid")
+    start_recorder box
     wait_until 15 box_shown || fail "no error box on the display"
     grep -q "$not_installed" "$scratch/box.err" || fail "box text not on standard error"
     kill -0 "$pid" || fail "ended before the box was answered"
@@ -79,8 +78,7 @@ Application Closed" ] || fail "unexpected log"
   signal_while_box_open)
     start_xvfb
     install_app v1_9
-    (cd "$scratch/work" && exec "$scratch/app/qelto-callerid" 2>"$scratch/box.err") &
-    pid=$!; pids+=("$pid")
+    start_recorder box
     wait_until 15 box_shown || fail "no error box on the display"
     kill -TERM "$pid"
     wait_until 10 gone "$pid" || fail "SIGTERM did not end the program while its box was open"

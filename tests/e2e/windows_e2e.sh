@@ -19,33 +19,9 @@ shots=$build_dir/screenshots
 export WINEPREFIX=$state/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset WAYLAND_DISPLAY
 
-pids=()
-scratch=$(mktemp -d /tmp/qelto-win-e2e.XXXXXX)
-cleanup_case() {  # whatever is already gone: the clean-up goes on
-  trap - ERR
-  set +e
-  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
-  chattr -i "$scratch/work" 2>/dev/null
-  rm -rf "$scratch"
-}
-trap cleanup_case EXIT
-fail() {
-  echo "FAIL [$case_name]: $*" >&2
-  for f in "$logs/log.txt" "$scratch"/*.err; do
-    [ -f "$f" ] && { echo "--- $f" >&2; cat "$f" >&2; }
-  done
-  exit 1
-}
-skip() { echo "SKIP [$case_name]: $*"; exit 77; }
-# In the script itself; a subshell's failure is its exit code, for the script to check.
-step_failed() { [ "$BASH_SUBSHELL" -ne 0 ] || fail "$2: '$3' failed with exit code $1"; }
-trap 'step_failed $? "${BASH_SOURCE[0]##*/}:$LINENO" "$BASH_COMMAND"' ERR
+source "$(dirname "$0")/e2e_common.sh"
 
 # --- Wine ------------------------------------------------------------------------------------
-pe_machine() {  # prints 014c (i386) or 8664 (x86-64)
-  local header; header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
-  od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
-}
 exe=$bin_dir/qelto-callerid.exe
 [ -f "$exe" ] || fail "no $exe"
 # wine64 runs 64-bit programs, and 32-bit ones through Wine's 32-bit loader where the kernel
@@ -60,55 +36,20 @@ command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 command -v xdotool >/dev/null || skip "xdotool is not installed"
 command -v import >/dev/null || skip "ImageMagick is not installed"
 
-start_display() {
-  local line
-  rm -f "$state/display"
-  # A session of its own, so the display outlives this script; with every output elsewhere, so
-  # ctest does not wait for it. setsid execs Xvfb in place: $! is the server.
-  setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$state/display" \
-    </dev/null >/dev/null 2>&1 &
-  echo $! >"$state/xvfb.pid"
-  wait_until 10 test -s "$state/display" || fail "Xvfb gave no display number"
-  read -r line <"$state/display" || [ -n "$line" ]
-  echo "$line" >"$state/display"
-}
-
-# A tray host: Wine docks its notification icons there, each in a small window of its own, and
-# paints every picture afresh (its own tray window draws a new picture over the old one).
-trayer_up() { xdotool search --class trayer >/dev/null 2>&1; }
-start_tray_host() {
-  setsid trayer --edge top --align right --widthtype pixel --width 160 --height 32 \
-    </dev/null >/dev/null 2>&1 &
-  echo $! >"$state/trayer.pid"
-  wait_until 10 trayer_up || fail "trayer did not start"
-}
-
+# The display and the tray host outlive the setup: the cases after it share them. The tray host
+# is where Wine docks its notification icons, each in a small window of its own, and paints every
+# picture afresh (its own tray window draws a new picture over the old one).
 case_setup() {
   mkdir -p "$state" "$shots"
-  if [ ! -f "$WINEPREFIX/.qelto-ready" ]; then
-    rm -rf "$WINEPREFIX"
-    "$wine" wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot -i failed"
-    wineserver -w
-    # Wine does not look into its own font folder: Tahoma comes from there.
-    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || fail "no Wine fonts"
-    # Without a window manager every closing window would stall for about 2 s.
-    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 \
-      || fail "cannot set the Wine registry"
-    wineserver -w
-    touch "$WINEPREFIX/.qelto-ready"
-  fi
+  make_wine_prefix
   # Those of an earlier run, if any are left.
   for server in xvfb trayer; do
     [ ! -s "$state/$server.pid" ] || kill "$(cat "$state/$server.pid")" 2>/dev/null || true
   done
   wineserver -k 2>/dev/null || true
-  start_display
-  export DISPLAY=:$(cat "$state/display")
-  start_tray_host
-  wineserver -p </dev/null >/dev/null 2>&1 || true  # exit code 2: one runs already
-  # Wine's own services (explorer with its tray window) start here, with their output away from
-  # ctest's pipes, which they would otherwise hold open.
-  "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+  start_xvfb "$state"
+  start_trayer "$state"
+  start_wine_services
   echo "PASS [$case_name]: prefix $WINEPREFIX, display $DISPLAY"
   exit 0
 }
@@ -125,14 +66,6 @@ case_cleanup() {  # what is already gone is no failure
   exit 0
 }
 
-# wait_until SECONDS COMMAND...: polls every 0.1 s. Each budget is at least three times what its
-# step takes alone, so that a loaded machine (a parallel build, CI) still passes; it costs nothing
-# when the step succeeds.
-wait_until() {
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.1; done
-}
-
 case $case_name in
   setup) case_setup ;;
   cleanup) case_cleanup ;;
@@ -142,53 +75,17 @@ export DISPLAY=:$(cat "$state/display")
 mkdir -p "$shots"
 
 # --- The recorder ------------------------------------------------------------------------------
-mkdir -p "$scratch/app" "$scratch/work"
-recorder_args=()  # the recorder's command line
-logs=$scratch/work  # where the recorder works: the folder it starts in, unless it cannot write there
+recorder_file=$exe
+driver_name=POS_CIDR.dll
+our_driver=("$bin_dir/POS_CIDR.dll" "$bin_dir/qelto-cidr-sim.exe")
+recorder=("$wine" "$scratch/app/qelto-callerid.exe")
+# The recorder logs in the folder it starts in, $logs, unless it cannot write there.
 script=$scratch/driver-script.txt
 : >"$script"
 export QELTO_TEST_DRIVER_SCRIPT=$script
 driver() { echo "$*" >>"$script"; }  # a command for the test driver: call, plug, unplug
-
-install_app() {  # install_app DRIVER_VARIANT|none|ours (our POS_CIDR.dll and qelto-cidr-sim.exe)
-  cp "$exe" "$scratch/app/" || fail "cannot copy the executable"
-  printf 'e2e\nsqlite:calls.sqlite\nShop\n0\nrecorder\n' >"$scratch/app/Server_Config.dll"
-  if [ "$1" = ours ]; then
-    cp "$bin_dir/POS_CIDR.dll" "$bin_dir/qelto-cidr-sim.exe" "$scratch/app/" \
-      || fail "no POS_CIDR.dll or qelto-cidr-sim.exe in $bin_dir"
-  elif [ "$1" != none ]; then
-    cp "$driver_dir/$1/POS_CIDR.dll" "$scratch/app/" || fail "no test driver $1 in $driver_dir"
-  fi
-}
-
-log_has() { grep -q -- "$1" "$logs/log.txt" 2>/dev/null; }
-log_count() { local n; n=$(grep -c -- "$1" "$logs/log.txt" 2>/dev/null) || true; echo "${n:-0}"; }
-started_more_than() { [ "$(log_count "Application Started!")" -gt "$1" ]; }
-gone() { ! kill -0 "$1" 2>/dev/null; }
-last_log_line() { tail -1 "$logs/log.txt" | tr -d '\r' | sed 's/^.\{22\}//'; }
-
-start_recorder() {  # start_recorder NAME: in the background, sets $pid
-  local starts_before; starts_before=$(log_count "Application Started!")
-  (cd "$scratch/work" && exec "$wine" "$scratch/app/qelto-callerid.exe" "${recorder_args[@]}" </dev/null \
-    >/dev/null 2>"$scratch/$1.err") &
-  pid=$!
-  pids+=("$pid")
-}
 start_refused() { LC_ALL=fa_IR.UTF-8 start_recorder box; }  # as on a Persian Windows
-start_resident() {  # start_resident NAME: started, and its log says so
-  local starts_before; starts_before=$(log_count "Application Started!")
-  start_recorder "$1"
-  wait_until 20 started_more_than "$starts_before" || fail "no new 'Application Started!' in the log"
-}
-expect_end() {  # expect_end PID SECONDS WHY: ends by itself with exit code 0
-  wait_until "$2" gone "$1" || fail "still running $2 s after $3"
-  local code=0
-  wait "$1" || code=$?
-  [ $code -eq 0 ] || fail "exit code $code after $3"
-}
-expect_closed_log() {
-  [ "$(last_log_line)" = "Application Closed" ] || fail "the log does not end with 'Application Closed'"
-}
+
 # WM_CLOSE to the recorder's windows, as `taskkill` without /F sends it: the orderly shutdown.
 # A taskkill that Wine could not start, or that found no window, sent nothing: it is tried once
 # more, and its words are kept for the failure's report (taskkill.err).
@@ -222,12 +119,6 @@ shot_window() {  # shot_window NAME WINDOW: that window alone
   shot_area "$1" "$SHOT_WIDTH" "$SHOT_HEIGHT" "$SHOT_X" "$SHOT_Y"
 }
 shot_dialog() { shot_window "$1" "$(dialog_window)"; }  # the open message dialog
-window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
-box_window() { window_named '^Error$'; }
-box_shown() { [ -n "$(box_window)" ]; }
-dialog_window() { window_named '^پيغام$'; }
-dialog_open() { [ -n "$(dialog_window)" ]; }
-dialog_closed() { [ -z "$(dialog_window)" ]; }
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
 
 # The tray icon: a small window of Wine's explorer.exe docked in the tray host. Its geometry
@@ -366,19 +257,8 @@ PYTHON
 # --- Databases -----------------------------------------------------------------------------------
 # A relative SQLite path is taken from the working folder, not from the program's folder.
 db=$scratch/work/calls.sqlite
-rows() { sqlite3 -separator '|' "$db" "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber" 2>/dev/null; }
-row_count() { sqlite3 "$db" "SELECT COUNT(*) FROM Pos_Calls" 2>/dev/null || echo 0; }
-has_rows() { [ "$(row_count)" -ge "$1" ]; }
 
 source "$(dirname "$0")/e2e_postgres_lib.sh"
-use_postgres() {  # use_postgres BRANCH: a fresh table, and settings naming a data source of ours
-  command -v psql >/dev/null || skip "psql is not installed"
-  fresh_pos_calls "varchar(20)"
-  # Wine's odbc32 hands the calls to the host's unixODBC, which reads the test's own ODBCINI.
-  write_odbc_settings "$1"
-  rows() { pg "SELECT IdNumber, LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
-  row_count() { pg "SELECT COUNT(*) FROM Pos_Calls"; }
-}
 
 # sim ARGS...: runs qelto-cidr-sim.exe; its output (CR LF made LF) in $sim_out, its exit code in
 # $sim_code. The tool always says something, so a failure without a word is a Wine that could not
@@ -516,7 +396,7 @@ case $case_name in
     ;;
   postgres_records_calls)
     install_app v2_1
-    use_postgres "Tehran 'North'"
+    use_postgres "varchar(20)" "Tehran 'North'"
     driver plug
     start_resident rec
     driver call 3 02188776655
@@ -581,7 +461,7 @@ case $case_name in
     # name: this suite has a wineserver, and so a pipe namespace, of its own).
     command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
     unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
-    install_app ours
+    install_app sim
     start_resident rec
     wait_until 10 log_has "SSimulator started: 1 of 1 devices connected" \
       || fail "no start event of the simulator"
@@ -611,7 +491,7 @@ case $case_name in
     command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
     command -v python3 >/dev/null || skip "python3 is not installed"
     unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
-    install_app ours
+    install_app sim
     # A port of its own, held from the start: the system's second start takes the same again.
     start_ami 0 09121234567 1700000001
     port=$ami_port
@@ -639,7 +519,7 @@ case $case_name in
     # withheld number (written as 0), the modem unplugged (the alert) and plugged in again.
     command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
     unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
-    install_app ours
+    install_app sim
     printf 'raw_log = modem-raw.txt\r\n[device]\r\nkind = modem\r\nport = COM5\r\nline = 1\r\n' \
       >"$scratch/app/POS_CIDR.conf"
     start_modems

@@ -41,19 +41,12 @@ setup=$bin_dir/qelto-callerid-setup.exe
 work_dir='' startup_link=''  # from the prefix too (below)
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QELTO Caller ID'
 program_dir=''  # once Wine is known to run the installer (below)
-scratch=$(mktemp -d /tmp/qelto-setup-e2e.XXXXXX)
-
-fail() {
-  echo "FAIL [$case_name]: $*" >&2
-  echo "--- running: $(pgrep -af 'qelto-callerid|uninstall|Un_A' | tr '\n' ';')" >&2
-  echo "--- program folder: $(ls "$program_dir" 2>&1 | tr '\n' ' ')" >&2
-  [ -f "$work_dir/log.txt" ] && { echo "--- log.txt" >&2; tail -20 "$work_dir/log.txt" >&2; }
-  exit 1
+wait_poll=0.2  # its waits ask Wine, which costs more than a look at a file
+source "$(dirname "$0")/e2e_common.sh"
+fail_details() {
+  echo "--- running: $(pgrep -af 'qelto-callerid|uninstall|Un_A' | tr '\n' ';')"
+  echo "--- program folder: $(ls "$program_dir" 2>&1 | tr '\n' ' ')"
 }
-skip() { echo "SKIP [$case_name]: $*"; exit 77; }
-# In the script itself; a subshell's failure is its exit code, for the script to check.
-step_failed() { [ "$BASH_SUBSHELL" -ne 0 ] || fail "$2: '$3' failed with exit code $1"; }
-trap 'step_failed $? "${BASH_SOURCE[0]##*/}:$LINENO" "$BASH_COMMAND"' ERR
 # The processes matching PATTERN that run in this test's Wine prefix, not another build's (their
 # environment names the prefix).
 in_this_prefix() {
@@ -62,12 +55,6 @@ in_this_prefix() {
     tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
   done
 }
-# Each budget is at least three times what its step takes alone (see windows_e2e.sh).
-wait_until() {  # wait_until SECONDS COMMAND...: polls every 0.2 s
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do [ $SECONDS -ge $deadline ] && return 1; sleep 0.2; done
-}
-
 # Whatever a case leaves behind is taken away, so the next case (and the recorder's own cases)
 # find the prefix as the fixture made it. What is not there to take is no failure.
 remove_installation() {
@@ -85,12 +72,8 @@ remove_installation() {
   "$wine" reg delete "$uninstall_key" /f $reg_view </dev/null >/dev/null 2>&1 || true
   rm -rf "$program_dir" "$work_dir" "$startup_link"
 }
-trap 'trap - ERR; set +e; remove_installation; rm -rf "$scratch"' EXIT
+cleanup_case() { remove_installation; }
 
-pe_machine() {  # prints 014c (i386) or 8664 (x86-64)
-  local header; header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
-  od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
-}
 [ -x "$wine" ] || skip "$wine is not installed"
 [ -f "$setup" ] || skip "no installer $setup (is makensis installed?)"
 if [ "$(pe_machine "$setup")" = 014c ]; then
@@ -109,18 +92,8 @@ mkdir -p "$shots"
 # services started here with their output away from ctest's pipes, and ended by the fixture's
 # cleanup.
 if [ "$prefix_kind" = win32 ]; then
-  if [ ! -f "$WINEPREFIX/.qelto-ready" ]; then
-    rm -rf "$WINEPREFIX"
-    "$wine" wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot -i failed in a 32-bit prefix"
-    wineserver -w
-    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || fail "no Wine fonts"
-    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 \
-      || fail "cannot set the Wine registry"
-    wineserver -w
-    touch "$WINEPREFIX/.qelto-ready"
-  fi
-  wineserver -p </dev/null >/dev/null 2>&1 || true  # exit code 2: one runs already
-  "$wine" cmd /c exit </dev/null >/dev/null 2>&1
+  make_wine_prefix
+  start_wine_services
 fi
 
 # --- Where the installer puts the program ---------------------------------------------------------
@@ -152,6 +125,7 @@ program_data=$(wine_answer cmd /c 'echo %ProgramData%') || true
 [ -n "$program_data" ] || fail "the prefix names no ProgramData folder"
 work_dir_windows="$program_data\QELTO Caller ID"
 work_dir=$(unix_path "$work_dir_windows") || fail "winepath gave no path for $work_dir_windows"
+logs=$work_dir  # the installer starts the recorder there
 startup_link=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\StartUp\QELTO Caller ID.lnk") \
   || fail "winepath gave no path for the Startup folder"
 start_menu=$(unix_path "$program_data\Microsoft\Windows\Start Menu\Programs\QELTO Caller ID") \
@@ -178,9 +152,6 @@ uninstall_silently() {
   [ ! -e "$startup_link" ] || fail "the logon shortcut stayed"
 }
 
-log_has() { grep -q -- "$1" "$work_dir/log.txt" 2>/dev/null; }
-last_log_line() { tail -1 "$work_dir/log.txt" | tr -d '\r' | sed 's/^.\{22\}//'; }
-closed() { [ "$(last_log_line)" = "Application Closed" ]; }
 # The installer starts the recorder in the working folder: its log appears there.
 expect_recorder_started() {
   wait_until 30 log_has "Application Started!" \
@@ -207,14 +178,12 @@ expect_no_manual() {
 # Uninstalling stops the recorder in order and keeps the working folder and the settings.
 expect_orderly_removal() {
   uninstall_silently
-  wait_until 20 closed || fail "the log does not end with 'Application Closed' after uninstalling"
+  wait_until 20 log_closed || fail "the log does not end with 'Application Closed' after uninstalling"
   [ -f "$program_dir/Server_Config.dll" ] || fail "the settings were removed"
   [ -f "$work_dir/log.txt" ] || fail "the working folder's log was removed"
 }
 
 # --- The pages, clicked through -------------------------------------------------------------------
-window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
-window_shown() { [ -n "$(window_named "$1")" ]; }
 # shot_page NAME TITLE: waits for the window, lets it settle, and saves it alone.
 shot_page() {
   local window
@@ -286,9 +255,7 @@ source "$(dirname "$0")/e2e_postgres_lib.sh"
 use_postgres() {
   command -v psql >/dev/null || skip "psql is not installed"
   fresh_pos_calls "varchar(20)"
-  printf '[QeltoE2E]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = 5432\nDatabase = shop\n' \
-    >"$scratch/odbc.ini"
-  export ODBCINI=$scratch/odbc.ini  # read by the host's unixODBC behind Wine's odbc32
+  odbc_data_source  # read by the host's unixODBC behind Wine's odbc32
   rows() { pg "SELECT LineNumber, TotalNumber, BranchCode FROM Pos_Calls ORDER BY IdNumber"; }
 }
 # The first connection is attempted 15 s after the start.
@@ -479,7 +446,7 @@ TABLE
     # as it was given, with what is wrong, for the shop to mend it there. The settings are there
     # already, so their page is skipped.
     machine_ports=$(serial_ports) || true  # none: Wine has no key for them
-    trap 'trap - ERR; set +e; restore_serial_ports "$machine_ports"; remove_installation; rm -rf "$scratch"' EXIT
+    cleanup_case() { restore_serial_ports "$machine_ports"; remove_installation; }
     # A telephone system on line 1 kept in the file: the rows offer the lines after it.
     pbx_on_1=$'[device]\r\nkind = pbx\r\nhost = 10.0.0.5\r\nuser = qelto\r\nsecret = s\r\nline = 1\r\n'
     # language keys | ports Windows lists ("-": none) | the installer's title | screenshot |
@@ -584,7 +551,7 @@ TABLE
     keys_to_page Return
     installer_ended() { [ -z "$(in_this_prefix 'qelto-callerid-setup.exe|Un_A.exe')" ]; }
     wait_until 10 installer_ended || fail "the installer or the uninstaller did not end at Finish"
-    wait_until 20 closed || fail "the log does not end with 'Application Closed' after uninstalling"
+    wait_until 20 log_closed || fail "the log does not end with 'Application Closed' after uninstalling"
     [ -f "$program_dir/Server_Config.dll" ] || fail "the settings were removed"
     expect_no_manual
     ;;

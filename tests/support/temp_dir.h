@@ -5,6 +5,11 @@
 
 namespace qelto::testing_support {
 
+// A UTF-8 path as the file system takes it (on Windows, wide).
+inline std::filesystem::path FsPath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 // A fresh empty folder under the system's temporary folder, removed with its content at the end.
 class TempDir {
  public:

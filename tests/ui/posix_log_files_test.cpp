@@ -6,52 +6,24 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
-#include <thread>
+#include <memory>
+#include <string>
 #include <vector>
 
-#include "support/fake_clock.h"
-#include "support/temp_dir.h"
-#include "ui/activity_log.h"
+#include "log_files_bench.h"
 
-namespace qelto {
+namespace qelto::testing_support {
+
+std::unique_ptr<LogFiles> MakeLogFiles() {
+  return std::make_unique<PosixLogFiles>();
+}
+
+const int kLinesPerWriterThread = 20000;
+
 namespace {
 
-using testing_support::FakeClock;
-using testing_support::TempDir;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Sparse files, so a 4 GiB log costs nothing.
-void MakeFileOfSize(const std::string& path, std::int64_t size) {
-  { std::ofstream(path, std::ios::binary) << "old"; }
-  std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size));
-}
-
-class RealLogFile : public testing::Test {
- protected:
-  std::string Path() const { return dir.File("log.txt"); }
-  void OpenAndStart() {
-    log.Open();
-    log.WriteLog("Application Started!");
-  }
-  TempDir dir;
-  PosixLogFiles files;
-  FakeClock clock;
-  ActivityLog log{files, clock, dir.File("log.txt")};
-};
-
 TEST_F(RealLogFile, MissingLogIsCreatedForItsOwnerOnly) {
-  EXPECT_EQ(files.FileSizeOf(Path()), -1);
   OpenAndStart();
-  EXPECT_EQ(ReadAll(Path()), "2026-12-07 23:05:12 - Application Started!\r\n");
   struct stat info {};
   ASSERT_EQ(::stat(Path().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600U);
@@ -64,30 +36,7 @@ TEST_F(RealLogFile, ALogDeletedWhileRunningIsEchoedToStandardError) {
   std::filesystem::remove(Path());
   log.WriteLog("Error: calls are held in memory only");
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "2026-12-07 23:05:12 - Error: calls are held in memory only\r\n");
-}
-
-TEST_F(RealLogFile, LogOfExactlyTheLimitIsKept) {
-  MakeFileOfSize(Path(), kLogSizeLimit);
-  OpenAndStart();
-  EXPECT_EQ(files.FileSizeOf(Path()), kLogSizeLimit + 44);
-}
-
-TEST_F(RealLogFile, LogAboveTheLimitIsEmptied) {
-  for (const std::int64_t size : {kLogSizeLimit + 1, std::int64_t{1} << 32}) {
-    MakeFileOfSize(Path(), size);
-    log.Open();
-    log.WriteLog("Application Started!");
-    log.Close();
-    EXPECT_EQ(ReadAll(Path()), "2026-12-07 23:05:12 - Application Started!\r\n") << size;
-  }
-}
-
-TEST_F(RealLogFile, DirectoryInTheWayTurnsLoggingOff) {
-  std::filesystem::create_directory(Path());
-  EXPECT_GT(files.FileSizeOf(Path()), 0);
-  OpenAndStart();
-  EXPECT_FALSE(log.IsOpen());
+            std::string(kStamp) + "Error: calls are held in memory only\r\n");
 }
 
 // A log that cannot be opened for writing turns logging off. Root opens files whatever their mode,
@@ -100,44 +49,12 @@ TEST_F(RealLogFile, UnwritableLogTurnsLoggingOff) {
   ASSERT_TRUE(std::filesystem::exists(paths[0]));
   if (geteuid() != 0) paths.push_back(Path());
   for (const std::string& path : paths) {
-    ActivityLog unwritable{files, clock, path};
+    ActivityLog unwritable{*files, clock, path};
     unwritable.Open();
     unwritable.WriteLog("Application Started!");
     EXPECT_FALSE(unwritable.IsOpen()) << path;
   }
 }
 
-TEST_F(RealLogFile, LinesFromTwoThreadsArriveWhole) {
-  constexpr int kLinesPerThread = 20000;
-  OpenAndStart();
-  auto writer = [this](char tag) {
-    for (int i = 0; i < kLinesPerThread; ++i) {
-      log.WriteLog(std::string(1, tag) + std::to_string(i) +
-                   std::string(static_cast<std::size_t>(i % 97), tag));
-    }
-  };
-  std::thread a(writer, 'a'), b(writer, 'b');
-  a.join();
-  b.join();
-  log.Close();
-
-  std::istringstream lines(ReadAll(Path()));
-  std::string line;
-  std::getline(lines, line);  // "Application Started!"
-  std::map<char, int> next{{'a', 0}, {'b', 0}};
-  const std::string stamp = "2026-12-07 23:05:12 - ";
-  while (std::getline(lines, line)) {
-    ASSERT_EQ(line.substr(0, stamp.size()), stamp);
-    ASSERT_EQ(line.back(), '\r');
-    const std::string msg = line.substr(stamp.size(), line.size() - stamp.size() - 1);
-    const char tag = msg.at(0);
-    const int i = next.at(tag)++;
-    ASSERT_EQ(msg, std::string(1, tag) + std::to_string(i) +
-                       std::string(static_cast<std::size_t>(i % 97), tag));
-  }
-  EXPECT_EQ(next['a'], kLinesPerThread);
-  EXPECT_EQ(next['b'], kLinesPerThread);
-}
-
 }  // namespace
-}  // namespace qelto
+}  // namespace qelto::testing_support

@@ -5,36 +5,23 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
-#include <thread>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "common/texts.h"
 #include "common/win32/wide_text.h"
-#include "support/fake_clock.h"
-#include "support/temp_dir.h"
-#include "ui/activity_log.h"
+#include "log_files_bench.h"
 
-namespace qelto {
+namespace qelto::testing_support {
+
+std::unique_ptr<LogFiles> MakeLogFiles() {
+  return std::make_unique<WinLogFiles>();
+}
+
+const int kLinesPerWriterThread = 5000;
+
 namespace {
-
-using testing_support::FakeClock;
-using testing_support::TempDir;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(std::filesystem::path(WideFromUtf8(path)), std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void MakeFileOfSize(const std::string& path, std::int64_t size) {
-  { std::ofstream(path, std::ios::binary) << "old"; }
-  std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size));
-}
 
 // Another program's handle on the file.
 struct OtherOpen {
@@ -47,46 +34,6 @@ struct OtherOpen {
   bool ok() const { return handle != INVALID_HANDLE_VALUE; }
   HANDLE handle;
 };
-
-class RealLogFile : public testing::Test {
- protected:
-  std::string Path() const { return dir.File("log.txt"); }
-  void OpenAndStart() {
-    log.Open();
-    log.WriteLog("Application Started!");
-  }
-  TempDir dir;
-  WinLogFiles files;
-  FakeClock clock;
-  ActivityLog log{files, clock, dir.File("log.txt")};
-};
-
-TEST_F(RealLogFile, MissingLogIsCreated) {
-  EXPECT_EQ(files.FileSizeOf(Path()), -1);
-  OpenAndStart();
-  EXPECT_EQ(ReadAll(Path()), "2026-12-07 23:05:12 - Application Started!\r\n");
-}
-
-TEST_F(RealLogFile, LogOfExactlyTheLimitIsKeptAndLargerOnesAreEmptied) {
-  MakeFileOfSize(Path(), kLogSizeLimit);
-  OpenAndStart();
-  log.Close();
-  EXPECT_EQ(files.FileSizeOf(Path()), kLogSizeLimit + 44);
-  for (const std::int64_t size : {kLogSizeLimit + 1, std::int64_t{1} << 32}) {
-    MakeFileOfSize(Path(), size);
-    EXPECT_EQ(files.FileSizeOf(Path()), size) << "sizes past 4 GiB are read whole";
-    OpenAndStart();
-    log.Close();
-    EXPECT_EQ(ReadAll(Path()), "2026-12-07 23:05:12 - Application Started!\r\n") << size;
-  }
-}
-
-TEST_F(RealLogFile, DirectoryInTheWayTurnsLoggingOff) {
-  std::filesystem::create_directory(Path());
-  EXPECT_GE(files.FileSizeOf(Path()), 0) << "a folder is an entry too";
-  OpenAndStart();
-  EXPECT_FALSE(log.IsOpen());
-}
 
 // Others may read the open log (Notepad, the shop's tools) but not write it; a log that another
 // program holds against writing turns logging off.
@@ -108,7 +55,7 @@ TEST_F(RealLogFile, TextIsWrittenInTheAnsiCodePage) {
   OpenAndStart();
   log.WriteLog(persian);
   log.Close();
-  const std::string stamp = "2026-12-07 23:05:12 - ";
+  const std::string stamp = kStamp;
   const std::string expected = AnsiFromWide(WideFromUtf8(persian));
   EXPECT_EQ(ReadAll(Path()), stamp + "Application Started!\r\n" + stamp + expected + "\r\n");
   if (GetACP() == 1256) {
@@ -146,43 +93,11 @@ TEST_F(RealLogFile, PersianIsWrittenInCodePage1256WhateverTheCodePage) {
   OpenAndStart();
   for (const Row& row : rows) log.WriteLog(row.text);
   log.Close();
-  const std::string stamp = "2026-12-07 23:05:12 - ";
+  const std::string stamp = kStamp;
   std::string expected = stamp + "Application Started!\r\n";
   for (const Row& row : rows) expected += stamp + row.bytes + "\r\n";
   EXPECT_EQ(ReadAll(Path()), expected) << "code page " << GetACP();
 }
 
-TEST_F(RealLogFile, LinesFromTwoThreadsArriveWhole) {
-  constexpr int kLinesPerThread = 5000;
-  OpenAndStart();
-  auto writer = [this](char tag) {
-    for (int i = 0; i < kLinesPerThread; ++i) {
-      log.WriteLog(std::string(1, tag) + std::to_string(i) +
-                   std::string(static_cast<std::size_t>(i % 97), tag));
-    }
-  };
-  std::thread a(writer, 'a'), b(writer, 'b');
-  a.join();
-  b.join();
-  log.Close();
-
-  std::istringstream lines(ReadAll(Path()));
-  std::string line;
-  std::getline(lines, line);  // "Application Started!"
-  std::map<char, int> next{{'a', 0}, {'b', 0}};
-  const std::string stamp = "2026-12-07 23:05:12 - ";
-  while (std::getline(lines, line)) {
-    ASSERT_EQ(line.substr(0, stamp.size()), stamp);
-    ASSERT_EQ(line.back(), '\r');
-    const std::string msg = line.substr(stamp.size(), line.size() - stamp.size() - 1);
-    const char tag = msg.at(0);
-    const int i = next.at(tag)++;
-    ASSERT_EQ(msg, std::string(1, tag) + std::to_string(i) +
-                       std::string(static_cast<std::size_t>(i % 97), tag));
-  }
-  EXPECT_EQ(next['a'], kLinesPerThread);
-  EXPECT_EQ(next['b'], kLinesPerThread);
-}
-
 }  // namespace
-}  // namespace qelto
+}  // namespace qelto::testing_support

@@ -1,7 +1,6 @@
 // The modem transcripts' bench on Linux: the real libPOS_CIDR.so, copied into a private folder
 // with its configuration file, and a FakeModem behind a symbolic link there.
 
-#include <dlfcn.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -33,15 +32,7 @@ class PosixModemBench final : public ModemBench {
     }
     std::ofstream(directory_ + "/POS_CIDR.conf", std::ios::binary) << OneModemConfig(port_);
     ::setenv("QELTO_CIDR_SIM_SOCKET", (directory_ + "/sim.sock").c_str(), 1);
-    // Never closed: like the recorder, the process keeps its driver until it ends.
-    void* library = ::dlopen((directory_ + "/libPOS_CIDR.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-      problem_ = ::dlerror();
-      return;
-    }
-    api.info = reinterpret_cast<CIDR_InfoFunction>(::dlsym(library, "CIDR_Info"));
-    api.register_event =
-        reinterpret_cast<CIDR_RegisterEventFunction>(::dlsym(library, "CIDR_RegisterEvent"));
+    problem_ = LoadDriver(directory_ + "/libPOS_CIDR.so");
   }
 
   ~PosixModemBench() override {

@@ -59,16 +59,7 @@ class WinModemBench final : public ModemBench {
     const std::string pipe =
         R"(\\.\pipe\qelto-modem-bench-)" + std::to_string(GetCurrentProcessId());
     SetEnvironmentVariableW(L"QELTO_CIDR_SIM_SOCKET", WideFromUtf8(pipe).c_str());
-    // Never freed: like the recorder, the process keeps its driver until it ends.
-    HMODULE library = LoadLibraryW(WideFromUtf8(folder_ + "\\POS_CIDR.dll").c_str());
-    if (library == nullptr) {
-      problem_ = "cannot load the driver: " + std::to_string(GetLastError());
-      return;
-    }
-    api.info = reinterpret_cast<CIDR_InfoFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "CIDR_Info")));
-    api.register_event = reinterpret_cast<CIDR_RegisterEventFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "CIDR_RegisterEvent")));
+    problem_ = LoadDriver(folder_ + "\\POS_CIDR.dll");
   }
 
   ~WinModemBench() override {

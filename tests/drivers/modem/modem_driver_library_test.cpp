@@ -5,7 +5,6 @@
 // only. The suite copies the library into a private folder with its configuration file, sets
 // the control socket's path, and loads the copy once.
 
-#include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
@@ -99,15 +98,7 @@ class ModemDriverLibrary : public testing::Test {
                                                     "init = ATZ\ninit = ATE0V1\n"
                                                     "[device]\nkind = sim\nline = 9\n";
     ::setenv("QELTO_CIDR_SIM_SOCKET", (directory_ + "/sim.sock").c_str(), 1);
-    // Never closed: like the recorder, the process keeps its driver until it ends.
-    void* library = ::dlopen((directory_ + "/libPOS_CIDR.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-      load_error_ = ::dlerror();
-      return;
-    }
-    api.info = reinterpret_cast<CIDR_InfoFunction>(::dlsym(library, "CIDR_Info"));
-    api.register_event =
-        reinterpret_cast<CIDR_RegisterEventFunction>(::dlsym(library, "CIDR_RegisterEvent"));
+    load_error_ = LoadDriver(directory_ + "/libPOS_CIDR.so");
   }
 
   static void TearDownTestSuite() {

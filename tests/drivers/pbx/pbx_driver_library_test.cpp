@@ -5,8 +5,6 @@
 // The driver reads its configuration once per process, so this executable holds these tests
 // only.
 
-#include <dlfcn.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -85,15 +83,7 @@ class PbxDriverLibrary : public testing::Test {
            "[device]\nkind = pbx\nhost = localhost\nport = "
         << refusing_->port() << "\nuser = cashier\nsecret = wrong\nlogin = plain\nline = 3\n";
     ::setenv("QELTO_CIDR_SIM_SOCKET", (directory_ + "/sim.sock").c_str(), 1);
-    // Never closed: like the recorder, the process keeps its driver until it ends.
-    void* library = ::dlopen((directory_ + "/libPOS_CIDR.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-      load_error_ = ::dlerror();
-      return;
-    }
-    api.info = reinterpret_cast<CIDR_InfoFunction>(::dlsym(library, "CIDR_Info"));
-    api.register_event =
-        reinterpret_cast<CIDR_RegisterEventFunction>(::dlsym(library, "CIDR_RegisterEvent"));
+    load_error_ = LoadDriver(directory_ + "/libPOS_CIDR.so");
   }
 
   static void TearDownTestSuite() {
