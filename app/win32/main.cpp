@@ -114,9 +114,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   qelto::MainWindow window(instance, workingFolder.path);
   qelto::WinTrayIcon tray(instance, window.Handle());
   qelto::WinMessageDialog dialog(instance, window.Handle());
-  window.Create({window, driver, clock, logFiles, journal, damagedJournal, rejected, settings,
-                 databases, tray, window, dialog},
-                tray, dialog);
+  qelto::FormServices services{window,   driver,   clock,     logFiles, journal, damagedJournal,
+                               rejected, settings, databases, tray,     window,  dialog};
+  // The status window names the file of calls set aside where the technician finds it.
+  services.rejectedPlace = workingFolder.path.empty()
+                               ? std::string(qelto::kRejectedCallsFileName)
+                               : workingFolder.path + "\\" + qelto::kRejectedCallsFileName;
+  window.Create(services, tray, dialog);
   qelto::RegisterRestart(workingFolder.path);
   return qelto::MainWindow::RunMessageLoop();
 }

@@ -21,6 +21,8 @@ constexpr char kDriverConfFileName[] = "POS_CIDR.conf";
 constexpr std::int64_t kLogTailBytes = 256 * 1024;
 constexpr std::int64_t kConfMaxBytes = 1024 * 1024;
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr int kClipboardAttempts = 5;
+constexpr DWORD kClipboardRetryMs = 20;
 
 std::string Joined(const std::string& folder, const char* name) {
   return folder.empty() ? std::string(name) : folder + "\\" + name;
@@ -126,8 +128,15 @@ std::string SaveSupportReport(HWND owner, const std::string& report,
       written != bytes.size()) {
     return ReportFailedText(path, SystemErrorText(GetLastError()));
   }
-  PutOnClipboard(owner, WideFromUtf8(report));
-  return ReportWrittenText(path);
+  // Another program may hold the clipboard for a moment: tried a few times, a short wait each.
+  const std::wstring text = WideFromUtf8(report);
+  DWORD error = 0;
+  for (int attempt = 0; attempt < kClipboardAttempts; ++attempt) {
+    if (PutOnClipboard(owner, text)) return ReportWrittenText(path);
+    error = GetLastError();
+    Sleep(kClipboardRetryMs);
+  }
+  return ReportWrittenText(path) + "\n" + SystemErrorText(error);
 }
 
 }  // namespace qelto
