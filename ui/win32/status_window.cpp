@@ -17,7 +17,7 @@ constexpr int kReportButtonId = 1;
 
 // Pixels at 96 dpi.
 constexpr int kClientWidth = 620;
-constexpr int kClientHeight = 560;
+constexpr int kClientHeight = 600;
 constexpr int kMinimumWidth = 420;
 constexpr int kMinimumHeight = 380;
 constexpr int kMargin = 8;
@@ -33,8 +33,8 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 // Mirrored: the window and every control in it read from the right.
 constexpr DWORD kExStyle = WS_EX_LAYOUTRTL | WS_EX_APPWINDOW;
 
-constexpr COLORREF kBackground = RGB(kMessageFormColour.red, kMessageFormColour.green,
-                                     kMessageFormColour.blue);
+constexpr COLORREF kBackground =
+    RGB(kMessageFormColour.red, kMessageFormColour.green, kMessageFormColour.blue);
 
 COLORREF ToneColour(RowTone tone) {
   switch (tone) {
@@ -67,6 +67,16 @@ void RegisterClassOnce(HINSTANCE instance, WNDPROC procedure) {
   RegisterClassExW(&windowClass);
 }
 
+// A text without a Persian or Arabic letter: a path, a server's name, a time. The list would lay
+// it out right to left, moving its leading and trailing dots and backslashes to the other end
+// (".\\SQLEXPRESS" shown as "\\SQLEXPRESS."); it is drawn left to right instead. (Direction
+// marks would do it on Windows, but Wine's list draws them as boxes.)
+bool LeftToRight(const std::wstring& text) {
+  return std::none_of(text.begin(), text.end(), [](wchar_t c) {
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFEFC);
+  });
+}
+
 std::wstring ItemText(HWND list, int row, int column) {
   wchar_t buffer[512] = {};
   LVITEMW item{};
@@ -89,8 +99,8 @@ std::vector<std::vector<std::wstring>> ListRows(HWND list, int columns) {
 
 std::wstring WindowText(HWND window) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(),
-                                                      static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
@@ -119,7 +129,9 @@ void WinStatusWindow::Hide() {
   if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
 }
 
-bool WinStatusWindow::Visible() const { return hwnd_ != nullptr && IsWindowVisible(hwnd_); }
+bool WinStatusWindow::Visible() const {
+  return hwnd_ != nullptr && IsWindowVisible(hwnd_);
+}
 
 void WinStatusWindow::PressReport() {
   if (!hwnd_ || !report_) return;
@@ -129,6 +141,7 @@ void WinStatusWindow::PressReport() {
   const std::string result = report_();
   EnableWindow(reportButton_, TRUE);
   SetWindowTextW(reportText_, WideFromUtf8(result).c_str());
+  InvalidateRect(reportText_, nullptr, TRUE);
 }
 
 std::vector<std::vector<std::wstring>> WinStatusWindow::StatusRows() const {
@@ -149,11 +162,18 @@ void WinStatusWindow::Make() {
   headingFont_ = MessageFont(L"Titr", kMessageFontPixels, true, true, dpi_);
   buttonFont_ = MessageFont(L"Nazanin", kMessageFontPixels, true, true, dpi_);
   background_.reset(CreateSolidBrush(kBackground));
+  // Centred on the screen's work area, and no larger than it: 150 % of the designed size is
+  // taller than a 768-pixel screen.
   RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-  CreateWindowExW(kExStyle, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_,
-                  this);
+  RECT work{0, 0, 1024, 768};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int width = std::min<LONG>(frame.right - frame.left, work.right - work.left);
+  const int height = std::min<LONG>(frame.bottom - frame.top, work.bottom - work.top);
+  CreateWindowExW(kExStyle, kClassName, L"", kStyle,
+                  work.left + (work.right - work.left - width) / 2,
+                  work.top + (work.bottom - work.top - height) / 2, width, height, nullptr, nullptr,
+                  instance_, this);
   if (!hwnd_) return;
   MakeControls();
   LayOut();
@@ -161,24 +181,25 @@ void WinStatusWindow::Make() {
 
 void WinStatusWindow::MakeControls() {
   auto control = [this](DWORD exStyle, const wchar_t* kind, DWORD style, int id, HFONT font) {
-    HWND made = CreateWindowExW(exStyle, kind, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                                hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                instance_, nullptr);
+    HWND made =
+        CreateWindowExW(exStyle, kind, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return made;
   };
   const DWORD listStyle = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP;
-  statusList_ = control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle | LVS_NOCOLUMNHEADER, 0,
-                        bodyFont_.get());
+  statusList_ =
+      control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle | LVS_NOCOLUMNHEADER, 0, bodyFont_.get());
   callsHeading_ = control(0, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, headingFont_.get());
   callsList_ = control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle, 0, bodyFont_.get());
   noCalls_ = control(0, L"STATIC", SS_CENTER | SS_NOPREFIX, 0, bodyFont_.get());
-  reportButton_ = control(0, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kReportButtonId,
-                          buttonFont_.get());
+  reportButton_ =
+      control(0, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kReportButtonId, buttonFont_.get());
   reportText_ = control(0, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, bodyFont_.get());
   for (HWND list : {statusList_, callsList_}) {
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                 LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
+    // Not double-buffered: Wine mirrors the buffer of a right-to-left list once more, which
+    // draws every letter back to front.
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
   }
   SetColumns(statusList_, {L"", L""}, false);
 }
@@ -204,7 +225,7 @@ void WinStatusWindow::LayOut() {
   const int left = Scale(kMargin);
   const int bottomRow = client.bottom - Scale(kMargin + kReportTextHeight);
   const int listsHeight = bottomRow - Scale(2 * kMargin + kHeadingHeight);
-  const int statusHeight = listsHeight * 2 / 5;
+  const int statusHeight = listsHeight * 11 / 20;
   const int callsTop = Scale(kMargin) + statusHeight + Scale(kMargin);
   const int callsListTop = callsTop + Scale(kHeadingHeight);
   const int callsHeight = bottomRow - Scale(kMargin) - callsListTop;
@@ -267,8 +288,8 @@ void WinStatusWindow::Fill(const StatusView& view) {
   }
   ListContent calls;
   for (const CallRow& row : view.calls) {
-    calls.rows.push_back({WideFromUtf8(row.time), WideFromUtf8(row.line),
-                          WideFromUtf8(row.number), WideFromUtf8(row.state)});
+    calls.rows.push_back({WideFromUtf8(row.time), WideFromUtf8(row.line), WideFromUtf8(row.number),
+                          WideFromUtf8(row.state)});
     calls.tones.push_back(row.tone);
     calls.headings.push_back(false);
   }
@@ -316,20 +337,52 @@ void WinStatusWindow::Sync(HWND list, ListContent& shown, ListContent wanted) {
 
 LRESULT WinStatusWindow::CustomDraw(NMLVCUSTOMDRAW& draw) {
   const ListContent& content = draw.nmcd.hdr.hwndFrom == statusList_ ? status_ : calls_;
+  const std::size_t row = draw.nmcd.dwItemSpec;
   switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
       return CDRF_NOTIFYITEMDRAW;
-    case CDDS_ITEMPREPAINT: {
-      const std::size_t row = draw.nmcd.dwItemSpec;
+    case CDDS_ITEMPREPAINT:
       if (row >= content.tones.size()) return CDRF_DODEFAULT;
-      draw.clrText = ToneColour(content.tones[row]);
-      if (!content.headings[row]) return CDRF_DODEFAULT;
+      if (!content.headings[row]) return CDRF_NOTIFYSUBITEMDRAW;
       SelectObject(draw.nmcd.hdc, headingFont_.get());
       return CDRF_NEWFONT;
+    case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
+      if (row >= content.tones.size()) return CDRF_DODEFAULT;
+      draw.clrText = ToneColour(content.tones[row]);
+      const std::size_t column = static_cast<std::size_t>(draw.iSubItem);
+      const std::vector<std::wstring>& texts = content.rows[row];
+      if (column >= texts.size() || !LeftToRight(texts[column])) return CDRF_DODEFAULT;
+      DrawLeftToRight(draw, texts[column]);
+      return CDRF_SKIPDEFAULT;
     }
     default:
       return CDRF_DODEFAULT;
   }
+}
+
+void WinStatusWindow::DrawLeftToRight(const NMLVCUSTOMDRAW& draw, const std::wstring& text) {
+  HWND list = draw.nmcd.hdr.hwndFrom;
+  const int row = static_cast<int>(draw.nmcd.dwItemSpec);
+  RECT place{};
+  place.top = draw.iSubItem;
+  place.left = draw.iSubItem == 0 ? LVIR_LABEL : LVIR_BOUNDS;
+  SendMessageW(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+               reinterpret_cast<LPARAM>(&place));
+  const bool selected =
+      (SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) &
+       LVIS_SELECTED) != 0 &&
+      GetFocus() == list;
+  HDC dc = draw.nmcd.hdc;
+  FillRect(dc, &place, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+  SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : draw.clrText);
+  SetBkMode(dc, TRANSPARENT);
+  HGDIOBJ old = SelectObject(dc, bodyFont_.get());
+  // The list's own margin on the side the column starts (the right, in the mirrored list).
+  place.left += Scale(6);
+  place.right -= Scale(6);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place,
+            DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  SelectObject(dc, old);
 }
 
 LRESULT CALLBACK WinStatusWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam,

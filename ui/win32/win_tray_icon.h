@@ -16,10 +16,10 @@ inline constexpr UINT kTrayCallbackMessage = 0x7658;
 // What the operator chose from the tray menu.
 enum class TrayMenuChoice { kNothing, kStatus, kExit };
 
-// The recorder's icon in the notification area, with its menu: the status window, then "EXIT". Without a
-// notification area the recorder runs on without its icon. An icon the shell did not take, or
-// lost (a change of picture failed), is added again on every tick and when the shell announces
-// a new notification area, until the shell takes it.
+// The recorder's icon in the notification area, with its menu: the status window, then "EXIT".
+// Without a notification area the recorder runs on without its icon. An icon the shell did not
+// take, or lost (a change of picture failed), is added again on every tick and when the shell
+// announces a new notification area, until the shell takes it.
 class WinTrayIcon : public TrayIcon {
  public:
   // `window` receives kTrayCallbackMessage.
