@@ -4,9 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/main_form.h"
@@ -18,6 +20,7 @@
 #include "support/memory_durable_file.h"
 #include "support/memory_log_files.h"
 #include "ui/status_view.h"
+#include "ui/support_report.h"
 
 namespace qelto {
 namespace {
@@ -47,7 +50,7 @@ class QuietHost : public FormHost {
 constexpr const char* kNow = "05/09/16 23:05:12";
 
 struct Recorder {
-  Recorder() {
+  explicit Recorder(bool writerThread = false) : writerThread(writerThread) {
     auto loader = driver.Loader();
     binding.Load(*loader);
     clock.SetTick(1000);
@@ -79,8 +82,10 @@ struct Recorder {
   FakeTray tray;
   FakeLabels labels;
   FakeDialog dialog;
+  const bool writerThread;
   TMAIN_FRM form{FormServices{host, binding, clock, log, journal, damaged, rejected, settings,
-                              databases, tray, labels, dialog, false, "/shop/rejected-calls.txt"}};
+                              databases, tray, labels, dialog, writerThread,
+                              "/shop/rejected-calls.txt"}};
 };
 
 struct ShownRow {
@@ -257,6 +262,92 @@ TEST_P(StatusSnapshotTest, ShowsTheRowsOfTheState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(States, StatusSnapshotTest, testing::ValuesIn(kCases));
+
+// The window takes its snapshots on the user-interface thread while the driver's thread queues
+// calls and the writer's thread writes them.
+TEST(StatusSnapshotThreads, SeeCallsWrittenByTheWriterThread) {
+  Recorder recorder(true);
+  recorder.Start();
+  recorder.DevicesUp();
+  recorder.TickPastReconnectWait();
+  constexpr int kCalls = 80;
+  std::thread driverThread([&recorder] {
+    for (int i = 0; i < kCalls; ++i) recorder.driver.Deliver(1, u"C0912");
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  bool allWritten = false;
+  while (!allWritten && std::chrono::steady_clock::now() < deadline) {
+    recorder.Tick();
+    const StatusSnapshot snapshot = recorder.form.TakeStatusSnapshot();
+    allWritten = snapshot.recent.size() == RecentCalls::kCapacity &&
+                 snapshot.database.journalPending == 0 && snapshot.database.waiting.count == 0;
+    for (const RecentCall& call : snapshot.recent) {
+      allWritten = allWritten && call.state == RecentCallState::kWritten;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  driverThread.join();
+  EXPECT_TRUE(allWritten);
+  EXPECT_EQ(recorder.Db().inserts.size(), std::size_t{kCalls});
+  recorder.form.FormClose();
+}
+
+struct SecretCase {
+  const char* conf;    // POS_CIDR.conf as the shop wrote it
+  const char* secret;  // never in the report
+  const char* kept;    // in the report as written
+};
+
+const SecretCase kSecrets[] = {
+    {"[device]\nkind = pbx\nhost = 10.0.0.5\nuser = qelto\nsecret = ab=c;d\n", "ab=c;d",
+     "host = 10.0.0.5"},
+    {"[device]\r\n  Secret=Tr0ub4dor\r\nline = 4\r\n", "Tr0ub4dor", "line = 4"},
+    {"#secret = a-long-random-secret\nkind = sim\n", "a-long-random-secret", "kind = sim"},
+    {"; password = hunter2\n", "hunter2", "; password ="},
+    {"api_key = k-123456\ntoken=t-98765", "k-123456", "api_key ="},
+    {"token=t-98765", "t-98765", "token="},
+    {"pwd = p@ss\ninit = AT#CID=1\n", "p@ss", "init = AT#CID=1"},
+};
+
+class SupportReportSecrets : public testing::TestWithParam<SecretCase> {};
+
+TEST_P(SupportReportSecrets, NeverCarriesAPasswordOrASecret) {
+  Recorder recorder;
+  recorder.settings.content = "x\nsrv\nShop\n1\nsa\nS3cret!\n";
+  recorder.Start();
+  std::string log;
+  for (int i = 1; i <= 250; ++i) log += "2026-12-07 23:05:12 - line " + std::to_string(i) + "\r\n";
+  SupportFacts facts;
+  facts.version = "0.1.0";
+  facts.workingFolder = "/home/shop/.local/state/qelto-callerid";
+  facts.driverConfPath = "/etc/qelto-callerid/POS_CIDR.conf";
+  facts.driverConf = GetParam().conf;
+  facts.logText = log;
+
+  const std::string report = BuildSupportReport(facts, recorder.form.TakeStatusSnapshot());
+  EXPECT_THAT(report, Not(HasSubstr(GetParam().secret)));
+  EXPECT_THAT(report, Not(HasSubstr("S3cret!")));
+  EXPECT_THAT(report, HasSubstr(GetParam().kept));
+  EXPECT_THAT(report, HasSubstr("****"));
+  EXPECT_THAT(report, HasSubstr("Place: srv\r\n"));
+  EXPECT_THAT(report, HasSubstr("User: sa\r\n"));
+  EXPECT_THAT(report, HasSubstr(facts.workingFolder));
+  // The log's last 200 lines, and no more.
+  EXPECT_THAT(report, Not(HasSubstr("- line 50\r\n")));
+  EXPECT_THAT(report, HasSubstr("- line 51\r\n"));
+  EXPECT_THAT(report, HasSubstr("- line 250\r\n"));
+  EXPECT_EQ(report.find('\n') - 1, report.find('\r')) << "CR LF line ends";
+}
+
+INSTANTIATE_TEST_SUITE_P(Confs, SupportReportSecrets, testing::ValuesIn(kSecrets));
+
+TEST(LastLines, KeepsTheEndWithItsLineEnds) {
+  EXPECT_EQ(LastLines("a\nb\nc\n", 2), "b\nc\n");
+  EXPECT_EQ(LastLines("a\nb\nc", 2), "b\nc");
+  EXPECT_EQ(LastLines("a\nb\n", 5), "a\nb\n");
+  EXPECT_EQ(LastLines("a\nb\n", 0), "");
+  EXPECT_EQ(LastLines("", 3), "");
+}
 
 }  // namespace
 }  // namespace qelto
