@@ -60,6 +60,8 @@ QString ToneStyle(RowTone tone) {
 
 QLabel* ValueLabel() {
   auto* label = new QLabel;
+  // At the start of the line, the right, also for a text laid out left to right.
+  label->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
   label->setWordWrap(true);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   label->setTextFormat(Qt::PlainText);
@@ -76,7 +78,7 @@ void Fill(QFormLayout& form, const std::vector<StatusRow>& rows) {
     const StatusRow& row = rows[static_cast<std::size_t>(i)];
     auto* label = qobject_cast<QLabel*>(form.itemAt(i, QFormLayout::LabelRole)->widget());
     auto* value = qobject_cast<QLabel*>(form.itemAt(i, QFormLayout::FieldRole)->widget());
-    label->setText(QString::fromStdString(row.label) + QStringLiteral(":"));
+    label->setText(Shown(row.label) + QStringLiteral(":"));
     value->setText(Shown(row.value));
     value->setStyleSheet(ToneStyle(row.tone));
   }
@@ -127,7 +129,10 @@ StatusWindow::StatusWindow(SnapshotSource snapshots, ReportMaker reports)
   calls_->verticalHeader()->hide();
   calls_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   calls_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  calls_->horizontalHeader()->setStretchLastSection(true);
+  for (int column = 0; column < 3; ++column) {
+    calls_->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  }
+  calls_->horizontalHeader()->setSectionResizeMode(3, QHeaderView::Stretch);
   calls_->horizontalHeader()->setFont(BodyFont());
   calls_->setMinimumHeight(160);
   report_->setObjectName(QStringLiteral("report_btn"));
@@ -181,7 +186,6 @@ void StatusWindow::Refresh() {
     calls_->setItem(i, 2, Cell(row.number, RowTone::kPlain));
     calls_->setItem(i, 3, Cell(row.state, row.tone));
   }
-  calls_->resizeColumnsToContents();
   noCalls_->setText(QString::fromStdString(view.noCallsText));
   noCalls_->setVisible(view.calls.empty());
   report_->setText(QString::fromStdString(view.reportButton));
