@@ -25,6 +25,15 @@ struct SupportFacts {
   std::string logText;         // log.txt, whole or its end: the report keeps its last lines
 };
 
+// What became of a support report: where it was written, its text (for the clipboard), or why
+// it could not be written.
+struct ReportOutcome {
+  bool written = false;
+  std::string path;
+  std::string text;
+  std::string reason;  // when not written
+};
+
 // The report: plain UTF-8 text with CR LF line ends, every value the window shows, the settings
 // without the password, POS_CIDR.conf with its secrets masked, and the log's last lines. Written
 // by the shop's technician into a mail or a chat, so it must never carry a password or a secret.
