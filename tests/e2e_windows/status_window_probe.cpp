@@ -50,8 +50,8 @@ class RemoteItem {
   explicit RemoteItem(HWND list) {
     DWORD process = 0;
     GetWindowThreadProcessId(list, &process);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                           process);
+    process_ =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
     if (process_) {
       memory_ = VirtualAllocEx(process_, nullptr, kBytes, MEM_COMMIT, PAGE_READWRITE);
     }
