@@ -790,6 +790,18 @@ case $case_name in
     expect_end "$pid" 10 "Yes to the exit question"
     expect_closed_log
     ;;
+  status_window_scales)
+    # The status window's unit test, on the suite's display (it skips itself without one), with
+    # its pictures at 100 % and 150 % (windows-status-window-DPI-CALLS.png). A skip is a failure.
+    QELTO_SCREENSHOT_DIR="Z:${scratch//\//\\}" "$wine" "$build_dir/tests/ui/qelto_win_gui_tests.exe" \
+      --gtest_filter='Scales/StatusWindowTest.*' </dev/null >"$scratch/gtest.out" 2>&1 \
+      || fail "$(tr -d '\r' <"$scratch/gtest.out" | tail -15)"
+    grep -q '^\[  PASSED  \] 3 tests' "$scratch/gtest.out" \
+      || fail "the status window's test did not run: $(tr -d '\r' <"$scratch/gtest.out" | tail -5)"
+    for picture in "$scratch"/status-window-*.bmp; do
+      convert "$picture" "$shots/windows-$(basename "$picture" .bmp).png" || fail "no picture $picture"
+    done
+    ;;
   alert_in_front)
     # The alert's place among other windows can only be seen on a display: its unit test, which
     # skips itself without one, run here on the suite's display. A skip is a failure here.
