@@ -765,11 +765,19 @@ case $case_name in
       || fail "the call is not listed 10 s after it was placed: $(status_probe read)"
     echo "the call was listed $(( ($(date +%s%N) - started) / 1000000 )) ms after it was placed" \
       "(goal: within a second; qelto-cidr-sim's own start under Wine included)"
+    # A device unplugged and plugged again while the window is open.
+    expect_sim 0 OK unplug
+    wait_until 10 status_lists '^Line 2 sim 1 | قطع$' \
+      || fail "the unplugged device is not shown lost: $(status_probe read)"
+    expect_sim 0 OK plug
+    wait_until 10 status_lists '^Line 2 sim 1 | وصل$' \
+      || fail "the device plugged again is not shown connected: $(status_probe read)"
     report=$scratch/work/support-report.txt
     status_probe report >/dev/null
     wait_until 10 test -s "$report" || fail "no support report in the working folder"
     wait_until 5 status_lists "text .*support-report.txt" \
       || fail "the window does not say where the report is: $(status_probe read)"
+    shot_window status-window-report "$(xdotool search --onlyvisible --name '^وضعيت - ' | head -1)"
     cp "$report" "$shots/windows-support-report.txt"  # for a person to read
     grep -q 09121234567 "$report" || fail "the report lacks the call"
     grep -q "Application Started!" "$report" || fail "the report lacks the log's end"
