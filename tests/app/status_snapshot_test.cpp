@@ -50,7 +50,7 @@ class QuietHost : public FormHost {
 constexpr const char* kNow = "05/09/16 23:05:12";
 
 struct Recorder {
-  explicit Recorder(bool writerThread = false) : writerThread(writerThread) {
+  explicit Recorder(bool threaded = false) : writerThread(threaded) {
     auto loader = driver.Loader();
     binding.Load(*loader);
     clock.SetTick(1000);
@@ -220,7 +220,8 @@ const StatusCase kCases[] = {
      [](Recorder& r) {
        for (int i = 1; i <= 60; ++i) {
          const std::u16string text =
-             u"C" + std::u16string(1, u'0' + i % 10) + u"00" + std::u16string(1, u'0' + i / 10);
+             u"C" + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u"00" +
+             std::u16string(1, static_cast<char16_t>(u'0' + i / 10));
          r.driver.Deliver(4, text.c_str());
        }
      },
