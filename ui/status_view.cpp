@@ -227,11 +227,11 @@ StatusView BuildStatusView(const StatusSnapshot& snapshot) {
 }
 
 std::string ReportWrittenText(const std::string& path) {
-  return std::string(kReportWrittenText) + " " + path;
+  return std::string(kReportWrittenText) + "\n" + path;
 }
 
 std::string ReportFailedText(const std::string& path, const std::string& reason) {
-  return std::string(kReportFailedText) + " " + path + " - " + reason;
+  return std::string(kReportFailedText) + "\n" + path + "\n" + reason;
 }
 
 }  // namespace qelto

@@ -56,7 +56,8 @@ std::vector<DeviceLine> DeviceLinesOf(std::string_view infoText);
 // "YY/MM/DD HH:mm:ss" in the Solar calendar, as the call rows are stamped.
 std::string SolarMomentText(const LocalDateTime& moment);
 
-// The window's texts after an attempt at the support report: where it was written, or why not.
+// The window's texts after an attempt at the support report: where it was written, or why not;
+// the path on a line of its own.
 std::string ReportWrittenText(const std::string& path);
 std::string ReportFailedText(const std::string& path, const std::string& reason);
 

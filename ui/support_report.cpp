@@ -1,6 +1,7 @@
 #include "ui/support_report.h"
 
 #include <array>
+#include <cstdio>
 
 #include "ui/status_view.h"
 
@@ -76,6 +77,13 @@ void Rows(std::string& out, const std::vector<StatusRow>& rows) {
   for (const StatusRow& row : rows) Field(out, row.label, row.value);
 }
 
+std::string GregorianText(const LocalDateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return text;
+}
+
 const char* KindKey(DatabaseKind kind) {
   switch (kind) {
     case DatabaseKind::Sqlite:
@@ -119,7 +127,9 @@ std::string BuildSupportReport(const SupportFacts& facts, const StatusSnapshot& 
   const DatabaseSettings& settings = snapshot.database.settings;
   std::string out;
   Line(out, "QELTO Caller ID - support report");
-  Field(out, "Taken", SolarMomentText(snapshot.taken));
+  // The log's dates are Gregorian, the window's Solar: both, to match the one with the other.
+  Field(out, "Taken",
+        GregorianText(snapshot.taken) + " (Solar " + SolarMomentText(snapshot.taken) + ")");
   Field(out, "Version", facts.version);
   Field(out, "Build", facts.build);
   Field(out, "System", facts.system);

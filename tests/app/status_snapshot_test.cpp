@@ -50,7 +50,7 @@ class QuietHost : public FormHost {
 constexpr const char* kNow = "05/09/16 23:05:12";
 
 struct Recorder {
-  explicit Recorder(bool onThread = false) : writerThread(onThread) {
+  explicit Recorder(bool threaded = false) : writerThread(threaded) {
     auto loader = driver.Loader();
     binding.Load(*loader);
     clock.SetTick(1000);

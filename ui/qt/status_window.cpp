@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QHideEvent>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <vector>
@@ -158,6 +159,9 @@ StatusWindow::StatusWindow(SnapshotSource snapshots, ReportMaker reports)
   refresh_.setInterval(kRefreshMs);
   connect(&refresh_, &QTimer::timeout, this, &StatusWindow::Refresh);
   connect(report_, &QPushButton::clicked, this, &StatusWindow::MakeReport);
+  // Escape hides it, as closing does.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
 }
 
 void StatusWindow::ShowAndRaise() {

@@ -20,7 +20,7 @@ namespace qelto {
 
 // The status window of the tray menu's «وضعيت»: the database, the devices and the recent calls,
 // Persian, right to left, in the alerts' fonts. One per recorder, modeless; closing it only hides
-// it. While shown it takes a fresh snapshot every 500 ms; hidden, it costs nothing.
+// it, as Escape does. While shown it takes a fresh snapshot every 500 ms; hidden, it costs nothing.
 class StatusWindow : public QWidget {
   Q_OBJECT
 
