@@ -207,6 +207,10 @@ TEST_P(StatusWindowTest, ShowsTheViewRightToLeftAndLivesAsOneHiddenWindow) {
   EXPECT_EQ(window.Handle(), shown);
   EXPECT_TRUE(window.Visible());
   EXPECT_EQ(window.CallRows(), ExpectedCallRows(later));
+  // Escape in a list hides it too.
+  SendMessageW(FindWindowExW(shown, nullptr, WC_LISTVIEWW, nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_FALSE(window.Visible());
+  window.Show(later);
   // Refreshed while shown: a call gone from the view is gone from the list.
   window.Refresh(view);
   EXPECT_EQ(window.CallRows(), ExpectedCallRows(view));

@@ -119,6 +119,8 @@ void WinStatusWindow::Show(const StatusView& view) {
   Fill(view);
   ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(hwnd_);
+  // In a list, Escape hides the window (the lists tell it of their keys).
+  SetFocus(IsWindowVisible(callsList_) ? callsList_ : statusList_);
 }
 
 void WinStatusWindow::Refresh(const StatusView& view) {
@@ -408,6 +410,9 @@ LRESULT WinStatusWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Hide();
       return 0;
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) Hide();
+      return 0;
     case WM_SIZE:
       if (statusList_) LayOut();
       return 0;
@@ -423,6 +428,11 @@ LRESULT WinStatusWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->code == LVN_KEYDOWN &&
+          reinterpret_cast<NMLVKEYDOWN*>(lParam)->wVKey == VK_ESCAPE) {
+        Hide();
+        return 0;
+      }
       if (header->code == NM_CUSTOMDRAW &&
           (header->hwndFrom == statusList_ || header->hwndFrom == callsList_)) {
         return CustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
