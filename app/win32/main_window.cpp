@@ -171,10 +171,11 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnTrayNotification(LPARAM mouseMessage) {
-  // The menu opens on the right button alone. Not while it is open already, nor while a dialog
-  // waits for an answer: "EXIT" could do nothing then anyway.
+  // The menu opens on the right button alone, and not while it is open already. It opens while
+  // an alert waits too (this runs inside the alert's loop then): the status window shows why the
+  // alert came, and "EXIT" does nothing, as the message dialog refuses a second dialog.
   if (LOWORD(mouseMessage) != WM_RBUTTONDOWN) return;
-  if (menuOpen_ || !form_ || form_->Closed() || !tray_ || dialog_->IsMessageShowing()) return;
+  if (menuOpen_ || !form_ || form_->Closed() || !tray_) return;
   menuOpen_ = true;
   const TrayMenuChoice choice = tray_->ChooseFromMenu();
   menuOpen_ = false;

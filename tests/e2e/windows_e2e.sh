@@ -743,7 +743,8 @@ case $case_name in
     # The status window from the tray menu, with our simulated driver: one window however often
     # it is chosen, the database and the device in it, a call placed while it is open listed on
     # the next ticks, the support report written and on the clipboard without the password or
-    # the driver's secret; closed, it is hidden, and the menu's EXIT works as before.
+    # the driver's secret; closed, it is hidden; opened over the device alert, it shows the line
+    # lost, while EXIT does nothing until the alert has gone.
     unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
     install_app ours
     password='Pa55-w0rd-e2e' secret='Sh0p-s3cret-e2e'
@@ -764,13 +765,6 @@ case $case_name in
       || fail "the call is not listed 10 s after it was placed: $(status_probe read)"
     echo "the call was listed $(( ($(date +%s%N) - started) / 1000000 )) ms after it was placed" \
       "(goal: within a second; qelto-cidr-sim's own start under Wine included)"
-    # A device unplugged and plugged again while the window is open.
-    expect_sim 0 OK unplug
-    wait_until 10 status_lists '^Line 2 sim 1 | قطع$' \
-      || fail "the unplugged device is not shown lost: $(status_probe read)"
-    expect_sim 0 OK plug
-    wait_until 10 status_lists '^Line 2 sim 1 | وصل$' \
-      || fail "the device plugged again is not shown connected: $(status_probe read)"
     report=$scratch/work/support-report.txt
     status_probe report >/dev/null
     wait_until 10 test -s "$report" || fail "no support report in the working folder"
@@ -789,6 +783,24 @@ case $case_name in
         || fail "the report is not on the clipboard"
     fi
     status_probe close >/dev/null  # WM_CLOSE, as from its close box
+    wait_until 5 status_hidden || fail "closing the status window did not hide it"
+    # The device unplugged: the alert opens, and the menu opens the window over it, showing the
+    # line lost; EXIT does nothing while the alert is open. Plugged again, the line is back.
+    expect_sim 0 OK unplug
+    wait_until 60 dialog_open || fail "no device alert within 60 s of unplugging"
+    choose_status
+    wait_until 5 status_lists '^Line 2 sim 1 | قطع$' \
+      || fail "the unplugged device is not shown lost: $(status_probe read)"
+    open_menu
+    xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT * 3 / 4)) click 1
+    sleep 1
+    ! grep -q "message 9876" "$scratch/rec.err" || fail "EXIT asked its question over the alert"
+    kill -0 "$pid" || fail "EXIT over the alert ended the recorder"
+    expect_sim 0 OK plug
+    wait_until 10 dialog_closed || fail "the device alert stayed after plug"
+    wait_until 5 status_lists '^Line 2 sim 1 | وصل$' \
+      || fail "the device plugged again is not shown connected: $(status_probe read)"
+    status_probe close >/dev/null
     wait_until 5 status_hidden || fail "closing the status window did not hide it"
     choose_exit
     # The question takes the keyboard from the status window it came after: Return before that
