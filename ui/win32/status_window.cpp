@@ -305,6 +305,12 @@ void WinStatusWindow::Sync(HWND list, ListContent& shown, ListContent wanted) {
   // Changed in place, row by row: a refresh every half second keeps the operator's selection
   // and scroll position, and does not flicker.
   const std::size_t count = wanted.rows.size();
+  if (shown.rows == wanted.rows && shown.tones == wanted.tones &&
+      shown.headings == wanted.headings) {
+    return;  // the usual tick: nothing changed
+  }
+  // Painted once, after the whole change: row by row, 50 calls cost Wine a tenth of a second.
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   while (shown.rows.size() > count) {
     SendMessageW(list, LVM_DELETEITEM, shown.rows.size() - 1, 0);
     shown.rows.pop_back();
@@ -330,11 +336,10 @@ void WinStatusWindow::Sync(HWND list, ListContent& shown, ListContent wanted) {
       SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
     }
   }
-  if (shown.tones != wanted.tones || shown.headings != wanted.headings) {
-    shown.tones = std::move(wanted.tones);
-    shown.headings = std::move(wanted.headings);
-    InvalidateRect(list, nullptr, FALSE);
-  }
+  shown.tones = std::move(wanted.tones);
+  shown.headings = std::move(wanted.headings);
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
 }
 
 LRESULT WinStatusWindow::CustomDraw(NMLVCUSTOMDRAW& draw) {
