@@ -6,6 +6,7 @@
 //                                   joined by " | "), then each text shown ("text ..."), in UTF-8
 //   qelto-status-window.exe report  presses the support report's button
 //   qelto-status-window.exe close   asks the window to close, as its close box does
+//   qelto-status-window.exe clipboard  prints the clipboard's Unicode text, in UTF-8
 //
 // Exit code: 0 done, 1 no status window, 2 a usage error or a failure to read the other process.
 
@@ -124,10 +125,25 @@ int PressReport(const std::vector<HWND>& children) {
   return 1;
 }
 
+int PrintClipboard() {
+  if (!OpenClipboard(nullptr)) return 2;
+  int status = 1;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+      std::printf("%s", Utf8(text).c_str());
+      GlobalUnlock(data);
+      status = 0;
+    }
+  }
+  CloseClipboard();
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
+  if (std::strcmp(argv[1], "clipboard") == 0) return PrintClipboard();
   HWND window = FindWindowW(kClassName, nullptr);
   if (window == nullptr) return 1;
   std::vector<HWND> children;
