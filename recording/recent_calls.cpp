@@ -23,7 +23,7 @@ void RecentCalls::SetState(std::uint64_t key, RecentCallState state) {
   std::lock_guard<std::mutex> hold(lock_);
   // Keys rise along the ring, and the call written is nearly always one of the oldest.
   if (calls_.empty() || key < calls_.front().key || key > calls_.back().key) return;
-  calls_[static_cast<std::size_t>(key - calls_.front().key)].state = state;
+  calls_[static_cast<std::size_t>(key - calls_.front().key)].state = state;  // < kCapacity
 }
 
 std::vector<RecentCall> RecentCalls::NewestFirst() const {

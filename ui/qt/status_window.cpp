@@ -5,9 +5,12 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QHideEvent>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <vector>
 
 #include "common/texts.h"
@@ -135,13 +138,15 @@ StatusWindow::StatusWindow(SnapshotSource snapshots, ReportMaker reports)
   }
   calls_->horizontalHeader()->setSectionResizeMode(3, QHeaderView::Stretch);
   calls_->horizontalHeader()->setFont(BodyFont());
-  calls_->setMinimumHeight(160);
+  calls_->setMinimumHeight(120);
   report_->setObjectName(QStringLiteral("report_btn"));
   report_->setFont(MessageFont({"Nazanin", "Nazli"}, kMessageFontPixels, true));
   reportPlace_->setParent(this);
   reportPlace_->setObjectName(QStringLiteral("report_place"));
 
-  auto* layout = new QVBoxLayout(this);
+  // Everything but the report's line scrolls, so that the window fits a small screen at 150 %.
+  auto* content = new QWidget;
+  auto* layout = new QVBoxLayout(content);
   layout->addWidget(databaseHeading_);
   layout->addLayout(database_);
   layout->addSpacing(6);
@@ -151,10 +156,18 @@ StatusWindow::StatusWindow(SnapshotSource snapshots, ReportMaker reports)
   layout->addWidget(callsHeading_);
   layout->addWidget(noCalls_);
   layout->addWidget(calls_, 1);
+  auto* scroll = new QScrollArea;
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidget(content);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(report_);
   bottom->addWidget(reportPlace_, 1);
-  layout->addLayout(bottom);
+  auto* window = new QVBoxLayout(this);
+  window->setContentsMargins(0, 0, 0, 0);
+  window->addWidget(scroll, 1);
+  bottom->setContentsMargins(9, 0, 9, 9);
+  window->addLayout(bottom);
 
   refresh_.setInterval(kRefreshMs);
   connect(&refresh_, &QTimer::timeout, this, &StatusWindow::Refresh);
@@ -165,6 +178,13 @@ StatusWindow::StatusWindow(SnapshotSource snapshots, ReportMaker reports)
 }
 
 void StatusWindow::ShowAndRaise() {
+  if (!shownBefore_) {
+    shownBefore_ = true;
+    if (const QScreen* shown = screen()) {
+      const QRect area = shown->availableGeometry();
+      resize(std::min(width(), area.width() * 9 / 10), std::min(height(), area.height() * 9 / 10));
+    }
+  }
   if (isMinimized()) showNormal();
   show();
   raise();

@@ -56,6 +56,7 @@ class StatusWindow : public QWidget {
   QLabel* noCalls_;
   QPushButton* report_;
   QLabel* reportPlace_;
+  bool shownBefore_ = false;  // its first showing fits it to the screen
 };
 
 }  // namespace qelto
