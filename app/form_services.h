@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace qelto {
 
 class Clock;
@@ -30,6 +32,8 @@ struct FormServices {
   MessageDialog& dialog;
   // The database writer runs on a thread of its own; tests may run it inside the tick instead.
   bool writerThread = true;
+  // rejected-calls.txt's full path, as the status window names it; its bare name when empty.
+  std::string rejectedPlace = std::string();
 };
 
 }  // namespace qelto

@@ -108,10 +108,13 @@ int main(int argc, char** argv) {
       std::cerr);
   qelto::PlatformDatabaseFactory databases(settings);
   qelto::MainWindow window;
-  qelto::QtTrayIcon tray([&window] { window.ExitChosen(); });
+  qelto::QtTrayIcon tray([&window] { window.ExitChosen(); }, [&window] { window.StatusChosen(); });
   qelto::QtMessageDialog dialog;
-  window.Create({window, driver, clock, logFiles, journal, damagedJournal, rejected, settings,
-                 databases, tray, window, dialog});
+  std::error_code ignored;
+  window.Create(
+      {window, driver, clock, logFiles, journal, damagedJournal, rejected, settings, databases,
+       tray, window, dialog, true,
+       (std::filesystem::current_path(ignored) / qelto::kRejectedCallsFileName).string()});
   QObject::disconnect(startupConnection);
   QObject::connect(&terminationSignals, &qelto::SignalBridge::terminationRequested, &window,
                    &qelto::MainWindow::CloseFromOutside);

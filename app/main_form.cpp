@@ -9,6 +9,7 @@
 #include "device/driver_text.h"
 #include "recording/call_event.h"
 #include "recording/database_factory.h"
+#include "recording/database_target.h"
 #include "recording/server_config.h"
 #include "recording/settings_source.h"
 
@@ -17,6 +18,38 @@ namespace {
 
 // How long a stop waits for the database writer to finish the statement it is in.
 constexpr std::chrono::milliseconds kWriterStopGrace{1000};
+
+DatabaseSettings SettingsWithoutPassword(const ServerConfig& config) {
+  const DatabaseTarget target = DatabaseTargetFor(config);
+  DatabaseSettings settings;
+  settings.read = true;
+  settings.settingsPath = config.path;
+  settings.kind = target.kind;
+  switch (target.kind) {
+    case DatabaseKind::Sqlite:
+      settings.place = target.path;
+      break;
+    case DatabaseKind::OdbcDsn:
+      settings.place = target.dsn;
+      break;
+    case DatabaseKind::SqlServer:
+      settings.place = target.server;
+      settings.catalogue = target.database;
+      break;
+  }
+  settings.integratedSecurity = config.integratedSecurity;
+  if (!config.integratedSecurity) settings.user = config.user;
+  settings.branchCode = config.BranchCodeText;
+  return settings;
+}
+
+// Records of rejected-calls.txt: one line each.
+std::size_t CountRecords(const std::string& text) {
+  std::size_t lines = 0;
+  for (char c : text) lines += c == '\n' ? 1 : 0;
+  if (!text.empty() && text.back() != '\n') ++lines;
+  return lines;
+}
 
 }  // namespace
 
@@ -32,6 +65,8 @@ TMAIN_FRM::TMAIN_FRM(const FormServices& services)
       dialog_(services.dialog),
       log_(services.logFiles, services.clock),
       journal_(services.journal, services.damagedJournal),
+      rejectedPlace_(services.rejectedPlace.empty() ? kRejectedCallsFileName
+                                                    : services.rejectedPlace),
       useWriterThread_(services.writerThread) {}
 
 WriterControl* TMAIN_FRM::Writing() {
@@ -44,6 +79,7 @@ void TMAIN_FRM::FormCreate() {
   log_.Open();
   WriteLog(kApplicationStartedText);
   RecoverJournalledCalls();
+  deviceTexts_.SetInfo(DriverInfoText(driver_));
   tray_.Add();
 
   if (!LoadServerConfig()) {
@@ -82,12 +118,14 @@ bool TMAIN_FRM::LoadServerConfig() {
              "it readable by its owner and group only (chmod o-r)");
   }
   BranchCodeText = config.BranchCodeText;
+  databaseSettings_ = SettingsWithoutPassword(config);
+  setAsideBefore_ = CountRecords(rejected_.ReadAll().value_or(std::string()));
   database_ = databases_.Create(config);
   // The writer's connection state starts here: not connected, and the first attempt only after
   // 15 s have passed.
   writer_ = std::make_unique<CallWriter>(
       *database_, CallQueue, journal_, rejected_, log_, clock_,
-      CallWriter::Branch{config.BranchColumnText, config.BranchValueText});
+      CallWriter::Branch{config.BranchColumnText, config.BranchValueText}, &recent_);
   return true;
 }
 
@@ -175,6 +213,7 @@ void TMAIN_FRM::RecoverJournalledCalls() {
   const std::uint32_t now = clock_.Tick();
   for (QueuedCall& call : recovery.pending) {
     call.queuedTick = now;
+    call.recentKey = recent_.Add(call, true);
     CallQueue.Append(std::move(call));
   }
 }
@@ -192,17 +231,57 @@ void TMAIN_FRM::QueueCall(std::string line) {
     WriteLog("Error: Call journal: " + problem + "; the call " + call.line +
              " is kept in memory only");
   }
+  call.recentKey = recent_.Add(call, false);
   CallQueue.Append(std::move(call));
   // Written at once, while the telephone still rings, rather than at the next tick.
   if (writerThread_) writerThread_->Wake();
 }
 
 void TMAIN_FRM::OnStatusEvent(std::u16string_view text) {
-  WriteLog(Utf16ToAnsi(text));
-  const std::int32_t count = ConnectedDeviceCount(driver_);
+  std::string line = Utf16ToAnsi(text);
+  WriteLog(line);
+  // The information text is read once here, for the count and for the status window.
+  const void* info = driver_.Info();
+  std::int32_t count = 0;
+  try {
+    count = ConnectedDeviceCountOf(info);
+  } catch (...) {
+    // A failure while scanning (memory) must not reach the driver's thread: no device counted.
+  }
+  deviceTexts_.SetInfo(InfoTextOf(info));
+  deviceTexts_.SetLastStatus(line.substr(line.empty() ? 0 : 1), clock_.Now());
   devices_.DeviceCount = count;
   devices_.LastDeviceTick = clock_.Tick();
   devices_.RaiseMaxDeviceCount(count);
+}
+
+StatusSnapshot TMAIN_FRM::TakeStatusSnapshot() const {
+  StatusSnapshot snapshot;
+  snapshot.taken = clock_.Now();
+  DatabaseStatus& database = snapshot.database;
+  database.settings = databaseSettings_;
+  database.journalPending = journal_.PendingCount();
+  database.setAside = setAsideBefore_;
+  database.setAsideFile = rejectedPlace_;
+  if (writer_) {
+    const CallWriter::Status status = writer_->TakeStatus();
+    database.connected = status.connected;
+    database.since = status.since;
+    database.lastError = status.lastError;
+    database.lastErrorAt = status.lastErrorAt;
+    database.setAside += status.setAside;
+    database.waiting = writer_->Waiting();
+  } else {
+    database.waiting.count = CallQueue.Size();
+  }
+  DeviceTexts::Copy texts = deviceTexts_.Get();
+  snapshot.devices.infoText = std::move(texts.infoText);
+  snapshot.devices.lastStatus = std::move(texts.lastStatus);
+  snapshot.devices.lastStatusAt = texts.lastStatusAt;
+  snapshot.devices.connected = devices_.DeviceCount;
+  snapshot.devices.highest = devices_.MaxDeviceCount;
+  snapshot.recent = recent_.NewestFirst();
+  return snapshot;
 }
 
 void TMAIN_FRM::Button1Click() {

@@ -15,8 +15,11 @@
 #include "recording/call_writer_thread.h"
 #include "recording/database.h"
 #include "recording/device_counters.h"
+#include "recording/device_texts.h"
+#include "recording/recent_calls.h"
 #include "ui/activity_log.h"
 #include "ui/message_dialog.h"
+#include "ui/status_snapshot.h"
 #include "ui/status_timer.h"
 #include "ui/tray_icon.h"
 
@@ -66,6 +69,10 @@ class TMAIN_FRM {
   WriterControl* Writing();
   LockedCallQueue& Queue() { return CallQueue; }
   const DeviceCounters& Devices() const { return devices_; }
+  // What the status window shows, on the user-interface thread: copied from the writer's state,
+  // the journal's count, the device counters and texts and the recent calls, without waiting for
+  // the database or the driver.
+  StatusSnapshot TakeStatusSnapshot() const;
 
  private:
   bool LoadServerConfig();
@@ -94,6 +101,11 @@ class TMAIN_FRM {
   ActivityLog log_;  // the log stream
   CallJournal journal_;
   DeviceCounters devices_;
+  DeviceTexts deviceTexts_;
+  RecentCalls recent_;
+  DatabaseSettings databaseSettings_;  // as read at start, without the password
+  std::size_t setAsideBefore_ = 0;     // records rejected-calls.txt held at start
+  const std::string rejectedPlace_;
   std::string BranchCodeText;
   std::unique_ptr<Database> database_;  // in place of the connection and the insert query
   std::unique_ptr<CallWriter> writer_;

@@ -24,6 +24,10 @@ inline constexpr const char* kDeviceAlertText = "مشکل در اتصال دست
 // its number.
 inline constexpr const char* kCallsNotWrittenTipText = "تماس هاي ثبت نشده";
 inline constexpr const char* kWaitMinutesTipText = "مدت انتظار به دقيقه";
+// Tray menu item above "EXIT": status; it opens the status window, which bears it as its title.
+inline constexpr const char* kStatusMenuText = "وضعيت";
+// Status window button: report for support.
+inline constexpr const char* kSupportReportButtonText = "گزارش براي پشتيباني";
 // Message dialog caption: message.
 inline constexpr const char* kMessageCaptionText = "پيغام";
 // Message dialog buttons: confirm, yes, no.

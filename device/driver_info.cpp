@@ -133,6 +133,20 @@ std::int32_t ConnectedDeviceCountOf(const void* infoText) {
   return CountConnected(std::u16string_view(text.utf16));
 }
 
+std::string InfoTextOf(const void* infoText) {
+  try {
+    const DriverText text = ReadDriverText(infoText);
+    if (text.kind == DriverTextKind::kAnsi) return text.ansi;
+    return Utf16ToAnsi(text.utf16);
+  } catch (...) {
+    return {};
+  }
+}
+
+std::string DriverInfoText(const DriverBinding& driver) {
+  return InfoTextOf(driver.Info());
+}
+
 std::string DriverVersion(const DriverBinding& driver) {
   return DriverVersionOf(driver.Info());
 }

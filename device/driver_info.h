@@ -28,9 +28,15 @@ bool VersionNotBelow(std::string_view version, std::string_view required);
 // reads "connected" and not "disconnected". 8-bit texts are counted from their 8-bit reading.
 std::int32_t ConnectedDeviceCountOf(const void* infoText);
 
+// The whole information text as the recorder's text (UTF-8); an 8-bit text as it is. Empty for
+// null, and when reading it failed.
+std::string InfoTextOf(const void* infoText);
+
 // The same, asking the bound driver for a fresh information text.
 std::string DriverVersion(const DriverBinding& driver);
 bool CheckDriverVersion(const DriverBinding& driver, std::string_view required);
 std::int32_t ConnectedDeviceCount(const DriverBinding& driver);
+// Empty when the driver is not ready.
+std::string DriverInfoText(const DriverBinding& driver);
 
 }  // namespace qelto

@@ -259,6 +259,7 @@ CallJournal::Recovery CallJournal::Recover() {
   CountWrittenTwins(journal.calls, recovery.pending);
   nextId_ = AssignIds(recovery.pending, journal.highestId);
   for (const QueuedCall& call : recovery.pending) pending_[call.id] = PendingRecords(call);
+  pendingCount_ = pending_.size();
 
   bool keepAsItIs = false;
   if (!journal.damaged.empty()) {
@@ -324,6 +325,7 @@ bool CallJournal::Record(QueuedCall& call, std::string& problem) {
   call.id = nextId_++;
   std::string record = FormatCallRecord(call);
   pending_[call.id] = record;
+  pendingCount_ = pending_.size();
   if (Append(record, true)) return true;
   problem = "cannot write " + std::string(kCallJournalFileName) + "; " +
             std::to_string(pending_.size()) + " calls are held in memory only";
@@ -334,6 +336,7 @@ bool CallJournal::Strike(std::uint64_t id) {
   if (id == 0) return true;
   std::lock_guard guard(lock_);
   if (pending_.erase(id) == 0) return true;
+  pendingCount_ = pending_.size();
   return AppendMark(FormatStrikeRecord(id));
 }
 
@@ -378,8 +381,7 @@ bool CallJournal::Flush() {
 }
 
 std::size_t CallJournal::PendingCount() const {
-  std::lock_guard guard(lock_);
-  return pending_.size();
+  return pendingCount_;
 }
 
 }  // namespace qelto

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -75,7 +76,7 @@ class CallJournal {
   // Flushes the marks to the disk, after making the file anew when a write had failed.
   bool Flush();
 
-  // Calls recorded and not yet struck.
+  // Calls recorded and not yet struck. Never waits for a write in progress.
   std::size_t PendingCount() const;
 
  private:
@@ -93,7 +94,8 @@ class CallJournal {
   std::uint64_t nextId_ = 1;
   // id -> its C record and its latest B record, to make the file anew
   std::map<std::uint64_t, std::string> pending_;
-  bool stale_ = false;  // a write failed: the file may not match pending_
+  std::atomic<std::size_t> pendingCount_{0};  // pending_.size(), for readers that must not wait
+  bool stale_ = false;                        // a write failed: the file may not match pending_
   // The file held what we could not read: it is only ever appended to, never made anew.
   bool keepFile_ = false;
   // Written before the next record: the end of a cut last line that this file, only appended

@@ -41,7 +41,7 @@ std::string FormatRejectedCall(const QueuedCall& call, const std::string& error)
 
 CallWriter::CallWriter(Database& database, LockedCallQueue& queue, CallJournal& journal,
                        DurableFile& rejected, ActivityLogWriter& log, const Clock& clock,
-                       Branch branch)
+                       Branch branch, RecentCalls* recent)
     : database_(database),
       queue_(queue),
       journal_(journal),
@@ -49,7 +49,32 @@ CallWriter::CallWriter(Database& database, LockedCallQueue& queue, CallJournal& 
       log_(log),
       clock_(clock),
       branch_(std::move(branch)),
-      LastConnectTick(clock.Tick()) {}
+      recent_(recent),
+      LastConnectTick(clock.Tick()) {
+  status_.since = clock.Now();  // down since the start
+}
+
+CallWriter::Status CallWriter::TakeStatus() const {
+  std::lock_guard<std::mutex> hold(statusLock_);
+  Status status = status_;
+  status.connected = DbConnected_;
+  return status;
+}
+
+void CallWriter::NoteConnected(bool connected) {
+  const LocalDateTime now = clock_.Now();
+  std::lock_guard<std::mutex> hold(statusLock_);
+  if (status_.connected == connected) return;
+  status_.connected = connected;
+  status_.since = now;
+}
+
+void CallWriter::NoteError(const std::string& message) {
+  const LocalDateTime now = clock_.Now();
+  std::lock_guard<std::mutex> hold(statusLock_);
+  status_.lastError = message;
+  status_.lastErrorAt = now;
+}
 
 CallsWaiting CallWriter::Waiting() const {
   const std::uint32_t now = clock_.Tick();
@@ -85,7 +110,11 @@ void CallWriter::ReconnectDatabase() {
     error = failure.what();
   }
   DbConnected_ = connected;
-  if (!connected) log_.WriteLog(OneLine(error));
+  NoteConnected(connected);
+  if (!connected) {
+    log_.WriteLog(OneLine(error));
+    NoteError(OneLine(error));
+  }
 }
 
 void CallWriter::WriteQueuedCalls() {
@@ -215,6 +244,7 @@ CallWriter::Outcome CallWriter::Written(QueuedCall& call) {
   ++writtenAtMoment_[call.line];
   NoteFlowing(call);
   Done(call);
+  if (recent_) recent_->SetState(call.recentKey, RecentCallState::kWritten);
   return Outcome::kWritten;
 }
 
@@ -223,6 +253,7 @@ CallWriter::Outcome CallWriter::Failed(QueuedCall& call, DbError error) {
     error.kind = ConnectionAnswers() ? DbFailure::kRefused : DbFailure::kConnectionLost;
   }
   const std::string message = OneLine(error.message);
+  NoteError(message);
   switch (error.kind) {
     case DbFailure::kBusy:
     case DbFailure::kTableMissing:
@@ -242,6 +273,11 @@ CallWriter::Outcome CallWriter::Failed(QueuedCall& call, DbError error) {
         return Outcome::kRetryLater;
       }
       Done(call);
+      if (recent_) recent_->SetState(call.recentKey, RecentCallState::kSetAside);
+      {
+        std::lock_guard<std::mutex> hold(statusLock_);
+        ++status_.setAside;
+      }
       return Outcome::kWritten;
     default:
       busyReason_.clear();
@@ -260,7 +296,10 @@ bool CallWriter::AtNamedPlace() {
     change = failure.what();
     same = false;
   }
-  if (!same) log_.WriteLog("Error: " + OneLine(change));
+  if (!same) {
+    log_.WriteLog("Error: " + OneLine(change));
+    NoteError(OneLine(change));
+  }
   return same;
 }
 
@@ -275,6 +314,7 @@ void CallWriter::Reopen() {
   }
   if (reopened) return;
   log_.WriteLog(OneLine(error));
+  NoteError(OneLine(error));
   MarkConnectionLost();
 }
 
@@ -321,6 +361,7 @@ void CallWriter::Done(const QueuedCall& call) {
 
 void CallWriter::MarkConnectionLost() {
   DbConnected_ = false;
+  NoteConnected(false);
   database_.Close();
   LastConnectTick = clock_.Tick();
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "recording/call_queue.h"
 #include "recording/database.h"
 #include "recording/durable_file.h"
+#include "recording/recent_calls.h"
 #include "recording/writer_control.h"
 
 namespace qelto {
@@ -57,8 +59,21 @@ class CallWriter : public WriterControl {
     std::string BranchValueText;   // ", '<code>'" or empty
   };
 
+  // `recent`, when given, is told of every call written or set aside.
   CallWriter(Database& database, LockedCallQueue& queue, CallJournal& journal,
-             DurableFile& rejected, ActivityLogWriter& log, const Clock& clock, Branch branch);
+             DurableFile& rejected, ActivityLogWriter& log, const Clock& clock, Branch branch,
+             RecentCalls* recent = nullptr);
+
+  // What the status window shows of the writer; callable from any thread, never waits for the
+  // database.
+  struct Status {
+    bool connected = false;
+    std::optional<LocalDateTime> since;  // when the connection last came up or went down
+    std::string lastError;               // one line; empty when none this run
+    std::optional<LocalDateTime> lastErrorAt;
+    std::size_t setAside = 0;  // calls set aside this run
+  };
+  Status TakeStatus() const;
 
   // Opens the connection when it is down and more than 15 s have passed since the last attempt.
   void ReconnectDatabase();
@@ -96,6 +111,9 @@ class CallWriter : public WriterControl {
   void NoteFlowing(const QueuedCall& call);
   void Done(const QueuedCall& call);
   void MarkConnectionLost();
+  // The status window's view of the connection and of the latest failure.
+  void NoteConnected(bool connected);
+  void NoteError(const std::string& message);
 
   Database& database_;
   LockedCallQueue& queue_;
@@ -104,6 +122,9 @@ class CallWriter : public WriterControl {
   ActivityLogWriter& log_;
   const Clock& clock_;
   const Branch branch_;
+  RecentCalls* const recent_;
+  mutable std::mutex statusLock_;  // guards status_, held only to copy it
+  Status status_;
 
   std::atomic<bool> DbConnected_{false};
   std::atomic<std::int32_t> ConnectAttempts_{0};

@@ -27,6 +27,8 @@ struct QueuedCall {
   // carried out, is numbered above it. Unknown for a call not yet sent, or journalled by an
   // earlier version.
   std::optional<std::int64_t> sentAbove;
+  // Its entry among the recent calls the status window shows; 0 when it has none.
+  std::uint64_t recentKey = 0;
 };
 
 }  // namespace qelto

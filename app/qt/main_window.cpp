@@ -4,11 +4,20 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QSysInfo>
+
+#include "ui/posix/support_files.h"
+#include "ui/support_report.h"
 
 namespace qelto {
 namespace {
 
 constexpr int kTimerIntervalMs = 500;
+
+std::string BuildText() {
+  return "Linux, Qt " QT_VERSION_STR ", " + QSysInfo::buildAbi().toStdString() +
+         ", compiler " __VERSION__;
+}
 
 void Paint(QLabel* label, bool good, const std::string& text) {
   label->setText(QString::fromStdString(text));
@@ -49,6 +58,7 @@ MainWindow::MainWindow()
 }
 
 MainWindow::~MainWindow() {
+  status_.reset();  // it reads the form
   if (form_) form_->FormClose();
 }
 
@@ -91,6 +101,19 @@ void MainWindow::CloseFromOutside() {
 
 void MainWindow::ExitChosen() {
   if (form_ && !form_->Closed()) form_->exit1Click();
+}
+
+void MainWindow::StatusChosen() {
+  if (!form_ || form_->Closed()) return;
+  if (!status_) {
+    status_ = std::make_unique<StatusWindow>(
+        [this] { return form_->TakeStatusSnapshot(); },
+        [](const StatusSnapshot& snapshot) {
+          const SupportFacts facts = GatherSupportFacts(QELTO_VERSION_TEXT, BuildText());
+          return WriteSupportReport(BuildSupportReport(facts, snapshot));
+        });
+  }
+  status_->ShowAndRaise();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

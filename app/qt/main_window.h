@@ -9,6 +9,7 @@
 #include "app/form_host.h"
 #include "app/form_services.h"
 #include "app/main_form.h"
+#include "ui/qt/status_window.h"
 #include "ui/tray_icon.h"
 
 namespace qelto {
@@ -40,6 +41,12 @@ class MainWindow : public QWidget, public FormHost, public StatusLabels {
   void CloseFromOutside();
   // The tray menu's "EXIT".
   void ExitChosen();
+  // The tray menu's status item: opens the status window, or brings it to the front.
+  void StatusChosen();
+
+ public:
+  // The status window once it was opened; null before.
+  StatusWindow* Status() { return status_.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -50,6 +57,7 @@ class MainWindow : public QWidget, public FormHost, public StatusLabels {
   QLabel* LabelUSB;
   QPushButton* Button1;
   std::unique_ptr<TMAIN_FRM> form_;
+  std::unique_ptr<StatusWindow> status_;  // made when first asked for
 };
 
 }  // namespace qelto

@@ -101,7 +101,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!workingFolder.note.empty()) LogBeforeStart(logFiles, clock, {workingFolder.note});
 
   // The themed (version 6) controls that the manifest asks for.
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
 
   qelto::WinDurableFile journal(qelto::kCallJournalFileName);
@@ -111,12 +111,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // A relative SQLite path is taken from the working folder: the settings lie beside the
   // executable, in a folder the shop's user may not write.
   qelto::PlatformDatabaseFactory databases(workingFolder.path);
-  qelto::MainWindow window(instance);
+  qelto::MainWindow window(instance, workingFolder.path);
   qelto::WinTrayIcon tray(instance, window.Handle());
   qelto::WinMessageDialog dialog(instance, window.Handle());
-  window.Create({window, driver, clock, logFiles, journal, damagedJournal, rejected, settings,
-                 databases, tray, window, dialog},
-                tray, dialog);
+  qelto::FormServices services{window,   driver,   clock,     logFiles, journal, damagedJournal,
+                               rejected, settings, databases, tray,     window,  dialog};
+  // The status window names the file of calls set aside where the technician finds it.
+  services.rejectedPlace = workingFolder.path.empty()
+                               ? std::string(qelto::kRejectedCallsFileName)
+                               : workingFolder.path + "\\" + qelto::kRejectedCallsFileName;
+  window.Create(services, tray, dialog);
   qelto::RegisterRestart(workingFolder.path);
   return qelto::MainWindow::RunMessageLoop();
 }

@@ -1,7 +1,13 @@
 #include "app/win32/main_window.h"
 
+#include <utility>
+
+#include "app/win32/win_support_report.h"
 #include "common/win32/wide_text.h"
+#include "ui/status_view.h"
+#include "ui/support_report.h"
 #include "ui/win32/icon_resource.h"
+#include "ui/win32/status_window.h"
 #include "ui/win32/win_message_dialog.h"
 #include "ui/win32/win_tray_icon.h"
 
@@ -29,8 +35,9 @@ ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance)
+MainWindow::MainWindow(HINSTANCE instance, std::string workingFolder)
     : instance_(instance),
+      workingFolder_(std::move(workingFolder)),
       // Broadcast by the shell when it makes the notification area anew (Explorer restarted).
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
       green_(CreateSolidBrush(RGB(0, 255, 0))),
@@ -47,6 +54,7 @@ MainWindow::MainWindow(HINSTANCE instance)
 }
 
 MainWindow::~MainWindow() {
+  status_.reset();
   if (form_) form_->FormClose();
   form_.reset();
   if (hwnd_) DestroyWindow(hwnd_);
@@ -94,6 +102,7 @@ void MainWindow::RequestQuit() {
   // as soon as it starts; a dialog's loop that sees it ends and passes it on.
   PostQuitMessage(0);
   SetEvent(closed_.get());
+  if (status_) status_->Hide();
 }
 
 void MainWindow::EndProcessNow() {
@@ -133,7 +142,10 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_TIMER:
       // Also runs nested, inside the wait of a dialog that an earlier tick opened.
-      if (wParam == kTimerId && form_) form_->Timer1Timer();
+      if (wParam == kTimerId && form_) {
+        form_->Timer1Timer();
+        RefreshStatus();
+      }
       return 0;
     case kTrayCallbackMessage:
       OnTrayNotification(lParam);
@@ -159,14 +171,37 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnTrayNotification(LPARAM mouseMessage) {
-  // The menu opens on the right button alone. Not while it is open already, nor while a dialog
-  // waits for an answer: "EXIT" could do nothing then anyway.
+  // The menu opens on the right button alone, and not while it is open already. It opens while
+  // an alert waits too (this runs inside the alert's loop then): the status window shows why the
+  // alert came, and "EXIT" does nothing, as the message dialog refuses a second dialog.
   if (LOWORD(mouseMessage) != WM_RBUTTONDOWN) return;
-  if (menuOpen_ || !form_ || form_->Closed() || !tray_ || dialog_->IsMessageShowing()) return;
+  if (menuOpen_ || !form_ || form_->Closed() || !tray_) return;
   menuOpen_ = true;
-  const bool exitChosen = tray_->ChooseFromMenu();
+  const TrayMenuChoice choice = tray_->ChooseFromMenu();
   menuOpen_ = false;
-  if (exitChosen && !form_->Closed()) form_->exit1Click();
+  if (form_->Closed()) return;
+  if (choice == TrayMenuChoice::kExit) form_->exit1Click();
+  if (choice == TrayMenuChoice::kStatus) ShowStatus();
+}
+
+void MainWindow::ShowStatus() {
+  if (!status_) {
+    status_ = std::make_unique<WinStatusWindow>(instance_, [this] { return WriteSupportReport(); });
+  }
+  status_->Show(BuildStatusView(form_->TakeStatusSnapshot()));
+}
+
+void MainWindow::RefreshStatus() {
+  // Hidden, it costs nothing: no snapshot is taken.
+  if (!status_ || !status_->Visible() || !form_ || form_->Closed()) return;
+  status_->Refresh(BuildStatusView(form_->TakeStatusSnapshot()));
+}
+
+std::string MainWindow::WriteSupportReport() {
+  if (!form_ || form_->Closed()) return {};
+  const std::string report =
+      BuildSupportReport(WindowsSupportFacts(workingFolder_), form_->TakeStatusSnapshot());
+  return SaveSupportReport(status_ ? status_->Handle() : hwnd_, report, workingFolder_);
 }
 
 void MainWindow::CloseFromOutside() {

@@ -15,6 +15,7 @@
 namespace qelto {
 
 class WinMessageDialog;
+class WinStatusWindow;
 class WinTrayIcon;
 
 // The toolkit's side of the main window object on Win32: a window that is never shown, which
@@ -28,7 +29,8 @@ class MainWindow : public FormHost, public StatusLabels {
   // Posted by other threads to ask for the orderly shutdown.
   static constexpr UINT kCloseFromOutsideMessage = WM_APP + 1;
 
-  explicit MainWindow(HINSTANCE instance);
+  // `workingFolder` (UTF-8): where the support report is written, beside the log.
+  explicit MainWindow(HINSTANCE instance, std::string workingFolder = {});
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -55,9 +57,15 @@ class MainWindow : public FormHost, public StatusLabels {
   void CreateComponents();
   void OnTrayNotification(LPARAM mouseMessage);
   void CloseFromOutside();
+  // The status window from the tray menu: made on first use, shown and brought to the front.
+  void ShowStatus();
+  // On every tick, nested ones too: the window's content anew while it is on screen.
+  void RefreshStatus();
+  std::string WriteSupportReport();
   LRESULT LabelColour(HDC dc, HWND label);
 
   HINSTANCE instance_;
+  std::string workingFolder_;
   UINT taskbarCreated_;
   HWND hwnd_ = nullptr;
   HWND LabelDB = nullptr;
@@ -71,6 +79,7 @@ class MainWindow : public FormHost, public StatusLabels {
   WinTrayIcon* tray_ = nullptr;
   WinMessageDialog* dialog_ = nullptr;
   std::unique_ptr<TMAIN_FRM> form_;
+  std::unique_ptr<WinStatusWindow> status_;
   bool menuOpen_ = false;
 };
 

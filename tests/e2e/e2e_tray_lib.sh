@@ -27,15 +27,32 @@ icon_pictures() {
   identify -format '%#\n' "$scratch"/icon*.png | sort -u | wc -l
 }
 
+status_window() { xdotool search --onlyvisible --name "^وضعيت" 2>/dev/null | head -1; }
+status_open() { [ -n "$(status_window)" ]; }
+status_closed() { [ -z "$(status_window)" ]; }
 menu_window() { xdotool search --onlyvisible --classname qelto-callerid 2>/dev/null | while read -r w; do
-  [ "$w" != "$(icon_window)" ] && [ "$(xdotool getwindowname "$w")" != "پيغام" ] && { echo "$w"; break; }; done; }
+  [ "$w" != "$(icon_window)" ] || continue
+  case "$(xdotool getwindowname "$w")" in "پيغام" | "وضعيت"*) continue ;; esac
+  echo "$w"; break; done; }
 menu_open() { [ -n "$(menu_window)" ]; }
 
-choose_exit() {  # right click on the icon, then "EXIT" in the menu
+# The menu holds two items of one height: «وضعيت» (the status window) above "EXIT".
+open_menu() {  # right click on the icon; the menu's geometry lands in MENU_X, MENU_Y, ...
   xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-  wait_until 5 menu_open || fail "the right click opened no menu"
-  shot "${1:-}menu"
+  wait_until 10 menu_open || fail "the right click opened no menu"
+  [ -z "${1:-}" ] || shot "$1"
   eval "$(xdotool getwindowgeometry --shell "$(menu_window)" | sed 's/^/MENU_/')"
-  xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT / 2)) click 1
+}
+click_menu_item() {  # click_menu_item 1|2: the upper or the lower item
+  xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT * (2 * $1 - 1) / 4)) click 1
+}
+choose_exit() {  # right click on the icon, then "EXIT" in the menu
+  open_menu "${1:-}menu"
+  click_menu_item 2
   wait_until 5 dialog_open || fail "EXIT asked no question"
+}
+choose_status() {  # right click on the icon, then «وضعيت»: the status window is shown
+  open_menu "${1:-}"
+  click_menu_item 1
+  wait_until 5 status_open || fail "«وضعيت» showed no status window"
 }

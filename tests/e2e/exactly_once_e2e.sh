@@ -354,11 +354,9 @@ while True:
       still_hanging || fail "the login ended before the icon was seen blinking: no hang to test"
       if [ $stop = exit ]; then
         # Right click, "EXIT", and the question, while the login hangs.
-        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-        wait_until 10 menu_open || fail "the right click opened no menu"
+        open_menu
         still_hanging || fail "the menu opened only once the hanging login had ended"
-        eval "$(xdotool getwindowgeometry --shell "$(menu_window)" | sed 's/^/MENU_/')"
-        xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT / 2)) click 1
+        click_menu_item 2  # "EXIT"
         wait_until 10 dialog_open || fail "EXIT asked nothing"
         still_hanging || fail "EXIT asked only once the hanging login had ended"
         shot silent-server-exit-question

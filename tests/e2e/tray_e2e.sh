@@ -86,6 +86,54 @@ case $case_name in
     stop_with TERM "$pid"
     ! icon_shown || fail "the tray icon stayed after the end"
     ;;
+  # The status window from the tray menu: one window however often it is chosen, a call placed
+  # while it is open shown in it (read back through its support report), hidden by Escape, and
+  # open while an alert comes and goes and at the end.
+  tray_status_window)
+    start_tray_host
+    install_app sim
+    start_resident rec
+    wait_until 10 sim_listening || fail "the simulated driver does not listen"
+    locate_icon
+    choose_status status-menu
+    shot status-window
+    choose_status
+    [ "$(xdotool search --onlyvisible --name "^وضعيت" | wc -l)" -eq 1 ] || fail "a second status window"
+
+    sim call 2 09121234567
+    report=$scratch/work/support-report.txt
+    call_written() {  # presses the report button (bottom right, the window is right to left)
+      eval "$(xdotool getwindowgeometry --shell "$(status_window)" | sed 's/^/WIN_/')"
+      xdotool mousemove $((WIN_X + WIN_WIDTH - 50)) $((WIN_Y + WIN_HEIGHT - 25)) click 1
+      sleep 0.5
+      grep -q "| 2 | 09121234567 | ثبت شد" "$report" 2>/dev/null
+    }
+    # The first connection is made 15 s after the start.
+    wait_until 40 call_written || fail "the call was not shown written: $(cat "$report" 2>&1 | head -60)"
+    shot status-window-call
+    grep -q "^Place: calls.sqlite" "$report" || fail "the report lacks the settings"
+    grep -q "Application Started!" "$report" || fail "the report lacks the log"
+    [ "$(stat -c %a "$report")" = 600 ] || fail "the report is readable by others"
+
+    xdotool windowfocus --sync "$(status_window)" key Escape
+    wait_until 5 status_closed || fail "Escape did not hide the status window"
+    kill -0 "$pid" || fail "hiding the status window ended the program"
+
+    # Shown again, it stays up and keeps being refreshed while an alert comes and goes.
+    choose_status
+    sim unplug
+    wait_until 25 dialog_open || fail "no device alert within 25 s of unplugging"
+    sleep 1
+    shot status-window-during-alert
+    status_open || fail "the alert hid the status window"
+    sim plug
+    wait_until 30 dialog_closed || fail "the device alert stayed 30 s after the device came back"
+    choose_exit
+    xdotool key Return  # Yes
+    wait_until 10 gone "$pid" || fail "Yes did not end the program"
+    reap "$pid"
+    [ $code -eq 0 ] || fail "exit code $code"
+    ;;
   *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 echo "PASS [$case_name]"

@@ -119,6 +119,7 @@ shot_window() {  # shot_window NAME WINDOW: that window alone
   shot_area "$1" "$SHOT_WIDTH" "$SHOT_HEIGHT" "$SHOT_X" "$SHOT_Y"
 }
 shot_dialog() { shot_window "$1" "$(dialog_window)"; }  # the open message dialog
+dialog_focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$(dialog_window)" ]; }
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
 
 # The tray icon: a small window of Wine's explorer.exe docked in the tray host. Its geometry
@@ -164,7 +165,9 @@ blink_strip() {
 }
 new_window() { comm -13 "$scratch/windows-before" <(visible_windows) | head -1; }
 menu_open() { [ -n "$(new_window)" ]; }
-choose_exit() {  # right click on the icon, then "EXIT" in the menu: the exit question opens
+# open_menu [SHOT]: right click on the icon; the menu's geometry lands in MENU_X, MENU_Y,
+# MENU_WIDTH, MENU_HEIGHT. Its two items: the status window (the upper half), "EXIT" (the lower).
+open_menu() {
   visible_windows >"$scratch/windows-before"
   xdotool mousemove $((ICON_X + ICON_WIDTH / 2)) $((ICON_Y + ICON_HEIGHT / 2)) click 3
   wait_until 5 menu_open || fail "the right click opened no menu"
@@ -172,9 +175,25 @@ choose_exit() {  # right click on the icon, then "EXIT" in the menu: the exit qu
   # The tray host with the menu below the icon, twice the size.
   local left=$((MENU_X < X ? MENU_X : X)) right=$((MENU_X + MENU_WIDTH > X + WIDTH ? MENU_X + MENU_WIDTH : X + WIDTH))
   [ -z "${1:-}" ] || shot_area "$1" $((right - left)) $((MENU_Y + MENU_HEIGHT - Y + 4)) "$left" "$Y" 200
-  xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT / 2)) click 1
+}
+choose_exit() {  # right click on the icon, then "EXIT" in the menu: the exit question opens
+  open_menu "${1:-}"
+  xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT * 3 / 4)) click 1
   wait_until 5 dialog_open || fail "EXIT asked no question"
 }
+choose_status() {  # right click on the icon, then the status item: the status window is shown
+  open_menu "${1:-}"
+  xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT / 4)) click 1
+  wait_until 5 status_shown || fail "the status item showed no status window"
+}
+# The status window as the technician sees it (tests/e2e_windows/status_window_probe.cpp).
+status_probe() {
+  "$wine" "$build_dir/tests/e2e_windows/qelto-status-window.exe" "$@" </dev/null 2>&1 | tr -d '\r'
+}
+status_shown() { status_probe read | grep -qx 'visible 1'; }
+status_hidden() { status_probe read | grep -qx 'visible 0'; }
+status_lists() { status_probe read | grep -q -- "$1"; }
+status_windows() { xdotool search --onlyvisible --name '^وضعيت - ' 2>/dev/null | wc -l; }
 
 answer_box_with_enter() {  # the start-up box: shown, captured, answered with Enter
   wait_until 15 box_shown || fail "no start-up box"
@@ -599,6 +618,89 @@ case $case_name in
       || fail "the log does not say why the recorder ended"
     log_has "Application Started!" && fail "the recorder started in a folder held by another"
     log_has "a line of the other recorder" || fail "the other recorder's log was emptied"
+    ;;
+  status_window)
+    # The status window from the tray menu, with our simulated driver: one window however often
+    # it is chosen, the database and the device in it, a call placed while it is open listed on
+    # the next ticks, the support report written and on the clipboard without the password or
+    # the driver's secret; closed, it is hidden; opened over the device alert, it shows the line
+    # lost, while EXIT does nothing until the alert has gone.
+    unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
+    install_app ours
+    password='Pa55-w0rd-e2e' secret='Sh0p-s3cret-e2e'
+    printf 'e2e\nsqlite:calls.sqlite\nShop\n1\nrecorder\n%s\n' "$password" \
+      >"$scratch/app/Server_Config.dll"
+    printf '[device]\r\nkind = sim\r\nline = 2\r\n# the telephone system: secret = %s\r\n' \
+      "$secret" >"$scratch/app/POS_CIDR.conf"
+    start_resident rec
+    wait_until 10 log_has "1 of 1 devices connected" || fail "no start event of the driver"
+    locate_icon
+    choose_status status-menu
+    choose_status
+    [ "$(status_windows)" = 1 ] || fail "not one status window: $(status_windows)"
+    wait_until 5 status_lists 'Line 2' || fail "the device's line is not shown: $(status_probe read)"
+    started=$(date +%s%N)
+    expect_sim 0 OK call 2 09121234567
+    wait_until 10 status_lists '| 2 | 09121234567 |' \
+      || fail "the call is not listed 10 s after it was placed: $(status_probe read)"
+    echo "the call was listed $(( ($(date +%s%N) - started) / 1000000 )) ms after it was placed" \
+      "(goal: within a second; qelto-cidr-sim's own start under Wine included)"
+    report=$scratch/work/support-report.txt
+    status_probe report >/dev/null
+    wait_until 10 test -s "$report" || fail "no support report in the working folder"
+    wait_until 5 status_lists "support-report.txt$" \
+      || fail "the window does not say where the report is: $(status_probe read)"
+    # The manual's picture: the call, the device back, the report written.
+    shot_window status-window "$(xdotool search --onlyvisible --name '^وضعيت - ' | head -1)"
+    cp "$report" "$shots/windows-support-report.txt"  # for a person to read
+    grep -q 09121234567 "$report" || fail "the report lacks the call"
+    grep -q "Application Started!" "$report" || fail "the report lacks the log's end"
+    for hidden in "$password" "$secret"; do
+      ! grep -qF -- "$hidden" "$report" || fail "the report holds '$hidden'"
+    done
+    # The same text on the clipboard, as another program of the session reads it.
+    status_probe clipboard >"$scratch/clipboard.txt" || fail "nothing on the clipboard"
+    cmp -s <(tail -c +4 "$report" | tr -d '\r') <(tr -d '\r' <"$scratch/clipboard.txt") \
+      || fail "the clipboard does not hold the report: $(head -c 300 "$scratch/clipboard.txt")"
+    status_probe close >/dev/null  # WM_CLOSE, as from its close box
+    wait_until 5 status_hidden || fail "closing the status window did not hide it"
+    # The device unplugged: the alert opens, and the menu opens the window over it, showing the
+    # line lost; EXIT does nothing while the alert is open. Plugged again, the line is back.
+    expect_sim 0 OK unplug
+    wait_until 60 dialog_open || fail "no device alert within 60 s of unplugging"
+    choose_status
+    wait_until 5 status_lists '^Line 2 sim 1 | قطع$' \
+      || fail "the unplugged device is not shown lost: $(status_probe read)"
+    open_menu
+    xdotool mousemove $((MENU_X + MENU_WIDTH / 2)) $((MENU_Y + MENU_HEIGHT * 3 / 4)) click 1
+    sleep 1
+    ! grep -q "message 9876" "$scratch/rec.err" || fail "EXIT asked its question over the alert"
+    kill -0 "$pid" || fail "EXIT over the alert ended the recorder"
+    expect_sim 0 OK plug
+    wait_until 10 dialog_closed || fail "the device alert stayed after plug"
+    wait_until 5 status_lists '^Line 2 sim 1 | وصل$' \
+      || fail "the device plugged again is not shown connected: $(status_probe read)"
+    status_probe close >/dev/null
+    wait_until 5 status_hidden || fail "closing the status window did not hide it"
+    choose_exit
+    # The question takes the keyboard from the status window it came after: Return before that
+    # would go to the hidden window.
+    wait_until 5 dialog_focused || fail "the exit question did not take the keyboard"
+    xdotool key Return  # Yes
+    expect_end "$pid" 10 "Yes to the exit question"
+    expect_closed_log
+    ;;
+  status_window_scales)
+    # The status window's unit test, on the suite's display (it skips itself without one), with
+    # its pictures at 100 % and 150 % (windows-status-window-DPI-CALLS.png). A skip is a failure.
+    QELTO_SCREENSHOT_DIR="Z:${scratch//\//\\}" "$wine" "$build_dir/tests/ui/qelto_win_gui_tests.exe" \
+      --gtest_filter='Scales/StatusWindowTest.*' </dev/null >"$scratch/gtest.out" 2>&1 \
+      || fail "$(tr -d '\r' <"$scratch/gtest.out" | tail -15)"
+    grep -q '^\[  PASSED  \] 3 tests' "$scratch/gtest.out" \
+      || fail "the status window's test did not run: $(tr -d '\r' <"$scratch/gtest.out" | tail -5)"
+    for picture in "$scratch"/status-window-*.bmp; do
+      convert "$picture" "$shots/windows-$(basename "$picture" .bmp).png" || fail "no picture $picture"
+    done
     ;;
   alert_in_front)
     # The alert's place among other windows can only be seen on a display: its unit test, which

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <utility>
 
+#include "common/texts.h"
+
 // The macro declares a function of the global namespace, so it cannot stand inside ours.
 static void RegisterIconResources() {
   Q_INIT_RESOURCE(icons);
@@ -31,8 +33,15 @@ QIcon QtTrayIcon::BadIcon() {
   return ResourceIcon(":/icons/ICONBAD");
 }
 
-QtTrayIcon::QtTrayIcon(std::function<void()> exitChosen)
+QtTrayIcon::QtTrayIcon(std::function<void()> exitChosen, std::function<void()> statusChosen)
     : application_(ApplicationIcon()), GoodIcon_(GoodIcon()), BadIcon_(BadIcon()) {
+  if (statusChosen) {
+    QAction* status1 = PopupMenu1.addAction(QString::fromUtf8(kStatusMenuText));
+    status1->setObjectName(QStringLiteral("status1"));
+    // The window is modeless: it opens (or comes to the front) even while an alert or the exit
+    // question waits, and it opens no loop of its own.
+    connect(status1, &QAction::triggered, this, std::move(statusChosen), Qt::QueuedConnection);
+  }
   QAction* exit1 = PopupMenu1.addAction(QStringLiteral("EXIT"));
   exit1->setObjectName(QStringLiteral("exit1"));
   // Queued: the menu closes first, so the exit question is not opened from inside its loop.

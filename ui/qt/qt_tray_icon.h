@@ -10,15 +10,18 @@
 
 namespace qelto {
 
-// The recorder's icon in the system tray, with the right-click menu holding "EXIT". Where no tray
+// The recorder's icon in the system tray, with the right-click menu holding «وضعيت» (the status
+// window) and "EXIT". Where no tray
 // host runs (a bare server, the offscreen platform) the icon is simply not seen; Qt adds it when
 // a tray host appears later.
 class QtTrayIcon : public QObject, public TrayIcon {
   Q_OBJECT
 
  public:
-  // `exitChosen` runs when the operator picks "EXIT" from the menu.
-  explicit QtTrayIcon(std::function<void()> exitChosen);
+  // `exitChosen` runs when the operator picks "EXIT" from the menu, `statusChosen` (when given)
+  // when they pick the status item above it.
+  explicit QtTrayIcon(std::function<void()> exitChosen,
+                      std::function<void()> statusChosen = nullptr);
 
   void Add() override;
   void SetImage(TrayImage image) override;

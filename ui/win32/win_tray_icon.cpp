@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <iterator>
 
+#include "common/texts.h"
 #include "common/win32/wide_text.h"
 #include "ui/win32/icon_resource.h"
 
@@ -12,6 +13,7 @@ namespace {
 
 constexpr UINT kIconId = 1;
 constexpr UINT_PTR kExitCommand = 1;
+constexpr UINT_PTR kStatusCommand = 2;
 
 }  // namespace
 
@@ -21,7 +23,10 @@ WinTrayIcon::WinTrayIcon(HINSTANCE instance, HWND window)
   application_ = LoadApplicationIcon(instance, size);
   GoodIcon = LoadIconFileResource(instance, L"ICONGOD", size);
   BadIcon = LoadIconFileResource(instance, L"ICONBAD", size);
-  if (PopupMenu1) AppendMenuW(PopupMenu1.get(), MF_STRING, kExitCommand, L"EXIT");
+  if (PopupMenu1) {
+    AppendMenuW(PopupMenu1.get(), MF_STRING, kStatusCommand, WideFromUtf8(kStatusMenuText).c_str());
+    AppendMenuW(PopupMenu1.get(), MF_STRING, kExitCommand, L"EXIT");
+  }
 
   TrayData.cbSize = sizeof TrayData;
   TrayData.hWnd = window;
@@ -89,16 +94,18 @@ void WinTrayIcon::AddAgain() {
   if (added_) TryToShow();
 }
 
-bool WinTrayIcon::ChooseFromMenu() {
+TrayMenuChoice WinTrayIcon::ChooseFromMenu() {
   POINT cursor{};
-  if (!PopupMenu1 || !GetCursorPos(&cursor)) return false;
+  if (!PopupMenu1 || !GetCursorPos(&cursor)) return TrayMenuChoice::kNothing;
   // Without the foreground the menu would not close when the operator clicks elsewhere.
   SetForegroundWindow(window_);
   const UINT_PTR chosen = static_cast<UINT_PTR>(TrackPopupMenu(
       PopupMenu1.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, cursor.x,
       cursor.y, 0, window_, nullptr));
   PostMessageW(window_, WM_NULL, 0, 0);
-  return chosen == kExitCommand;
+  if (chosen == kExitCommand) return TrayMenuChoice::kExit;
+  if (chosen == kStatusCommand) return TrayMenuChoice::kStatus;
+  return TrayMenuChoice::kNothing;
 }
 
 }  // namespace qelto

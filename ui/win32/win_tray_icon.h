@@ -13,10 +13,13 @@ namespace qelto {
 // the mouse message.
 inline constexpr UINT kTrayCallbackMessage = 0x7658;
 
-// The recorder's icon in the notification area, with its one-item menu "EXIT". Without a
-// notification area the recorder runs on without its icon. An icon the shell did not take, or
-// lost (a change of picture failed), is added again on every tick and when the shell announces
-// a new notification area, until the shell takes it.
+// What the operator chose from the tray menu.
+enum class TrayMenuChoice { kNothing, kStatus, kExit };
+
+// The recorder's icon in the notification area, with its menu: the status window, then "EXIT".
+// Without a notification area the recorder runs on without its icon. An icon the shell did not
+// take, or lost (a change of picture failed), is added again on every tick and when the shell
+// announces a new notification area, until the shell takes it.
 class WinTrayIcon : public TrayIcon {
  public:
   // `window` receives kTrayCallbackMessage.
@@ -32,8 +35,8 @@ class WinTrayIcon : public TrayIcon {
   // The notification area was made anew (Explorer restarted): adds the icon again, with the
   // picture it showed, if it was there.
   void AddAgain();
-  // Opens the menu at the mouse cursor and waits for a choice; true when "EXIT" was chosen.
-  bool ChooseFromMenu();
+  // Opens the menu at the mouse cursor and waits for a choice.
+  TrayMenuChoice ChooseFromMenu();
 
  private:
   // NIM_ADD with every field, the picture and tip it shows now.

@@ -1,0 +1,77 @@
+// The support report's Windows side against real files: what it reads of the working folder, and
+// what it writes there.
+
+#include "app/win32/win_support_report.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "common/win32/wide_text.h"
+#include "support/temp_dir.h"
+#include "ui/status_view.h"
+
+namespace qelto {
+namespace {
+
+using testing_support::TempDir;
+
+std::string Read(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(WinSupportReport, TakesTheLogsEndAndTellsTheSystem) {
+  TempDir dir;
+  std::string log;
+  // Over the 256 KiB read of a log that may reach 10 MB: its start is left out, its end kept.
+  for (int line = 1; line <= 20000; ++line) {
+    log += "2026-12-10 11:29:22 - line " + std::to_string(line) + "\r\n";
+  }
+  std::ofstream(dir.path() / "log.txt", std::ios::binary) << log;
+
+  const SupportFacts facts = WindowsSupportFacts(dir.path().string());
+  EXPECT_EQ(facts.workingFolder, dir.path().string());
+  EXPECT_FALSE(facts.version.empty());
+  EXPECT_EQ(facts.build.rfind("Windows ", 0), 0u) << facts.build;
+  EXPECT_EQ(facts.system.rfind("Windows ", 0), 0u) << facts.system;
+  EXPECT_NE(facts.driverPath.find("POS_CIDR.dll"), std::string::npos);
+  EXPECT_LE(facts.logText.size(), 256u * 1024);
+  EXPECT_GT(facts.logText.size(), 200u * 40);
+  EXPECT_EQ(facts.logText.find("line 1\r\n"), std::string::npos);
+  EXPECT_NE(facts.logText.find("line 20000\r\n"), std::string::npos);
+}
+
+TEST(WinSupportReport, IsWrittenForNotepadOrSaysWhyNot) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    std::string folder;
+    bool written;
+  };
+  const Case cases[] = {
+      {"working folder", dir.path().string(), true},
+      {"folder gone", (dir.path() / "gone").string(), false},
+  };
+  const std::string report = "QELTO Caller ID - support report\r\nگزارش\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = c.folder + "\\support-report.txt";
+    const std::string shown = SaveSupportReport(nullptr, report, c.folder);
+    if (c.written) {
+      // Marked as UTF-8: Notepad of Windows 7 reads the Persian lines right only so.
+      EXPECT_EQ(Read(path), "\xEF\xBB\xBF" + report);
+      EXPECT_EQ(shown.rfind(ReportWrittenText(path), 0), 0u) << shown;
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(WideFromUtf8(path))));
+      EXPECT_EQ(shown.rfind(ReportFailedText(path, ""), 0), 0u) << shown;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qelto
