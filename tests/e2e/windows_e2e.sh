@@ -626,7 +626,7 @@ case $case_name in
     # the driver's secret; closed, it is hidden; opened over the device alert, it shows the line
     # lost, while EXIT does nothing until the alert has gone.
     unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
-    install_app ours
+    install_app sim
     password='Pa55-w0rd-e2e' secret='Sh0p-s3cret-e2e'
     printf 'e2e\nsqlite:calls.sqlite\nShop\n1\nrecorder\n%s\n' "$password" \
       >"$scratch/app/Server_Config.dll"
