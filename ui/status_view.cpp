@@ -46,6 +46,7 @@ constexpr const char* kRecoveredText = "بازيابي از دفتر";
 constexpr const char* kNoCallsText = "تماسي از شروع برنامه نيامده است";
 constexpr const char* kReportWrittenText = "گزارش نوشته و در حافظه کپي شد:";
 constexpr const char* kReportFailedText = "گزارش نوشته نشد:";
+constexpr const char* kReportNotCopiedText = "گزارش نوشته شد، اما در حافظه کپي نشد:";
 
 std::string KindName(DatabaseKind kind) {
   switch (kind) {
@@ -232,6 +233,12 @@ std::string ReportWrittenText(const std::string& path) {
 
 std::string ReportFailedText(const std::string& path, const std::string& reason) {
   return std::string(kReportFailedText) + "\n" + path + "\n" + reason;
+}
+
+std::string ReportNotCopiedText(const std::string& path, const std::string& reason) {
+  std::string text = std::string(kReportNotCopiedText) + "\n" + path;
+  if (!reason.empty()) text += "\n" + reason;
+  return text;
 }
 
 }  // namespace qelto

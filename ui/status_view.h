@@ -57,8 +57,11 @@ std::vector<DeviceLine> DeviceLinesOf(std::string_view infoText);
 std::string SolarMomentText(const LocalDateTime& moment);
 
 // The window's texts after an attempt at the support report: where it was written, or why not;
-// the path on a line of its own.
+// the path on a line of its own, the reason on the next.
 std::string ReportWrittenText(const std::string& path);
 std::string ReportFailedText(const std::string& path, const std::string& reason);
+// Written, but the clipboard would not take it (another program held it): the technician opens
+// the file instead. `reason` may be empty when the platform gives none.
+std::string ReportNotCopiedText(const std::string& path, const std::string& reason);
 
 }  // namespace qelto

@@ -136,7 +136,7 @@ std::string SaveSupportReport(HWND owner, const std::string& report,
     error = GetLastError();
     Sleep(kClipboardRetryMs);
   }
-  return ReportWrittenText(path) + "\n" + SystemErrorText(error);
+  return ReportNotCopiedText(path, error != 0 ? SystemErrorText(error) : std::string());
 }
 
 }  // namespace qelto

@@ -342,6 +342,33 @@ TEST_P(SupportReportSecrets, NeverCarriesAPasswordOrASecret) {
 
 INSTANTIATE_TEST_SUITE_P(Confs, SupportReportSecrets, testing::ValuesIn(kSecrets));
 
+// What the window says under the report's button: the outcome first, the path on a line of its
+// own, then the reason if there is one; a report written but not copied never says «کپي شد».
+TEST(ReportOutcomeTexts, SayWhatBecameOfTheReport) {
+  const std::string path = "C:\\ProgramData\\QELTO Caller ID\\support-report.txt";
+  struct Case {
+    std::string shown;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {ReportWrittenText(path), {"گزارش نوشته و در حافظه کپي شد:", path}},
+      {ReportFailedText(path, "Access is denied."), {"گزارش نوشته نشد:", path, "Access is denied."}},
+      {ReportNotCopiedText(path, "Access is denied."),
+       {"گزارش نوشته شد، اما در حافظه کپي نشد:", path, "Access is denied."}},
+      {ReportNotCopiedText(path, ""), {"گزارش نوشته شد، اما در حافظه کپي نشد:", path}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines;
+    std::string::size_type from = 0;
+    for (std::string::size_type end; (end = c.shown.find('\n', from)) != std::string::npos;
+         from = end + 1) {
+      lines.push_back(c.shown.substr(from, end - from));
+    }
+    lines.push_back(c.shown.substr(from));
+    EXPECT_THAT(lines, ElementsAreArray(c.lines)) << c.shown;
+  }
+}
+
 TEST(LastLines, KeepsTheEndWithItsLineEnds) {
   EXPECT_EQ(LastLines("a\nb\nc\n", 2), "b\nc\n");
   EXPECT_EQ(LastLines("a\nb\nc", 2), "b\nc");
