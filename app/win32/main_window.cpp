@@ -6,10 +6,10 @@
 #include "common/win32/wide_text.h"
 #include "ui/status_view.h"
 #include "ui/support_report.h"
-#include "ui/win32/icon_resource.h"
 #include "ui/win32/status_window.h"
 #include "ui/win32/win_message_dialog.h"
 #include "ui/win32/win_tray_icon.h"
+#include "ui/win32/window_setup.h"
 
 namespace qelto {
 namespace {
@@ -21,18 +21,6 @@ constexpr int kButton1Id = 1;
 constexpr int kClientWidth = 174;
 constexpr int kClientHeight = 179;
 
-ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kApplicationIconId));
-  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  return RegisterClassExW(&windowClass);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, std::string workingFolder)
@@ -43,7 +31,8 @@ MainWindow::MainWindow(HINSTANCE instance, std::string workingFolder)
       green_(CreateSolidBrush(RGB(0, 255, 0))),
       red_(CreateSolidBrush(RGB(255, 0, 0))),
       closed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-  RegisterWindowClass(instance, WindowProc);
+  RegisterWindowClassOnce(instance, kClassName, WindowProc,
+                          reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
   // A top-level window, never shown: a message-only window would miss the shell's broadcasts.
   RECT frame{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&frame, WS_POPUP, FALSE, 0);

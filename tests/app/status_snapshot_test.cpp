@@ -352,7 +352,8 @@ TEST(ReportOutcomeTexts, SayWhatBecameOfTheReport) {
   };
   const Case cases[] = {
       {ReportWrittenText(path), {"گزارش نوشته و در حافظه کپي شد:", path}},
-      {ReportFailedText(path, "Access is denied."), {"گزارش نوشته نشد:", path, "Access is denied."}},
+      {ReportFailedText(path, "Access is denied."),
+       {"گزارش نوشته نشد:", path, "Access is denied."}},
       {ReportNotCopiedText(path, "Access is denied."),
        {"گزارش نوشته شد، اما در حافظه کپي نشد:", path, "Access is denied."}},
       {ReportNotCopiedText(path, ""), {"گزارش نوشته شد، اما در حافظه کپي نشد:", path}},

@@ -8,8 +8,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "common/win32/wide_text.h"
 #include "support/temp_dir.h"
@@ -46,26 +49,62 @@ TEST(WinSupportReport, TakesTheLogsEndAndTellsTheSystem) {
   EXPECT_NE(facts.logText.find("line 20000\r\n"), std::string::npos);
 }
 
+// Another program keeps the clipboard open (a clipboard manager, a remote desktop) while it lives.
+class ClipboardHolder {
+ public:
+  ClipboardHolder() {
+    std::promise<void> opened;
+    std::future<void> isOpen = opened.get_future();
+    thread_ = std::thread([this, &opened] {
+      const bool open = OpenClipboard(nullptr) != 0;
+      opened.set_value();
+      if (!open) return;
+      released_.get_future().wait();
+      CloseClipboard();
+    });
+    isOpen.wait();
+  }
+  ~ClipboardHolder() {
+    released_.set_value();
+    thread_.join();
+  }
+  ClipboardHolder(const ClipboardHolder&) = delete;
+  ClipboardHolder& operator=(const ClipboardHolder&) = delete;
+
+ private:
+  std::promise<void> released_;
+  std::thread thread_;
+};
+
 TEST(WinSupportReport, IsWrittenForNotepadOrSaysWhyNot) {
   TempDir dir;
+  enum class Outcome { kCopied, kNotCopied, kNotWritten };
   struct Case {
     const char* name;
     std::string folder;
-    bool written;
+    bool clipboardHeld;
+    Outcome outcome;
   };
   const Case cases[] = {
-      {"working folder", dir.path().string(), true},
-      {"folder gone", (dir.path() / "gone").string(), false},
+      {"working folder", dir.path().string(), false, Outcome::kCopied},
+      {"clipboard held by another program", dir.path().string(), true, Outcome::kNotCopied},
+      {"folder gone", (dir.path() / "gone").string(), false, Outcome::kNotWritten},
   };
   const std::string report = "QELTO Caller ID - support report\r\nگزارش\r\n";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = c.folder + "\\support-report.txt";
+    std::optional<ClipboardHolder> holder;
+    if (c.clipboardHeld) holder.emplace();
     const std::string shown = SaveSupportReport(nullptr, report, c.folder);
-    if (c.written) {
+    holder.reset();
+    if (c.outcome != Outcome::kNotWritten) {
       // Marked as UTF-8: Notepad of Windows 7 reads the Persian lines right only so.
       EXPECT_EQ(Read(path), "\xEF\xBB\xBF" + report);
-      EXPECT_EQ(shown.rfind(ReportWrittenText(path), 0), 0u) << shown;
+      const std::string expected =
+          c.outcome == Outcome::kCopied ? ReportWrittenText(path) : ReportNotCopiedText(path, "");
+      EXPECT_EQ(shown.rfind(expected, 0), 0u) << shown;
+      if (c.outcome == Outcome::kNotCopied) EXPECT_GT(shown.size(), expected.size()) << "reason";
     } else {
       EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(WideFromUtf8(path))));
       EXPECT_EQ(shown.rfind(ReportFailedText(path, ""), 0), 0u) << shown;

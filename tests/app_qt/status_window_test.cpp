@@ -116,6 +116,18 @@ TEST_F(StatusWindowTest, OpensFromTheTrayMenuOnceAndHidesWhenClosed) {
   ASSERT_TRUE(RunUntil([&] { return window.Status() && window.Status()->isVisible(); }, 3000));
   StatusWindow* const first = window.Status();
   EXPECT_EQ(first->layoutDirection(), Qt::RightToLeft);
+  // Tab goes round the calls and the report's button; the scrolled body and the rows' texts are
+  // no stops of their own.
+  QStringList stops;
+  for (QWidget* at = first->nextInFocusChain(); at != first; at = at->nextInFocusChain()) {
+    if ((at->focusPolicy() & Qt::TabFocus) && at->isVisibleTo(first) && at->isEnabled()) {
+      stops << at->objectName();
+    }
+  }
+  // A round: where it starts from the window is of no account.
+  while (!stops.isEmpty() && stops.first() != QLatin1String("calls"))
+    stops.move(0, stops.size() - 1);
+  EXPECT_EQ(stops, (QStringList{QStringLiteral("calls"), QStringLiteral("report_btn")}));
   first->close();
   EXPECT_FALSE(first->isVisible());
   status1->trigger();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -127,6 +128,27 @@ void SaveScreenshot(HWND window, const std::string& name) {
   ReleaseDC(nullptr, screen);
 }
 
+// A key pressed on the control that has the keys, Shift held or not.
+void Press(WPARAM key, bool shift = false) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  SetKeyboardState(keys);
+  SendMessageW(GetFocus(), WM_KEYDOWN, key, 0);
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+}
+
+// The controls the keys visit from the focused one, in turn.
+std::vector<HWND> TabRound(bool backwards) {
+  std::vector<HWND> visited{GetFocus()};
+  for (int i = 0; i < 3; ++i) {
+    Press(VK_TAB, backwards);
+    visited.push_back(GetFocus());
+  }
+  return visited;
+}
+
 struct Case {
   const char* name;
   int dpi;
@@ -186,10 +208,34 @@ TEST_P(StatusWindowTest, ShowsTheViewRightToLeftAndLivesAsOneHiddenWindow) {
     EXPECT_GE(frame.top, work.top);
     EXPECT_LE(frame.bottom, work.bottom);
   }
+  // Every status row in sight, at 150 % on a 1366 x 768 screen too (its taskbar taking 40 pixels):
+  // the calls' list gives way and scrolls. Nothing reaches beyond the client area.
+  HWND statusList = FindWindowExW(shown, nullptr, WC_LISTVIEWW, nullptr);
+  HWND callsList = FindWindowExW(shown, statusList, WC_LISTVIEWW, nullptr);
+  HWND button = FindWindowExW(shown, nullptr, L"BUTTON", nullptr);
+  if (work.bottom - work.top >= 728) {
+    EXPECT_GE(SendMessageW(statusList, LVM_GETCOUNTPERPAGE, 0, 0),
+              static_cast<LRESULT>(window.StatusRows().size()));
+  }
+  for (HWND child = GetWindow(shown, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT place{};
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, shown, reinterpret_cast<POINT*>(&place), 2);
+    EXPECT_LE(std::max(place.top, place.bottom), client.bottom);
+  }
   SaveScreenshot(shown, std::string("status-window-") + std::to_string(c.dpi) + "-" +
                             std::to_string(c.calls) + ".bmp");
 
-  window.PressReport();
+  // Tab goes round the controls that take keys, Shift+Tab back; Enter on the button presses it.
+  using Round = std::vector<HWND>;
+  SetFocus(statusList);
+  EXPECT_EQ(TabRound(false), c.calls ? Round{statusList, callsList, button, statusList}
+                                     : Round{statusList, button, statusList, button});
+  SetFocus(statusList);
+  EXPECT_EQ(TabRound(true), c.calls ? Round{statusList, button, callsList, statusList}
+                                    : Round{statusList, button, statusList, button});
+  SetFocus(button);
+  Press(VK_RETURN);
   EXPECT_EQ(reports, 1);
   EXPECT_EQ(
       window.ReportText(),
@@ -207,10 +253,14 @@ TEST_P(StatusWindowTest, ShowsTheViewRightToLeftAndLivesAsOneHiddenWindow) {
   EXPECT_EQ(window.Handle(), shown);
   EXPECT_TRUE(window.Visible());
   EXPECT_EQ(window.CallRows(), ExpectedCallRows(later));
-  // Escape in a list hides it too.
-  SendMessageW(FindWindowExW(shown, nullptr, WC_LISTVIEWW, nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_FALSE(window.Visible());
-  window.Show(later);
+  // Escape hides it too, whichever control has the keys.
+  for (HWND control : {statusList, callsList, button}) {
+    if (!IsWindowVisible(control)) continue;
+    SetFocus(control);
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(window.Visible());
+    window.Show(later);
+  }
   // Refreshed while shown: a call gone from the view is gone from the list.
   window.Refresh(view);
   EXPECT_EQ(window.CallRows(), ExpectedCallRows(view));

@@ -160,6 +160,9 @@ StatusWindow::StatusWindow(SnapshotSource snapshots, ReportMaker reports)
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setWidget(content);
+  // The body is no stop of Tab's: the calls' table scrolls itself, and the keys go from it to the
+  // report's button, as they stand from the top (moved into the body, the table came after it).
+  scroll->setFocusPolicy(Qt::NoFocus);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(report_);
   bottom->addWidget(reportPlace_, 1);
@@ -168,6 +171,7 @@ StatusWindow::StatusWindow(SnapshotSource snapshots, ReportMaker reports)
   window->addWidget(scroll, 1);
   bottom->setContentsMargins(9, 0, 9, 9);
   window->addLayout(bottom);
+  setTabOrder(calls_, report_);
 
   refresh_.setInterval(kRefreshMs);
   connect(&refresh_, &QTimer::timeout, this, &StatusWindow::Refresh);
@@ -217,13 +221,20 @@ void StatusWindow::Refresh() {
 
 void StatusWindow::MakeReport() {
   const ReportOutcome outcome = reports_(snapshots_());
-  if (!outcome.text.empty()) {
-    QApplication::clipboard()->setText(QString::fromStdString(outcome.text));
-  }
   // The path keeps its left-to-right order inside the Persian sentence.
   const std::string path = "\u200E" + outcome.path + "\u200E";
-  reportPlace_->setText(QString::fromStdString(
-      outcome.written ? ReportWrittenText(path) : ReportFailedText(path, outcome.reason)));
+  if (!outcome.written) {
+    reportPlace_->setText(QString::fromStdString(ReportFailedText(path, outcome.reason)));
+    return;
+  }
+  // Read back: without a clipboard (no clipboard manager on Wayland, a session without one) the
+  // text is not taken, and the technician must open the file instead.
+  const QString text = QString::fromStdString(outcome.text);
+  QClipboard* clipboard = QApplication::clipboard();
+  clipboard->setText(text);
+  const bool copied = clipboard->text() == text;
+  reportPlace_->setText(
+      QString::fromStdString(copied ? ReportWrittenText(path) : ReportNotCopiedText(path, "")));
 }
 
 void StatusWindow::closeEvent(QCloseEvent* event) {

@@ -10,7 +10,7 @@
 #include "ui/win32/button_glyphs.h"
 #include "ui/win32/dialog_template.h"
 #include "ui/win32/icon_resource.h"
-#include "ui/win32/message_fonts.h"
+#include "ui/win32/window_setup.h"
 
 namespace qelto {
 namespace {
@@ -56,13 +56,6 @@ constexpr COLORREF kFormColour = Colour(kMessageFormColour);
 constexpr COLORREF kGroupTextColour = Colour(kGroupBoxTextColour);
 constexpr COLORREF kMemoBackground = Colour(kMemoColour);
 constexpr COLORREF kMemoForeground = Colour(kMemoTextColour);
-
-int SystemDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : 96;
-}
 
 // The template: the controls in tab order (the group box with its text field and buttons, then
 // `ok_btn`); their places are set in pixels when the dialog starts.
@@ -140,18 +133,15 @@ INT_PTR Tmessage_frm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void Tmessage_frm::SetUpForm() {
-  dpi_ = SystemDpi();
-  formFont_ = MessageFont(L"Tahoma", kMessageFontPixels, false, true, dpi_);
-  groupFont_ = MessageFont(L"MS Sans Serif", kGroupBoxFontPixels, false, false, dpi_);
-  memoFont_ = MessageFont(L"Titr", kMessageFontPixels, true, true, dpi_);
-  buttonFont_ = MessageFont(L"Nazanin", kMessageFontPixels, true, true, dpi_);
+  dpi_ = ScreenDpi();
+  fonts_ = MakeAlertFonts(dpi_);
   formBrush_.reset(CreateSolidBrush(kFormColour));
   memoBrush_.reset(CreateSolidBrush(kMemoBackground));
   checkMark_ = CheckMarkGlyph(Scale(kButtonGlyphSize));
   noEntry_ = NoEntryGlyph(Scale(kButtonGlyphSize));
 
   SetWindowTextW(hwnd_, WideFromUtf8(kMessageCaptionText).c_str());
-  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.body.get()), FALSE);
   // The application icon, shared with the program: not ours to destroy.
   HICON icon = LoadIconW(instance_, MAKEINTRESOURCEW(kApplicationIconId));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
@@ -162,8 +152,8 @@ void Tmessage_frm::SetUpControls() {
   auto setFont = [this](int id, HFONT font) {
     SendDlgItemMessageW(hwnd_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   };
-  setFont(kGroupBoxId, groupFont_.get());
-  setFont(kMemoId, memoFont_.get());
+  setFont(kGroupBoxId, fonts_.group.get());
+  setFont(kMemoId, fonts_.heading.get());
   SetDlgItemTextW(hwnd_, kMemoId, text_.c_str());
 
   struct Button {
@@ -179,7 +169,7 @@ void Tmessage_frm::SetUpControls() {
   }};
   for (const Button& button : buttons) {
     HWND control = GetDlgItem(hwnd_, button.id);
-    setFont(button.id, buttonFont_.get());
+    setFont(button.id, fonts_.button.get());
     SetWindowTextW(control, WideFromUtf8(button.caption).c_str());
     SendMessageW(control, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(button.glyph));
     ShowWindow(control, (buttons_ & button.bit) != 0 ? SW_SHOW : SW_HIDE);

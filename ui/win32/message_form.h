@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ui/win32/gdi_handles.h"
+#include "ui/win32/window_setup.h"
 
 namespace qelto {
 
@@ -51,10 +52,7 @@ class Tmessage_frm {
   HWND hwnd_ = nullptr;
   bool withdrawn_ = false;
   int dpi_ = 96;
-  FontHandle formFont_;
-  FontHandle groupFont_;
-  FontHandle memoFont_;
-  FontHandle buttonFont_;
+  AlertFonts fonts_;
   BrushHandle formBrush_;
   BrushHandle memoBrush_;
   IconHandle checkMark_;

@@ -6,8 +6,7 @@
 
 #include "common/win32/wide_text.h"
 #include "ui/message_layout.h"
-#include "ui/win32/icon_resource.h"
-#include "ui/win32/message_fonts.h"
+#include "ui/win32/window_setup.h"
 
 namespace qelto {
 namespace {
@@ -24,7 +23,8 @@ constexpr int kMargin = 8;
 constexpr int kHeadingHeight = 22;
 constexpr int kButtonWidth = 190;
 constexpr int kButtonHeight = 29;
-constexpr int kReportTextHeight = 36;
+constexpr int kReportTextHeight = 50;     // three lines: the outcome, the path, the reason
+constexpr int kMinimumCallsHeight = 120;  // the table's header and four rows
 constexpr int kLabelColumnWidth = 200;
 // The calls' columns but the last, which takes the rest: time, line, number.
 constexpr int kCallColumnWidths[] = {150, 50, 130};
@@ -46,25 +46,6 @@ COLORREF ToneColour(RowTone tone) {
       break;
   }
   return GetSysColor(COLOR_WINDOWTEXT);
-}
-
-int ScreenDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
-  if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : 96;
-}
-
-void RegisterClassOnce(HINSTANCE instance, WNDPROC procedure) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  if (GetClassInfoExW(instance, kClassName, &windowClass)) return;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kApplicationIconId));
-  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.lpszClassName = kClassName;
-  RegisterClassExW(&windowClass);
 }
 
 // A text without a Persian or Arabic letter: a path, a server's name, a time. The list would lay
@@ -119,7 +100,6 @@ void WinStatusWindow::Show(const StatusView& view) {
   Fill(view);
   ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(hwnd_);
-  // In a list, Escape hides the window (the lists tell it of their keys).
   SetFocus(IsWindowVisible(callsList_) ? callsList_ : statusList_);
 }
 
@@ -159,10 +139,8 @@ std::wstring WinStatusWindow::ReportText() const {
 }
 
 void WinStatusWindow::Make() {
-  RegisterClassOnce(instance_, WindowProc);
-  bodyFont_ = MessageFont(L"Tahoma", kMessageFontPixels, false, true, dpi_);
-  headingFont_ = MessageFont(L"Titr", kMessageFontPixels, true, true, dpi_);
-  buttonFont_ = MessageFont(L"Nazanin", kMessageFontPixels, true, true, dpi_);
+  RegisterWindowClassOnce(instance_, kClassName, WindowProc);
+  fonts_ = MakeAlertFonts(dpi_);
   background_.reset(CreateSolidBrush(kBackground));
   // Centred on the screen's work area, and no larger than it: 150 % of the designed size is
   // taller than a 768-pixel screen.
@@ -191,19 +169,64 @@ void WinStatusWindow::MakeControls() {
   };
   const DWORD listStyle = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP;
   statusList_ =
-      control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle | LVS_NOCOLUMNHEADER, 0, bodyFont_.get());
-  callsHeading_ = control(0, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, headingFont_.get());
-  callsList_ = control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle, 0, bodyFont_.get());
-  noCalls_ = control(0, L"STATIC", SS_CENTER | SS_NOPREFIX, 0, bodyFont_.get());
+      control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle | LVS_NOCOLUMNHEADER, 0, fonts_.body.get());
+  callsHeading_ = control(0, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, fonts_.heading.get());
+  callsList_ = control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle, 0, fonts_.body.get());
+  noCalls_ = control(0, L"STATIC", SS_CENTER | SS_NOPREFIX, 0, fonts_.body.get());
   reportButton_ =
-      control(0, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kReportButtonId, buttonFont_.get());
-  reportText_ = control(0, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, bodyFont_.get());
+      control(0, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kReportButtonId, fonts_.button.get());
+  reportText_ = control(0, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, fonts_.body.get());
   for (HWND list : {statusList_, callsList_}) {
     // Not double-buffered: Wine mirrors the buffer of a right-to-left list once more, which
     // draws every letter back to front.
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
   }
   SetColumns(statusList_, {L"", L""}, false);
+  // Tab and Escape are the controls' own keys here: the window is no dialog, and an alert's modal
+  // loop, which serves it while the alert waits, takes dialog keys for the alert alone.
+  for (HWND tabStop : {statusList_, callsList_, reportButton_}) {
+    SetWindowSubclass(tabStop, ControlProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  }
+}
+
+LRESULT CALLBACK WinStatusWindow::ControlProc(HWND control, UINT message, WPARAM wParam,
+                                              LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
+  auto* window = reinterpret_cast<WinStatusWindow*>(data);
+  switch (message) {
+    case WM_KEYDOWN:
+      if (wParam == VK_TAB) {
+        window->MoveFocus(control, GetKeyState(VK_SHIFT) < 0);
+        return 0;
+      }
+      if (wParam == VK_ESCAPE) {
+        window->Hide();
+        return 0;
+      }
+      if (wParam == VK_RETURN && control == window->reportButton_) {
+        window->PressReport();
+        return 0;
+      }
+      break;
+    case WM_CHAR:
+      // Already handled as keys: no beep, no search in the list.
+      if (wParam == L'\t' || wParam == 0x1B || wParam == L'\r') return 0;
+      break;
+    case WM_SETFOCUS:
+      window->focus_ = control;
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(control, ControlProc, id);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(control, message, wParam, lParam);
+}
+
+void WinStatusWindow::MoveFocus(HWND from, bool backwards) {
+  // In the order the controls were made: the status list, the calls (while there are any), the
+  // report's button; round again after the last.
+  if (HWND next = GetNextDlgTabItem(hwnd_, from, backwards ? TRUE : FALSE)) SetFocus(next);
 }
 
 void WinStatusWindow::SetColumns(HWND list, const std::vector<std::wstring>& titles, bool header) {
@@ -227,7 +250,11 @@ void WinStatusWindow::LayOut() {
   const int left = Scale(kMargin);
   const int bottomRow = client.bottom - Scale(kMargin + kReportTextHeight);
   const int listsHeight = bottomRow - Scale(2 * kMargin + kHeadingHeight);
-  const int statusHeight = listsHeight * 11 / 20;
+  // The status list takes its share, or more as its rows need, down to a few rows of calls: at
+  // 150 % on a small screen every status row stays in sight and the calls scroll.
+  const int statusHeight =
+      std::max(listsHeight * 11 / 20,
+               std::min(StatusRowsHeight(), listsHeight - Scale(kMargin + kMinimumCallsHeight)));
   const int callsTop = Scale(kMargin) + statusHeight + Scale(kMargin);
   const int callsListTop = callsTop + Scale(kHeadingHeight);
   const int callsHeight = bottomRow - Scale(kMargin) - callsListTop;
@@ -254,6 +281,20 @@ void WinStatusWindow::LayOut() {
                std::max<LPARAM>(Scale(60), listClient.right - used));
 }
 
+int WinStatusWindow::StatusRowsHeight() const {
+  const std::size_t rows = status_.rows.size();
+  RECT row{};
+  row.left = LVIR_BOUNDS;
+  if (rows == 0 || !SendMessageW(statusList_, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row))) {
+    return 0;
+  }
+  RECT frame{}, client{};
+  GetWindowRect(statusList_, &frame);
+  GetClientRect(statusList_, &client);
+  const int border = (frame.bottom - frame.top) - client.bottom;
+  return static_cast<int>(rows) * (row.bottom - row.top) + border;
+}
+
 void WinStatusWindow::Fill(const StatusView& view) {
   SetWindowTextW(hwnd_, WideFromUtf8(view.title).c_str());
   SetWindowTextW(reportButton_, WideFromUtf8(view.reportButton).c_str());
@@ -273,7 +314,9 @@ void WinStatusWindow::Fill(const StatusView& view) {
   };
   section(view.databaseHeading, view.database);
   section(view.devicesHeading, view.devices);
+  const std::size_t statusRows = status_.rows.size();
   Sync(statusList_, status_, std::move(status));
+  if (status_.rows.size() != statusRows) LayOut();
 
   std::wstring columns;
   std::vector<std::wstring> titles;
@@ -351,7 +394,7 @@ LRESULT WinStatusWindow::CustomDraw(NMLVCUSTOMDRAW& draw) {
     case CDDS_ITEMPREPAINT:
       if (row >= content.tones.size()) return CDRF_DODEFAULT;
       if (!content.headings[row]) return CDRF_NOTIFYSUBITEMDRAW;
-      SelectObject(draw.nmcd.hdc, headingFont_.get());
+      SelectObject(draw.nmcd.hdc, fonts_.heading.get());
       return CDRF_NEWFONT;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
       if (row >= content.tones.size()) return CDRF_DODEFAULT;
@@ -383,7 +426,7 @@ void WinStatusWindow::DrawLeftToRight(const NMLVCUSTOMDRAW& draw, const std::wst
   FillRect(dc, &place, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
   SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : draw.clrText);
   SetBkMode(dc, TRANSPARENT);
-  HGDIOBJ old = SelectObject(dc, bodyFont_.get());
+  HGDIOBJ old = SelectObject(dc, fonts_.body.get());
   // The list's own margin on the side the column starts (the right, in the mirrored list).
   place.left += Scale(6);
   place.right -= Scale(6);
@@ -418,6 +461,10 @@ LRESULT WinStatusWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
       if (wParam == VK_ESCAPE) Hide();
       return 0;
+    case WM_SETFOCUS:
+      // Activated again (its title bar clicked): the control that had the keys has them again.
+      SetFocus(focus_ != nullptr && IsWindowVisible(focus_) ? focus_ : statusList_);
+      return 0;
     case WM_SIZE:
       if (statusList_) LayOut();
       return 0;
@@ -433,11 +480,6 @@ LRESULT WinStatusWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
-      if (header->code == LVN_KEYDOWN &&
-          reinterpret_cast<NMLVKEYDOWN*>(lParam)->wVKey == VK_ESCAPE) {
-        Hide();
-        return 0;
-      }
       if (header->code == NM_CUSTOMDRAW &&
           (header->hwndFrom == statusList_ || header->hwndFrom == callsList_)) {
         return CustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));

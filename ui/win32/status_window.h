@@ -10,6 +10,7 @@
 
 #include "ui/status_view.h"
 #include "ui/win32/gdi_handles.h"
+#include "ui/win32/window_setup.h"
 
 namespace qelto {
 
@@ -58,6 +59,10 @@ class WinStatusWindow {
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR data);
+  void MoveFocus(HWND from, bool backwards);
+  int StatusRowsHeight() const;
   void Make();
   void MakeControls();
   void LayOut();
@@ -78,9 +83,8 @@ class WinStatusWindow {
   HWND noCalls_ = nullptr;
   HWND reportButton_ = nullptr;
   HWND reportText_ = nullptr;
-  FontHandle bodyFont_;
-  FontHandle headingFont_;
-  FontHandle buttonFont_;
+  HWND focus_ = nullptr;  // the control that had the keys last
+  AlertFonts fonts_;
   BrushHandle background_;
   ListContent status_;
   ListContent calls_;
