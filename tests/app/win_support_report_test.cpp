@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -56,11 +57,17 @@ class ClipboardHolder {
     std::promise<void> opened;
     std::future<void> isOpen = opened.get_future();
     thread_ = std::thread([this, &opened] {
-      const bool open = OpenClipboard(nullptr) != 0;
+      // By a window of its own: the clipboard refuses another window, not another thread.
+      HWND holder = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
+      const bool open = holder != nullptr && OpenClipboard(holder) != 0;
+      held_ = open;
       opened.set_value();
-      if (!open) return;
-      released_.get_future().wait();
-      CloseClipboard();
+      if (open) {
+        released_.get_future().wait();
+        CloseClipboard();
+      }
+      if (holder) DestroyWindow(holder);
     });
     isOpen.wait();
   }
@@ -70,8 +77,11 @@ class ClipboardHolder {
   }
   ClipboardHolder(const ClipboardHolder&) = delete;
   ClipboardHolder& operator=(const ClipboardHolder&) = delete;
+  // False without a window station (Wine without a display): no window, no clipboard.
+  bool held() const { return held_; }
 
  private:
+  bool held_ = false;  // written before the constructor's wait ends
   std::promise<void> released_;
   std::thread thread_;
 };
@@ -95,7 +105,13 @@ TEST(WinSupportReport, IsWrittenForNotepadOrSaysWhyNot) {
     SCOPED_TRACE(c.name);
     const std::string path = c.folder + "\\support-report.txt";
     std::optional<ClipboardHolder> holder;
-    if (c.clipboardHeld) holder.emplace();
+    if (c.clipboardHeld) {
+      holder.emplace();
+      if (!holder->held()) {
+        std::printf("SKIPPED: %s: no window to hold the clipboard with\n", c.name);
+        continue;
+      }
+    }
     const std::string shown = SaveSupportReport(nullptr, report, c.folder);
     holder.reset();
     if (c.outcome != Outcome::kNotWritten) {
@@ -104,7 +120,9 @@ TEST(WinSupportReport, IsWrittenForNotepadOrSaysWhyNot) {
       const std::string expected =
           c.outcome == Outcome::kCopied ? ReportWrittenText(path) : ReportNotCopiedText(path, "");
       EXPECT_EQ(shown.rfind(expected, 0), 0u) << shown;
-      if (c.outcome == Outcome::kNotCopied) EXPECT_GT(shown.size(), expected.size()) << "reason";
+      if (c.outcome == Outcome::kNotCopied) {
+        EXPECT_GT(shown.size(), expected.size()) << "no reason given";
+      }
     } else {
       EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(WideFromUtf8(path))));
       EXPECT_EQ(shown.rfind(ReportFailedText(path, ""), 0), 0u) << shown;

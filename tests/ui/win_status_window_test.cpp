@@ -128,6 +128,24 @@ void SaveScreenshot(HWND window, const std::string& name) {
   ReleaseDC(nullptr, screen);
 }
 
+// Whether the control's text, drawn in its font as `format` says, fits inside its client area
+// (a button's with a few pixels for its frame).
+bool TextFits(HWND control, UINT format) {
+  wchar_t text[512] = {};
+  GetWindowTextW(control, text, 512);
+  RECT place{};
+  GetClientRect(control, &place);
+  RECT needed = place;
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  DrawTextW(dc, text, -1, &needed, format | DT_CALCRECT | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  const int frame = (format & DT_SINGLELINE) ? 8 : 0;
+  return needed.right - needed.left + frame <= place.right - place.left &&
+         needed.bottom - needed.top <= place.bottom - place.top;
+}
+
 // A key pressed on the control that has the keys, Shift held or not.
 void Press(WPARAM key, bool shift = false) {
   BYTE keys[256] = {};
@@ -149,10 +167,13 @@ std::vector<HWND> TabRound(bool backwards) {
   return visited;
 }
 
+constexpr const char* kReportPath = "C:\\ProgramData\\QELTO Caller ID\\support-report.txt";
+
 struct Case {
   const char* name;
   int dpi;
   std::size_t calls;
+  std::string reported;  // what the report's action says: its three lines must stay in sight
 };
 
 class StatusWindowTest : public testing::TestWithParam<Case> {};
@@ -162,9 +183,9 @@ TEST_P(StatusWindowTest, ShowsTheViewRightToLeftAndLivesAsOneHiddenWindow) {
   int reports = 0;
   WinStatusWindow window(
       GetModuleHandleW(nullptr),
-      [&reports] {
+      [&reports, &c] {
         ++reports;
-        return ReportWrittenText("C:\\ProgramData\\QELTO Caller ID\\support-report.txt");
+        return c.reported;
       },
       c.dpi);
   const StatusView view = BuildStatusView(ShopSnapshot(c.calls));
@@ -223,23 +244,25 @@ TEST_P(StatusWindowTest, ShowsTheViewRightToLeftAndLivesAsOneHiddenWindow) {
     MapWindowPoints(nullptr, shown, reinterpret_cast<POINT*>(&place), 2);
     EXPECT_LE(std::max(place.top, place.bottom), client.bottom);
   }
-  SaveScreenshot(shown, std::string("status-window-") + std::to_string(c.dpi) + "-" +
-                            std::to_string(c.calls) + ".bmp");
-
   // Tab goes round the controls that take keys, Shift+Tab back; Enter on the button presses it.
   using Round = std::vector<HWND>;
+  const Round forwards = c.calls ? Round{statusList, callsList, button, statusList}
+                                 : Round{statusList, button, statusList, button};
+  const Round backwards = c.calls ? Round{statusList, button, callsList, statusList} : forwards;
   SetFocus(statusList);
-  EXPECT_EQ(TabRound(false), c.calls ? Round{statusList, callsList, button, statusList}
-                                     : Round{statusList, button, statusList, button});
+  EXPECT_EQ(TabRound(false), forwards);
   SetFocus(statusList);
-  EXPECT_EQ(TabRound(true), c.calls ? Round{statusList, button, callsList, statusList}
-                                    : Round{statusList, button, statusList, button});
+  EXPECT_EQ(TabRound(true), backwards);
   SetFocus(button);
   Press(VK_RETURN);
   EXPECT_EQ(reports, 1);
-  EXPECT_EQ(
-      window.ReportText(),
-      WideFromUtf8(ReportWrittenText("C:\\ProgramData\\QELTO Caller ID\\support-report.txt")));
+  EXPECT_EQ(window.ReportText(), WideFromUtf8(c.reported));
+  // The button's text fits it, the report's lines fit theirs (made just after the button).
+  EXPECT_TRUE(TextFits(button, DT_SINGLELINE)) << "the button's text is cut";
+  EXPECT_TRUE(TextFits(GetWindow(button, GW_HWNDNEXT), DT_WORDBREAK)) << "the report's text is cut";
+  Pump();
+  SaveScreenshot(shown, std::string("status-window-") + std::to_string(c.dpi) + "-" +
+                            std::to_string(c.calls) + ".bmp");
 
   // The close box hides it; a refresh while hidden changes nothing; shown again, it is the same
   // window with the content of then.
@@ -267,12 +290,13 @@ TEST_P(StatusWindowTest, ShowsTheViewRightToLeftAndLivesAsOneHiddenWindow) {
   EXPECT_EQ(window.StatusRows(), ExpectedStatusRows(view));
 }
 
-INSTANTIATE_TEST_SUITE_P(Scales, StatusWindowTest,
-                         testing::Values(Case{"NoCallsAt100", 96, 0}, Case{"CallsAt100", 96, 6},
-                                         Case{"CallsAt150", 144, 50}),
-                         [](const testing::TestParamInfo<Case>& param) {
-                           return param.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Scales, StatusWindowTest,
+    testing::Values(
+        Case{"NoCallsAt100", 96, 0, ReportWrittenText(kReportPath)},
+        Case{"CallsAt100", 96, 6, ReportNotCopiedText(kReportPath, "Access is denied.")},
+        Case{"CallsAt150", 144, 50, ReportNotCopiedText(kReportPath, "Access is denied.")}),
+    [](const testing::TestParamInfo<Case>& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace qelto

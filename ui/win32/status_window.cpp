@@ -23,8 +23,8 @@ constexpr int kMargin = 8;
 constexpr int kHeadingHeight = 22;
 constexpr int kButtonWidth = 190;
 constexpr int kButtonHeight = 29;
-constexpr int kReportTextHeight = 50;     // three lines: the outcome, the path, the reason
-constexpr int kMinimumCallsHeight = 120;  // the table's header and four rows
+constexpr int kReportTextHeight = 50;    // three lines: the outcome, the path, the reason
+constexpr int kMinimumCallsHeight = 90;  // the table's header and three rows
 constexpr int kLabelColumnWidth = 200;
 // The calls' columns but the last, which takes the rest: time, line, number.
 constexpr int kCallColumnWidths[] = {150, 50, 130};
@@ -170,12 +170,14 @@ void WinStatusWindow::MakeControls() {
   const DWORD listStyle = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP;
   statusList_ =
       control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle | LVS_NOCOLUMNHEADER, 0, fonts_.body.get());
-  callsHeading_ = control(0, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, fonts_.heading.get());
+  // The texts read right to left: the list's rows are drawn by the list, these by the system.
+  callsHeading_ =
+      control(WS_EX_RTLREADING, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, fonts_.heading.get());
   callsList_ = control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle, 0, fonts_.body.get());
-  noCalls_ = control(0, L"STATIC", SS_CENTER | SS_NOPREFIX, 0, fonts_.body.get());
+  noCalls_ = control(WS_EX_RTLREADING, L"STATIC", SS_CENTER | SS_NOPREFIX, 0, fonts_.body.get());
   reportButton_ =
       control(0, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kReportButtonId, fonts_.button.get());
-  reportText_ = control(0, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, fonts_.body.get());
+  reportText_ = control(WS_EX_RTLREADING, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, fonts_.body.get());
   for (HWND list : {statusList_, callsList_}) {
     // Not double-buffered: Wine mirrors the buffer of a right-to-left list once more, which
     // draws every letter back to front.
@@ -265,8 +267,9 @@ void WinStatusWindow::LayOut() {
   MoveWindow(noCalls_, left + Scale(kMargin), callsListTop + callsHeight / 2 - Scale(10),
              width - Scale(2 * kMargin), Scale(20), TRUE);
   const int buttonTop = bottomRow + (Scale(kReportTextHeight) - Scale(kButtonHeight)) / 2;
-  MoveWindow(reportButton_, left, buttonTop, Scale(kButtonWidth), Scale(kButtonHeight), TRUE);
-  const int textLeft = left + Scale(kButtonWidth + kMargin);
+  const int buttonWidth = ButtonWidth();
+  MoveWindow(reportButton_, left, buttonTop, buttonWidth, Scale(kButtonHeight), TRUE);
+  const int textLeft = left + buttonWidth + Scale(kMargin);
   MoveWindow(reportText_, textLeft, bottomRow, client.right - Scale(kMargin) - textLeft,
              Scale(kReportTextHeight), TRUE);
   // The value column takes what the label column leaves.
@@ -279,6 +282,20 @@ void WinStatusWindow::LayOut() {
   for (int column : kCallColumnWidths) used += Scale(column);
   SendMessageW(callsList_, LVM_SETCOLUMNWIDTH, std::size(kCallColumnWidths),
                std::max<LPARAM>(Scale(60), listClient.right - used));
+}
+
+int WinStatusWindow::ButtonWidth() const {
+  // As wide as its text needs, with room on both sides: the alerts' bold face is wider under
+  // another font than the one asked for (Wine's stand-in for Nazanin), at 150 % too.
+  const std::wstring text = WindowText(reportButton_);
+  SIZE size{};
+  if (HDC dc = GetDC(reportButton_)) {
+    HGDIOBJ old = SelectObject(dc, fonts_.button.get());
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(reportButton_, dc);
+  }
+  return std::max<int>(Scale(kButtonWidth), size.cx + Scale(4 * kMargin));
 }
 
 int WinStatusWindow::StatusRowsHeight() const {
@@ -297,7 +314,9 @@ int WinStatusWindow::StatusRowsHeight() const {
 
 void WinStatusWindow::Fill(const StatusView& view) {
   SetWindowTextW(hwnd_, WideFromUtf8(view.title).c_str());
-  SetWindowTextW(reportButton_, WideFromUtf8(view.reportButton).c_str());
+  const std::wstring button = WideFromUtf8(view.reportButton);
+  const bool buttonChanged = WindowText(reportButton_) != button;
+  SetWindowTextW(reportButton_, button.c_str());
   SetWindowTextW(callsHeading_, WideFromUtf8(view.callsHeading).c_str());
   SetWindowTextW(noCalls_, WideFromUtf8(view.noCallsText).c_str());
 
@@ -316,7 +335,7 @@ void WinStatusWindow::Fill(const StatusView& view) {
   section(view.devicesHeading, view.devices);
   const std::size_t statusRows = status_.rows.size();
   Sync(statusList_, status_, std::move(status));
-  if (status_.rows.size() != statusRows) LayOut();
+  if (buttonChanged || status_.rows.size() != statusRows) LayOut();
 
   std::wstring columns;
   std::vector<std::wstring> titles;

@@ -63,6 +63,7 @@ class WinStatusWindow {
                                       UINT_PTR id, DWORD_PTR data);
   void MoveFocus(HWND from, bool backwards);
   int StatusRowsHeight() const;
+  int ButtonWidth() const;
   void Make();
   void MakeControls();
   void LayOut();
