@@ -13,6 +13,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"QeltoStatusWindow";
 constexpr int kReportButtonId = 1;
+constexpr int kReportTextId = 2;
 
 // Pixels at 96 dpi.
 constexpr int kClientWidth = 620;
@@ -170,14 +171,14 @@ void WinStatusWindow::MakeControls() {
   const DWORD listStyle = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP;
   statusList_ =
       control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle | LVS_NOCOLUMNHEADER, 0, fonts_.body.get());
-  // The texts read right to left: the list's rows are drawn by the list, these by the system.
-  callsHeading_ =
-      control(WS_EX_RTLREADING, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, fonts_.heading.get());
+  callsHeading_ = control(0, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, fonts_.heading.get());
   callsList_ = control(WS_EX_CLIENTEDGE, WC_LISTVIEWW, listStyle, 0, fonts_.body.get());
-  noCalls_ = control(WS_EX_RTLREADING, L"STATIC", SS_CENTER | SS_NOPREFIX, 0, fonts_.body.get());
+  noCalls_ = control(0, L"STATIC", SS_CENTER | SS_NOPREFIX, 0, fonts_.body.get());
   reportButton_ =
       control(0, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, kReportButtonId, fonts_.button.get());
-  reportText_ = control(WS_EX_RTLREADING, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, fonts_.body.get());
+  // Drawn line by line (see DrawReportText): a static reads its whole text left to right, which
+  // puts the Persian line's colon at its start.
+  reportText_ = control(0, L"STATIC", SS_OWNERDRAW, kReportTextId, fonts_.body.get());
   for (HWND list : {statusList_, callsList_}) {
     // Not double-buffered: Wine mirrors the buffer of a right-to-left list once more, which
     // draws every letter back to front.
@@ -429,6 +430,34 @@ LRESULT WinStatusWindow::CustomDraw(NMLVCUSTOMDRAW& draw) {
   }
 }
 
+void WinStatusWindow::DrawReportText(const DRAWITEMSTRUCT& draw) {
+  HDC dc = draw.hDC;
+  FillRect(dc, &draw.rcItem, background_.get());
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  HGDIOBJ old = SelectObject(dc, fonts_.body.get());
+  // Each line on its own: the Persian read right to left, a path or the system's message left to
+  // right (its closing dot kept at its end); each from the right, where the window's lines start.
+  const std::wstring text = WindowText(reportText_);
+  RECT line = draw.rcItem;
+  for (std::size_t from = 0; from <= text.size() && line.top < line.bottom;) {
+    std::size_t end = text.find(L'\n', from);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring piece = text.substr(from, end - from);
+    RECT place = line;
+    // Read right to left, a Persian line keeps its colon at its end, on the left.
+    const UINT format =
+        DT_LEFT | DT_NOPREFIX | DT_WORDBREAK | (LeftToRight(piece) ? 0 : DT_RTLREADING);
+    DrawTextW(dc, piece.c_str(), static_cast<int>(piece.size()), &place, format | DT_CALCRECT);
+    place.left = line.left;
+    place.right = line.right;
+    DrawTextW(dc, piece.c_str(), static_cast<int>(piece.size()), &place, format);
+    line.top = place.bottom;
+    from = end + 1;
+  }
+  SelectObject(dc, old);
+}
+
 void WinStatusWindow::DrawLeftToRight(const NMLVCUSTOMDRAW& draw, const std::wstring& text) {
   HWND list = draw.nmcd.hdr.hwndFrom;
   const int row = static_cast<int>(draw.nmcd.dwItemSpec);
@@ -505,6 +534,12 @@ LRESULT WinStatusWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     }
+    case WM_DRAWITEM:
+      if (wParam == kReportTextId) {
+        DrawReportText(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+      }
+      return FALSE;
     case WM_CTLCOLORSTATIC:
       SetBkColor(reinterpret_cast<HDC>(wParam), kBackground);
       return reinterpret_cast<LRESULT>(background_.get());

@@ -71,6 +71,7 @@ class WinStatusWindow {
   void SetColumns(HWND list, const std::vector<std::wstring>& titles, bool header);
   static void Sync(HWND list, ListContent& shown, ListContent wanted);
   LRESULT CustomDraw(NMLVCUSTOMDRAW& draw);
+  void DrawReportText(const DRAWITEMSTRUCT& draw);
   void DrawLeftToRight(const NMLVCUSTOMDRAW& draw, const std::wstring& text);
   int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 
