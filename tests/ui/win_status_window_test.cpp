@@ -256,6 +256,7 @@ TEST_P(StatusWindowTest, ShowsTheViewRightToLeftAndLivesAsOneHiddenWindow) {
   SetFocus(button);
   Press(VK_RETURN);
   EXPECT_EQ(reports, 1);
+  EXPECT_EQ(GetFocus(), button) << "the keys are lost after the report";
   EXPECT_EQ(window.ReportText(), WideFromUtf8(c.reported));
   // The button's text fits it, the report's lines fit theirs (made just after the button).
   EXPECT_TRUE(TextFits(button, DT_SINGLELINE)) << "the button's text is cut";

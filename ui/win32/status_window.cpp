@@ -120,9 +120,13 @@ void WinStatusWindow::PressReport() {
   if (!hwnd_ || !report_) return;
   // A second press while one report is written (a click inside a modal loop the action opens)
   // waits for the first.
+  // Disabled, the button loses the keys: they come back to it after, so that Escape and Tab
+  // still work from it.
+  const bool hadKeys = GetFocus() == reportButton_;
   EnableWindow(reportButton_, FALSE);
   const std::string result = report_();
   EnableWindow(reportButton_, TRUE);
+  if (hadKeys && hwnd_) SetFocus(reportButton_);
   SetWindowTextW(reportText_, WideFromUtf8(result).c_str());
   InvalidateRect(reportText_, nullptr, TRUE);
 }
