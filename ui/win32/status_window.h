@@ -20,6 +20,10 @@ namespace qelto {
 // result. There is one, made at the first Show; closing it only hides it. It knows nothing of
 // where its content comes from: the caller hands in each view, and the report's action.
 //
+// Tab and Shift+Tab go round its lists and its button, Enter presses the button, Escape hides the
+// window: the controls take these keys themselves, so they work in whichever loop serves the
+// window, the program's or an alert's.
+//
 // Everything runs on the user-interface thread, also inside the modal loop of an alert: nothing
 // here waits, and nothing that a suspended caller uses is destroyed before the destructor.
 class WinStatusWindow {
