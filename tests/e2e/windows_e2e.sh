@@ -566,6 +566,55 @@ case $case_name in
     close_from_outside "$pid"
     modem unplug com5
     ;;
+  our_driver_modem_moved)
+    # A USB modem named in POS_CIDR.conf by its identity, as SetupAPI lists it from the device
+    # instances under HKLM\System\CurrentControlSet\Enum (here registered by hand, as a plugged-in
+    # modem's driver would): at COM5 it records a call; put into another USB socket it is given
+    # COM9, where the driver finds it after the loss, and the next call is recorded too.
+    command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
+    unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
+    identity='USB\VID_0572&PID_1340\0001'
+    product_key='HKLM\System\CurrentControlSet\Enum\USB\VID_0572&PID_1340'
+    forget_modem() { "$wine" reg delete "$product_key" /f </dev/null >/dev/null 2>&1 || true; }
+    cleanup_case() { forget_modem; }
+    register_modem() {  # register_modem PORT: the modem of the Modem class, given PORT
+      local key=$product_key\\0001
+      "$wine" reg add "$key" /v ClassGUID /d '{4d36e96d-e325-11ce-bfc1-08002be10318}' /f \
+        </dev/null >/dev/null 2>&1 || fail "cannot register the modem"
+      "$wine" reg add "$key" /v FriendlyName /d "USB Modem ($1)" /f </dev/null >/dev/null 2>&1 \
+        || fail "cannot name the modem"
+      "$wine" reg add "$key\\Device Parameters" /v PortName /d "$1" /f </dev/null >/dev/null 2>&1 \
+        || fail "cannot give the modem $1"
+    }
+    forget_modem
+    install_app sim
+    printf 'raw_log = modem-raw.txt\r\n[device]\r\nkind = modem\r\nport = %s\r\nline = 1\r\n' \
+      "$identity" >"$scratch/app/POS_CIDR.conf"
+    register_modem COM5
+    # A pattern, where a backslash stands for itself doubled.
+    expect_sim 0 $'COM5\tUSB Modem (COM5)\tUSB\\\\VID_0572&PID_1340\\\\0001\n*' ports
+    start_modems
+    modem plug com5 vcid
+    start_resident rec
+    in_log='USB\\VID_0572&PID_1340\\0001'  # the identity as a pattern of grep's
+    ready="SLine 1: modem ready at $in_log, caller ID on (AT+VCID=1)"
+    wait_until 30 log_has "$ready" || fail "the modem was not found at COM5"
+    modem send com5 "$(hex $'RING\r\nDATE = 0321\r\nTIME = 1405\r\nNMBR = 09121234567\r\nRING\r\n')"
+    wait_until 50 has_rows 1 || fail "the call at COM5 was not written within 50 s: $(rows)"
+    modem unplug com5
+    wait_until 15 log_has "SLine 1: modem lost at $in_log (" || fail "the loss was not logged"
+    register_modem COM9
+    modem plug com9 vcid
+    ready_again() { [ "$(log_count "$ready")" = 2 ]; }
+    wait_until 30 ready_again || fail "the modem was not found again at COM9: $(tail -3 "$logs/log.txt")"
+    modem send com9 "$(hex $'RING\r\nDATE = 0321\r\nTIME = 1407\r\nNMBR = 02188776655\r\nRING\r\n')"
+    wait_until 50 has_rows 2 || fail "the call at COM9 was not written within 50 s: $(rows)"
+    sleep 2  # time for a call written twice to show
+    [ "$(rows)" = $'1|1|09121234567|\n2|1|02188776655|' ] || fail "unexpected rows: $(rows)"
+    cp "$logs/log.txt" "$shots/windows-modem-moved-log.txt"
+    close_from_outside "$pid"
+    modem unplug com9
+    ;;
   database_alert)
     install_app v2_1
     # A data source that does not exist: every connection attempt fails at once.

@@ -92,6 +92,11 @@ std::wstring PortName(HDEVINFO list, SP_DEVINFO_DATA& device) {
   return driver.Text(L"AttachedTo");
 }
 
+bool Listed(const std::vector<ListedPort>& ports, const std::string& name) {
+  return std::any_of(ports.begin(), ports.end(),
+                     [&](const ListedPort& other) { return other.name == name; });
+}
+
 void AddClass(const GUID& device_class, std::vector<ListedPort>& ports) {
   const DeviceList list(SetupDiGetClassDevsW(&device_class, nullptr, nullptr, DIGCF_PRESENT));
   if (list.get() == INVALID_HANDLE_VALUE) return;
@@ -100,14 +105,31 @@ void AddClass(const GUID& device_class, std::vector<ListedPort>& ports) {
   for (DWORD index = 0; SetupDiEnumDeviceInfo(list.get(), index, &device); ++index) {
     const std::string name = Utf8FromWide(PortName(list.get(), device));
     // Printers' LPT ports share the class; a port listed twice (a modem and its port) once.
-    if (name.rfind("COM", 0) != 0 ||
-        std::any_of(ports.begin(), ports.end(),
-                    [&](const ListedPort& other) { return other.name == name; })) {
-      continue;
-    }
+    if (name.rfind("COM", 0) != 0 || Listed(ports, name)) continue;
     std::wstring friendly = RegistryProperty(list.get(), device, SPDRP_FRIENDLYNAME);
     if (friendly.empty()) friendly = RegistryProperty(list.get(), device, SPDRP_DEVICEDESC);
     ports.push_back({name, Utf8FromWide(friendly), Utf8FromWide(InstanceId(device))});
+  }
+}
+
+// The ports the serial drivers have made, of devices in other classes too (and those Wine makes
+// for the host's serial devices): listed by name alone, with no identity.
+void AddSerialComm(std::vector<ListedPort>& ports) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &opened) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  const RegistryKey key(opened);
+  for (DWORD index = 0;; ++index) {
+    std::array<wchar_t, 256> value_name{};
+    DWORD length = value_name.size();
+    if (RegEnumValueW(opened, index, value_name.data(), &length, nullptr, nullptr, nullptr,
+                      nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    const std::string name = Utf8FromWide(key.Text(value_name.data()));
+    if (!name.empty() && !Listed(ports, name)) ports.push_back({name, {}, {}});
   }
 }
 
@@ -117,6 +139,7 @@ std::vector<ListedPort> SetupApiPortList::Ports() {
   std::vector<ListedPort> ports;
   AddClass(GUID_DEVCLASS_PORTS, ports);
   AddClass(GUID_DEVCLASS_MODEM, ports);
+  AddSerialComm(ports);
   return ports;
 }
 
