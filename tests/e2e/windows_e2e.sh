@@ -567,30 +567,17 @@ case $case_name in
     modem unplug com5
     ;;
   our_driver_modem_moved)
-    # A USB modem named in POS_CIDR.conf by its identity, as SetupAPI lists it from the device
-    # instances under HKLM\System\CurrentControlSet\Enum (here registered by hand, as a plugged-in
-    # modem's driver would): at COM5 it records a call; put into another USB socket it is given
-    # COM9, where the driver finds it after the loss, and the next call is recorded too.
+    # A USB modem named in POS_CIDR.conf by its identity (register_usb_modem): at COM5 it records
+    # a call; put into another USB socket it is given COM9, where the driver finds it after the
+    # loss, and the next call is recorded too.
     command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
     unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
-    identity='USB\VID_0572&PID_1340\0001'
-    product_key='HKLM\System\CurrentControlSet\Enum\USB\VID_0572&PID_1340'
-    forget_modem() { "$wine" reg delete "$product_key" /f </dev/null >/dev/null 2>&1 || true; }
-    cleanup_case() { forget_modem; }
-    register_modem() {  # register_modem PORT: the modem of the Modem class, given PORT
-      local key=$product_key\\0001
-      "$wine" reg add "$key" /v ClassGUID /d '{4d36e96d-e325-11ce-bfc1-08002be10318}' /f \
-        </dev/null >/dev/null 2>&1 || fail "cannot register the modem"
-      "$wine" reg add "$key" /v FriendlyName /d "USB Modem ($1)" /f </dev/null >/dev/null 2>&1 \
-        || fail "cannot name the modem"
-      "$wine" reg add "$key\\Device Parameters" /v PortName /d "$1" /f </dev/null >/dev/null 2>&1 \
-        || fail "cannot give the modem $1"
-    }
-    forget_modem
+    cleanup_case() { forget_usb_modem; }
+    forget_usb_modem
     install_app sim
     printf 'raw_log = modem-raw.txt\r\n[device]\r\nkind = modem\r\nport = %s\r\nline = 1\r\n' \
-      "$identity" >"$scratch/app/POS_CIDR.conf"
-    register_modem COM5
+      "$usb_modem_identity" >"$scratch/app/POS_CIDR.conf"
+    register_usb_modem COM5
     # A pattern, where a backslash stands for itself doubled.
     expect_sim 0 $'COM5\tUSB Modem (COM5)\tUSB\\\\VID_0572&PID_1340\\\\0001\n*' ports
     start_modems
@@ -603,7 +590,7 @@ case $case_name in
     wait_until 50 has_rows 1 || fail "the call at COM5 was not written within 50 s: $(rows)"
     modem unplug com5
     wait_until 15 log_has "SLine 1: modem lost at $in_log (" || fail "the loss was not logged"
-    register_modem COM9
+    register_usb_modem COM9
     modem plug com9 vcid
     ready_again() { [ "$(log_count "$ready")" = 2 ]; }
     wait_until 30 ready_again || fail "the modem was not found again at COM9: $(tail -3 "$logs/log.txt")"
