@@ -96,6 +96,7 @@ Function AddListedPorts
     StrCpy $R6 "($4)"
     Call StrContains
     ${If} $R7 == 0
+    ${AndIf} $3 != $4
       StrCpy $3 "$3 ($4)"
     ${EndIf}
     Call AddModemRow
