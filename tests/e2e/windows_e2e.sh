@@ -588,8 +588,12 @@ case $case_name in
     wait_until 30 log_has "$ready" || fail "the modem was not found at COM5"
     modem send com5 "$(hex $'RING\r\nDATE = 0321\r\nTIME = 1405\r\nNMBR = 09121234567\r\nRING\r\n')"
     wait_until 50 has_rows 1 || fail "the call at COM5 was not written within 50 s: $(rows)"
+    # Unplugged: Windows lists it no more.
+    forget_usb_modem
     modem unplug com5
     wait_until 15 log_has "SLine 1: modem lost at $in_log (" || fail "the loss was not logged"
+    wait_until 20 log_has "SLine 1: modem unavailable at $in_log (not plugged in), retrying" \
+      || fail "the modem's absence was not logged"
     register_usb_modem COM9
     modem plug com9 vcid
     ready_again() { [ "$(log_count "$ready")" = 2 ]; }
