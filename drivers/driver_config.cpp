@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "drivers/modem/modem_identity.h"
 #include "drivers/sim/sim_command.h"
 
 namespace qelto::sim {
@@ -290,6 +291,13 @@ class ConfigReader {
     if (!given("kind")) problem("[device] without kind");
     if (!given("line")) problem("[device] without line");
     if (config.kind == DeviceKind::kModem && !given("port")) problem("modem without port");
+    if (config.kind == DeviceKind::kModem && IsIdentityPort(config.modem.port) &&
+        !ParseModemIdentity(config.modem.port)) {
+      Problem(device.port_line, "port " + config.modem.port +
+                                    " is not a modem's identity: write it as "
+                                    "USB\\VID_0572&PID_1340\\0001, or without the serial number");
+      device.has_problem = true;
+    }
     if (config.kind == DeviceKind::kSim && given("port")) problem("port is for modems only");
     if (config.kind != DeviceKind::kModem && !device.modem_keys.empty()) {
       problem(device.modem_keys.front() + " is for modems only");

@@ -21,7 +21,9 @@ enum class DeviceKind { kModem, kSim, kPbx };
 
 // How to reach a caller-ID modem and switch its caller ID on.
 struct ModemSettings {
-  std::string port;  // the serial device's path, e.g. /dev/serial/by-id/usb-...-if00
+  // The serial device's path, e.g. /dev/serial/by-id/usb-...-if00, COM5, or on Windows the
+  // modem's identity, USB\VID_0572&PID_1340\0001, looked up each time the port is opened.
+  std::string port;
   int speed = 115200;
   bool rts_cts = false;  // hardware flow control; none by default
   // Sent first, in order; the modem must answer each (OK or ERROR) for the port to be usable.
@@ -85,7 +87,8 @@ bool IsSupportedSpeed(std::int64_t speed);
 //   [device]                 starts a device
 //   kind = modem | sim | pbx required
 //   line = N                 required: the telephone line number, 1..2147483647
-//   port = PATH              modems, required: the serial device
+//   port = PATH              modems, required: the serial device, or on Windows the modem's
+//                            identity, USB\VID_0572&PID_1340\0001 (see modem/modem_identity.h)
 //   speed = 115200           modems: one of the speeds above
 //   flow = none | rtscts     modems
 //   init = ATZ               modems, repeatable: the commands sent first, replacing ATZ

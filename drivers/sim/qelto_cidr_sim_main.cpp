@@ -1,13 +1,16 @@
 // qelto-cidr-sim: drives the simulated caller-ID driver inside a running recorder through its
-// control channel (a Unix socket, or on Windows a named pipe), and replays raw data files.
+// control channel (a Unix socket, or on Windows a named pipe), replays raw data files, and lists
+// the COM ports for the installer's modem page.
 // Exit status: 0 on OK, 1 on ERROR or when no simulator answers, 2 on misuse.
 
 #include <iostream>
+#include <memory>
 #include <string_view>
 #include <vector>
 
 #include "drivers/control/control_address.h"
 #include "drivers/control/control_client.h"
+#include "drivers/modem/system_ports.h"
 #include "drivers/sim/replay_tool.h"
 #include "drivers/sim/tool_arguments.h"
 
@@ -29,6 +32,17 @@ int Send(const std::string& line) {
   return kExitFailed;
 }
 
+int ListPorts() {
+  const std::unique_ptr<qelto::sim::PortList> ports = qelto::sim::SystemPortList();
+  if (!ports) {
+    std::cerr << "qelto-cidr-sim: ports are listed on Windows only; on Linux name a modem by its "
+                 "path under /dev/serial/by-id/\n";
+    return kExitFailed;
+  }
+  std::cout << qelto::sim::ConsoleText(qelto::sim::PortListing(ports->Ports()));
+  return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,6 +60,8 @@ int main(int argc, char** argv) {
       return Send(request.text);
     case qelto::sim::ToolRequest::Kind::kReplay:
       return qelto::sim::RunReplay(request, std::cout, std::cerr);
+    case qelto::sim::ToolRequest::Kind::kPorts:
+      return ListPorts();
   }
   return kExitUsage;
 }

@@ -54,6 +54,10 @@ ToolRequest ParseToolArguments(std::span<const std::string_view> arguments) {
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
     return {Kind::kHelp, {}, {}, {}};
   }
+  if (arguments[0] == "ports") {
+    if (arguments.size() == 1) return {Kind::kPorts, {}, {}, {}};
+    return {Kind::kUsageError, "ports takes no arguments", {}, {}};
+  }
   std::string line;
   for (const std::string_view argument : arguments) {
     if (argument.find_first_of("\r\n") != std::string_view::npos) {
@@ -88,6 +92,11 @@ std::string ToolUsage(std::string_view address_help) {
          "                      POS_CIDR.conf keys (kind=pbx line=2 inbound_context=...),\n"
          "                      before those of --config; lines without any take the\n"
          "                      defaults. Needs no running recorder.\n"
+         "  ports               Windows: list the COM ports plugged in, one a line: the\n"
+         "                      port, its name in Device Manager, and what port = in\n"
+         "                      POS_CIDR.conf should say for it (a USB modem's identity,\n"
+         "                      which finds it at whatever COM port it has, else the port),\n"
+         "                      separated by tabs. Needs no running recorder.\n"
          "\n" +
          std::string(address_help) +
          "The number of simulated devices (1..8, default 1) is read by the driver from\n"

@@ -8,7 +8,7 @@ namespace qelto::sim {
 
 // What the qelto-cidr-sim command line asks for.
 struct ToolRequest {
-  enum class Kind { kHelp, kSend, kReplay, kUsageError };
+  enum class Kind { kHelp, kSend, kReplay, kPorts, kUsageError };
   Kind kind = Kind::kUsageError;
   // kSend: the protocol line to send; kReplay: the raw data file; kUsageError: what is wrong
   std::string text;
@@ -20,7 +20,7 @@ struct ToolRequest {
 // [--device KEY=VALUE...]..." asks for a replay of a raw data file. Otherwise they are joined with
 // single spaces into one protocol line, which must parse as a command; so the tool refuses locally
 // what the driver would refuse for its form, and sends everything else. "--help" or "-h" alone asks
-// for help.
+// for help. "ports" alone asks for the list of serial ports (on Windows).
 ToolRequest ParseToolArguments(std::span<const std::string_view> arguments);
 
 // The text printed for --help and after a usage error; `address_help` says where the tool finds

@@ -1,6 +1,7 @@
 ; Caller-ID modems on COM ports, read by our driver: chosen on a page of their own
-; (modems_page.nsh) or given as /MODEMS=COM3:1,COM4:2, and written as [device] sections of
-; POS_CIDR.conf beside our driver (modems_conf.nsh).
+; (modems_page.nsh) or given as /MODEMS=COM3:1,COM4:2 (a USB modem also by its identity,
+; /MODEMS=USB\VID_0572&PID_1340\0001:1), and written as [device] sections of POS_CIDR.conf
+; beside our driver (modems_conf.nsh).
 ;
 ; $Modems holds the choice in the option's own form, checked and tidied ("COM3:1,COM12:2"), or ""
 ; for none. With none, an existing POS_CIDR.conf is kept as it is: the shop may have edited it.
@@ -20,6 +21,52 @@ Var ModemsGiven    ; a /MODEMS= an installation at the PC could not take, for th
 !include "string_tools.nsh"
 
 ; --- The list of modems --------------------------------------------------------------------------
+
+; In: $R5, a port as typed: COM3, or a USB modem's identity as our driver finds it wherever it is
+; plugged in, USB\VID_0572&PID_1340\0001 (as qelto-cidr-sim ports gives it; the driver checks the
+; rest). Out: $R5 tidied ("com3" becomes "COM3"), or "" when it is neither.
+Function TidyPort
+  Push $0
+  Push $1
+  Push $R6
+  StrCpy $0 $R5
+  StrCpy $R5 ""
+  StrCpy $1 $0 3
+  ${If} $1 == "COM"
+    StrCpy $R5 $0 "" 3
+    StrCpy $R6 3
+    Call ToNumber
+    ${If} $R5 != ""
+    ${AndIf} $R5 <= 255
+      StrCpy $R5 "COM$R5"
+    ${Else}
+      StrCpy $R5 ""
+    ${EndIf}
+  ${Else}
+    StrCpy $1 $0 8
+    ${If} $1 == "USB\VID_"
+      StrCpy $1 $0 5 12
+      ${If} $1 == "&PID_"
+        StrCpy $R5 $0
+      ${EndIf}
+      ; An identity is one word.
+      StrCpy $1 0
+      ${Do}
+        StrCpy $R6 $0 1 $1
+        ${If} $R6 == ""
+          ${Break}
+        ${EndIf}
+        ${If} $R6 == " "
+          StrCpy $R5 ""
+        ${EndIf}
+        IntOp $1 $1 + 1
+      ${Loop}
+    ${EndIf}
+  ${EndIf}
+  Pop $R6
+  Pop $1
+  Pop $0
+FunctionEnd
 
 ; In: $R0, modems as typed or given ("com3:1, COM12:2"). Out: $R0 tidied ("COM3:1,COM12:2"); $R1
 ; "" or, for the shop, what is wrong with it.
@@ -50,21 +97,12 @@ Function TidyModems
     Call SplitFirst
     StrCpy $4 $R7
     Call TrimBlanks
-    StrCpy $3 $R5
-    StrCpy $R5 $3 3
-    ${If} $R5 != "COM"
-      StrCpy $R1 "$(ModemBadPort)"
-      ${Break}
-    ${EndIf}
-    StrCpy $R5 $3 "" 3
-    StrCpy $R6 3
-    Call ToNumber
+    Call TidyPort
     ${If} $R5 == ""
-    ${OrIf} $R5 > 255
       StrCpy $R1 "$(ModemBadPort)"
       ${Break}
     ${EndIf}
-    StrCpy $3 "COM$R5"
+    StrCpy $3 $R5
     StrCpy $R5 $4
     Call TrimBlanks
     StrCpy $R6 ${MAX_LINE_DIGITS}

@@ -1,6 +1,7 @@
 ; The page where the shop picks the COM ports of its caller-ID modems, each with the telephone line
-; its calls are recorded with. The ports are those Windows lists; others are typed in the option's
-; form. After the sections: it selects our driver, by its section's index.
+; its calls are recorded with. The ports are those Windows lists, by their names in Device
+; Manager; a USB modem is written by its identity, the others by their COM names. Others are
+; typed in the option's form. After the sections: it selects our driver, by its section's index.
 
 !define MODEM_ROWS 6  ; listed ports with a row each; more are typed
 
@@ -9,6 +10,7 @@ Var hModemOther
 
 !macro _ModemRowVars N
   Var ModemPort${N}
+  Var ModemName${N}
   Var hModemPort${N}
   Var hModemLine${N}
 !macroend
@@ -19,12 +21,18 @@ Var hModemOther
 !insertmacro _ModemRowVars 5
 !insertmacro _ModemRowVars 6
 
-; The port names (COM1, COM3...) under HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, the first ones in
-; $ModemPort1 to 6.
+; The ports for the rows, the first ${MODEM_ROWS} in $ModemPort1 to 6 as POS_CIDR.conf is to name
+; them and in $ModemName1 to 6 as the shop knows them. From qelto-cidr-sim ports, which lists
+; them with our driver's own code: a USB modem by its identity, so that the driver finds it
+; whatever COM port it is given later, with its name in Device Manager ("USB Modem (COM5)"); the
+; NSIS System plug-in could reach SetupAPI too, but only by a long script of structures that
+; would repeat the driver's rules. Where the tool cannot run, the names under
+; HKLM\HARDWARE\DEVICEMAP\SERIALCOMM.
 Function ListModemPorts
   StrCpy $ModemPortCount 0
   !macro _ClearRow N
     StrCpy $ModemPort${N} ""
+    StrCpy $ModemName${N} ""
     StrCpy $hModemPort${N} ""
   !macroend
   !insertmacro _ClearRow 1
@@ -33,6 +41,69 @@ Function ListModemPorts
   !insertmacro _ClearRow 4
   !insertmacro _ClearRow 5
   !insertmacro _ClearRow 6
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\${SIM_TOOL}" "${BINDIR}\${SIM_TOOL}"
+  nsExec::ExecToStack '"$PLUGINSDIR\${SIM_TOOL}" ports'
+  Pop $0
+  Pop $1
+  ${If} $0 == 0
+    Call AddListedPorts
+  ${Else}
+    Call AddSerialCommPorts
+  ${EndIf}
+FunctionEnd
+
+; In: $2, what goes into POS_CIDR.conf; $3, the row's text. The row after the last one filled.
+Function AddModemRow
+  ${If} $2 == ""
+  ${OrIf} $ModemPortCount >= ${MODEM_ROWS}
+    Return
+  ${EndIf}
+  IntOp $ModemPortCount $ModemPortCount + 1
+  !macro _SetRow N
+    ${If} $ModemPortCount == ${N}
+      StrCpy $ModemPort${N} $2
+      StrCpy $ModemName${N} $3
+    ${EndIf}
+  !macroend
+  !insertmacro _SetRow 1
+  !insertmacro _SetRow 2
+  !insertmacro _SetRow 3
+  !insertmacro _SetRow 4
+  !insertmacro _SetRow 5
+  !insertmacro _SetRow 6
+FunctionEnd
+
+; In: $1, the tool's lines: the port, its friendly name and its setting, separated by tabs.
+Function AddListedPorts
+  ${DoWhile} $1 != ""
+    StrCpy $R5 $1
+    StrCpy $R6 "$\n"
+    Call SplitFirst
+    StrCpy $1 $R7
+    StrCpy $0 $R5 "" -1
+    ${If} $0 == "$\r"
+      StrCpy $R5 $R5 -1
+    ${EndIf}
+    StrCpy $R6 "$\t"
+    Call SplitFirst
+    StrCpy $4 $R5  ; the port
+    StrCpy $R5 $R7
+    Call SplitFirst
+    StrCpy $3 $R5  ; its friendly name, which Windows ends with the port, as a rule
+    StrCpy $2 $R7  ; the setting
+    StrCpy $R5 $3
+    StrCpy $R6 "($4)"
+    Call StrContains
+    ${If} $R7 == 0
+    ${AndIf} $3 != $4
+      StrCpy $3 "$3 ($4)"
+    ${EndIf}
+    Call AddModemRow
+  ${Loop}
+FunctionEnd
+
+Function AddSerialCommPorts
   StrCpy $0 0
   ${Do}
     ClearErrors
@@ -44,22 +115,8 @@ Function ListModemPorts
     ${EndIf}
     IntOp $0 $0 + 1
     ReadRegStr $2 HKLM "${MODEM_PORTS_KEY}" $1
-    ${If} $2 == ""
-    ${OrIf} $ModemPortCount >= ${MODEM_ROWS}
-      ${Continue}
-    ${EndIf}
-    IntOp $ModemPortCount $ModemPortCount + 1
-    !macro _SetRow N
-      ${If} $ModemPortCount == ${N}
-        StrCpy $ModemPort${N} $2
-      ${EndIf}
-    !macroend
-    !insertmacro _SetRow 1
-    !insertmacro _SetRow 2
-    !insertmacro _SetRow 3
-    !insertmacro _SetRow 4
-    !insertmacro _SetRow 5
-    !insertmacro _SetRow 6
+    StrCpy $3 $2
+    Call AddModemRow
   ${Loop}
 FunctionEnd
 
@@ -126,9 +183,9 @@ FunctionEnd
   !define /redef /math _Y ${_Y} + 17
   !define /math _Y2 ${_Y} + 2
   ${If} $ModemPort${N} != ""
-    ${NSD_CreateCheckbox} 10u ${_Y}u 80u 12u "$ModemPort${N}"
+    ${NSD_CreateCheckbox} 10u ${_Y}u 180u 12u "$ModemName${N}"
     Pop $hModemPort${N}
-    ${NSD_CreateLabel} 100u ${_Y2}u 30u 10u "$(ModemLineLabel)"
+    ${NSD_CreateLabel} 200u ${_Y2}u 30u 10u "$(ModemLineLabel)"
     Pop $R0
     StrCpy $R5 $ModemPort${N}
     Call ChosenLineOf
@@ -138,7 +195,7 @@ FunctionEnd
     ${Else}
       ${NSD_Check} $hModemPort${N}
     ${EndIf}
-    ${NSD_CreateNumber} 130u ${_Y}u 40u 12u "$R5"
+    ${NSD_CreateNumber} 230u ${_Y}u 40u 12u "$R5"
     Pop $hModemLine${N}
   ${EndIf}
   !undef _Y

@@ -25,15 +25,15 @@ LangString NeedSqlitePath ${LANG_FARSI} "لطفاً مسیر فایل SQLite ر�
 
 LangString ModemsTitle ${LANG_FARSI} "مودم‌های کالرآیدی"
 LangString ModemsSubtitle ${LANG_FARSI} "پورت‌های COM که درایور، مودم‌های کالرآیدی را از روی آن‌ها می‌خواند."
-LangString ModemsIntro ${LANG_FARSI} "پورت COM هر مودم کالرآیدی را تیک بزنید و خط تماس‌های آن را وارد کنید. بدون تیک، تنظیم مودم‌ها تغییر نمی‌کند و اگر مودمی تنظیم نشده باشد، درایور ما دستگاهی را برای آزمایش شبیه‌سازی می‌کند."
+LangString ModemsIntro ${LANG_FARSI} "هر مودم را تیک بزنید و خط تماس‌هایش را وارد کنید؛ مودم USB در پورت COM دیگر هم پیدا می‌شود. بدون تیک، مودم‌ها دست نمی‌خورند؛ اگر هیچ مودمی تنظیم نشده باشد، درایور ما دستگاهی را شبیه‌سازی می‌کند."
 LangString ModemsNoneListed ${LANG_FARSI} "ویندوز روی این رایانه هیچ پورت COM نمی‌شناسد. مودم را وصل کنید و نصب را دوباره اجرا کنید، یا پورت آن را در کادر پایین بنویسید. اگر خالی بماند، تنظیم مودم‌ها تغییر نمی‌کند و اگر مودمی تنظیم نشده باشد، درایور ما دستگاهی را برای آزمایش شبیه‌سازی می‌کند."
 LangString ModemLineLabel ${LANG_FARSI} "خط:"
 LangString ModemOtherLabel ${LANG_FARSI} "پورت‌های دیگر:"
 ; Embedded right to left (U+202B ... U+202C): where the label is laid out left to right, as under
 ; Wine, the example would otherwise come before its words.
 LangString ModemOtherHint ${LANG_FARSI} "‫پورت:خط، مثلاً COM3:1, COM4:2‬"
-LangString ModemsDeviceManager ${LANG_FARSI} "پورت هر مودم در Device Manager زیر Ports (COM && LPT) آمده است. اگر پورتی انتخاب نشود، POS_CIDR.conf موجود دست نمی‌خورد."
-LangString ModemBadPort ${LANG_FARSI} "پورت COM درست نیست: $ModemItem. پورت و خط را به شکل COM3:1 بنویسید."
+LangString ModemsDeviceManager ${LANG_FARSI} "مودم‌ها در Device Manager زیر Modems یا Ports (COM && LPT) آمده‌اند. اگر پورتی انتخاب نشود، POS_CIDR.conf موجود دست نمی‌خورد."
+LangString ModemBadPort ${LANG_FARSI} "نه پورت COM است و نه شناسهٔ مودم USB: $ModemItem. پورت و خط را به شکل COM3:1 یا USB\VID_0572&PID_1340\0001:1 بنویسید."
 LangString ModemBadLine ${LANG_FARSI} "$ModemItem: شماره خط باید عددی از 1 تا 999999999 باشد."
 LangString ModemPortTwice ${LANG_FARSI} "$ModemItem: هر پورت فقط یک بار انتخاب می‌شود."
 LangString ModemLineTwice ${LANG_FARSI} "$ModemItem: هر شماره خط فقط به یک مودم داده می‌شود."

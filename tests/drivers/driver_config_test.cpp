@@ -152,6 +152,17 @@ INSTANTIATE_TEST_SUITE_P(
                     {2}},
         ProblemCase{
             kModem + "line=2\n" + "[device]\nkind=modem\nport=/dev/TTYS0\nline=3\n", {}, {2, 3}},
+        // A modem named by its identity: one identity in another letter case is the same modem.
+        ProblemCase{
+            "[device]\nkind=modem\nline=2\nport=USB\\VID_0572&PID_1340\\0001\n"
+            "[device]\nkind=modem\nline=3\nport=usb\\vid_0572&pid_1340\\0001\n",
+            {"line 5: port usb\\vid_0572&pid_1340\\0001 taken", "line 5: [device] left out"},
+            {2}},
+        ProblemCase{"[device]\nkind=modem\nline=2\nport=USB\\VID_572&PID_1340\n" + kGood,
+                    {"line 4: port USB\\VID_572&PID_1340 is not a modem's identity: write it as "
+                     "USB\\VID_0572&PID_1340\\0001, or without the serial number",
+                     "line 1: [device] left out"},
+                    {1}},
         // One telephone system in two sections would log in twice: every call twice.
         ProblemCase{kPbx + "[device]\nkind=pbx\nline=6\nhost=PBX.\nuser=v\nsecret=t\n",
                     {"line 7: the telephone system of the [device] at line 1 again",

@@ -59,6 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "[device]\nkind = pbx\nline = 2\n[device]\nkind = modem\n"
                  "ring_timeout = 10\n"},
         ToolCase{{"replay"}, Kind::kUsageError, "replay needs the raw data file"},
+        ToolCase{{"ports"}, Kind::kPorts, ""},
+        ToolCase{{"ports", "COM5"}, Kind::kUsageError, "ports takes no arguments"},
         ToolCase{{"replay", "--config", "x"}, Kind::kUsageError, "replay needs"},
         ToolCase{{"replay", "raw.txt", "--config"}, Kind::kUsageError, "--config needs"},
         ToolCase{{"replay", "raw.txt", "line=2"}, Kind::kUsageError, "replay takes"},

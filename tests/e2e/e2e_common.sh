@@ -168,3 +168,19 @@ start_wine_services() {
   wineserver -p </dev/null >/dev/null 2>&1 || true  # exit code 2: one runs already
   "$wine" cmd /c exit </dev/null >/dev/null 2>&1
 }
+# A USB modem as Windows' SetupAPI lists it, from the device instances under Enum: of the Modems
+# class, named "USB Modem (PORT)", given PORT. A driver registers it so when the modem is plugged
+# in; it keeps its instance ID (its identity, with the serial number 0001) in any USB socket.
+usb_modem_identity='USB\VID_0572&PID_1340\0001'
+usb_modem_key="HKLM\\System\\CurrentControlSet\\Enum\\$usb_modem_identity"
+register_usb_modem() {  # register_usb_modem PORT
+  "$wine" reg add "$usb_modem_key" /v ClassGUID /d '{4d36e96d-e325-11ce-bfc1-08002be10318}' /f \
+    </dev/null >/dev/null 2>&1 || fail "cannot register the USB modem"
+  "$wine" reg add "$usb_modem_key" /v FriendlyName /d "USB Modem ($1)" /f </dev/null >/dev/null \
+    2>&1 || fail "cannot name the USB modem"
+  "$wine" reg add "$usb_modem_key\\Device Parameters" /v PortName /d "$1" /f </dev/null \
+    >/dev/null 2>&1 || fail "cannot give the USB modem $1"
+}
+forget_usb_modem() {  # none registered is no failure
+  "$wine" reg delete "${usb_modem_key%\\*}" /f </dev/null >/dev/null 2>&1 || true
+}

@@ -566,6 +566,46 @@ case $case_name in
     close_from_outside "$pid"
     modem unplug com5
     ;;
+  our_driver_modem_moved)
+    # A USB modem named in POS_CIDR.conf by its identity (register_usb_modem): at COM5 it records
+    # a call; put into another USB socket it is given COM9, where the driver finds it after the
+    # loss, and the next call is recorded too.
+    command -v sqlite3 >/dev/null || skip "sqlite3 is not installed"
+    unset QELTO_CIDR_SIM_SOCKET QELTO_CIDR_SIM_DEVICES
+    cleanup_case() { forget_usb_modem; }
+    forget_usb_modem
+    install_app sim
+    printf 'raw_log = modem-raw.txt\r\n[device]\r\nkind = modem\r\nport = %s\r\nline = 1\r\n' \
+      "$usb_modem_identity" >"$scratch/app/POS_CIDR.conf"
+    register_usb_modem COM5
+    # A pattern, where a backslash stands for itself doubled.
+    expect_sim 0 $'COM5\tUSB Modem (COM5)\tUSB\\\\VID_0572&PID_1340\\\\0001\n*' ports
+    start_modems
+    modem plug com5 vcid
+    start_resident rec
+    in_log='USB\\VID_0572&PID_1340\\0001'  # the identity as a pattern of grep's
+    ready="SLine 1: modem ready at $in_log, caller ID on (AT+VCID=1)"
+    wait_until 30 log_has "$ready" || fail "the modem was not found at COM5"
+    modem send com5 "$(hex $'RING\r\nDATE = 0321\r\nTIME = 1405\r\nNMBR = 09121234567\r\nRING\r\n')"
+    wait_until 50 has_rows 1 || fail "the call at COM5 was not written within 50 s: $(rows)"
+    # Unplugged: Windows lists it no more.
+    forget_usb_modem
+    modem unplug com5
+    wait_until 15 log_has "SLine 1: modem lost at $in_log (" || fail "the loss was not logged"
+    wait_until 20 log_has "SLine 1: modem unavailable at $in_log (not plugged in), retrying" \
+      || fail "the modem's absence was not logged"
+    register_usb_modem COM9
+    modem plug com9 vcid
+    ready_again() { [ "$(log_count "$ready")" = 2 ]; }
+    wait_until 30 ready_again || fail "the modem was not found again at COM9: $(tail -3 "$logs/log.txt")"
+    modem send com9 "$(hex $'RING\r\nDATE = 0321\r\nTIME = 1407\r\nNMBR = 02188776655\r\nRING\r\n')"
+    wait_until 50 has_rows 2 || fail "the call at COM9 was not written within 50 s: $(rows)"
+    sleep 2  # time for a call written twice to show
+    [ "$(rows)" = $'1|1|09121234567|\n2|1|02188776655|' ] || fail "unexpected rows: $(rows)"
+    cp "$logs/log.txt" "$shots/windows-modem-moved-log.txt"
+    close_from_outside "$pid"
+    modem unplug com9
+    ;;
   database_alert)
     install_app v2_1
     # A data source that does not exist: every connection attempt fails at once.

@@ -239,10 +239,12 @@ restore_serial_ports() {  # restore_serial_ports LIST: as serial_ports printed i
     [ -n "$name" ] && "$wine" reg add "$serial_ports_key" /v "$name" /d "$port" /f </dev/null >/dev/null 2>&1
   done <<<"$1"
 }
-list_serial_ports() {
+list_serial_ports() {  # list_serial_ports PORT...: usb:COM5 is the USB modem at COM5
   "$wine" reg delete "$serial_ports_key" /va /f </dev/null >/dev/null 2>&1 || return 1
+  forget_usb_modem
   local port n=0
   for port in "$@"; do
+    [ "${port#usb:}" = "$port" ] || { register_usb_modem "${port#usb:}"; port=${port#usb:}; }
     "$wine" reg add "$serial_ports_key" /v "\\Device\\QeltoTest$((n++))" /d "$port" /f \
       </dev/null >/dev/null 2>&1 || fail "cannot list $port in $serial_ports_key"
   done
@@ -357,7 +359,9 @@ case $case_name in
   silent_modems)
     # Lists a silent installation refuses, with exit code 2, before it installs anything.
     for bad in COM3:1,COM4:1 COM3:1,com3:2 COM3:0 COM3 COM3: LPT1:1 COM0:1 COM256:1 COMX:1 \
-               COM3:-1 COM3:1000000000 COM1:1,COM2:2,COM3:3,COM4:4,COM5:5,COM6:6,COM7:7,COM8:8,COM9:9; do
+               COM3:-1 COM3:1000000000 COM1:1,COM2:2,COM3:3,COM4:4,COM5:5,COM6:6,COM7:7,COM8:8,COM9:9 \
+               'USB\VID_0572:1' 'USB\VID_0572&PID_1340\0001:1,usb\vid_0572&pid_1340\0001:2' \
+               'USB\VID_0572&PID_1340\my modem:1'; do
       status=0
       "$wine" "$setup" /S /NOSTART "/MODEMS=$bad" </dev/null >/dev/null 2>&1 || status=$?
       [ $status -eq 2 ] || fail "/MODEMS=$bad: exit code $status, expected 2"
@@ -423,6 +427,7 @@ TABLE
       fi
     done <<'TABLE'
 fresh|-|none|/MODEMS=COM3:1,com12:2|conf_header COM3 1 COM12 2
+a USB modem by its identity|-|none|/MODEMS=USB\VID_0572&PID_1340\0001:1,COM4:2|conf_header USB\VID_0572&PID_1340\0001 1 COM4 2
 untidy list|-|none|/MODEMS= com7 : 007 ,,COM10:12, |conf_header COM7 7 COM10 12
 no modems: the file kept|edited|none|/SIMDRIVER|edited
 replaced in an edited file|edited|none|/MODEMS=COM3:2|kept_part COM3 2
@@ -441,12 +446,13 @@ TABLE
     cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "an upgrade kept our driver from before"
     ;;
   modem_page)
-    # The page in both languages: a port Windows lists ticked with its line, another typed; and
-    # with none listed, both typed. A /MODEMS= the installation cannot take is shown on the page
-    # as it was given, with what is wrong, for the shop to mend it there. The settings are there
+    # The page in both languages: a port Windows lists ticked with its line (a USB modem, written
+    # by its identity), another typed; and with none listed, both typed. A /MODEMS= the
+    # installation cannot take is shown on the page as it was given, with what is wrong, for the
+    # shop to mend it there. The settings are there
     # already, so their page is skipped.
     machine_ports=$(serial_ports) || true  # none: Wine has no key for them
-    cleanup_case() { restore_serial_ports "$machine_ports"; remove_installation; }
+    cleanup_case() { restore_serial_ports "$machine_ports"; forget_usb_modem; remove_installation; }
     # A telephone system on line 1 kept in the file: the rows offer the lines after it.
     pbx_on_1=$'[device]\r\nkind = pbx\r\nhost = 10.0.0.5\r\nuser = qelto\r\nsecret = s\r\nline = 1\r\n'
     # language keys | ports Windows lists ("-": none) | the installer's title | screenshot |
@@ -499,8 +505,8 @@ TABLE
       file_is "$modems_conf" "$expected" || fail "$shot: POS_CIDR.conf $(od -c "$modems_conf" | head -20)"
       cmp -s "$bin_dir/POS_CIDR.dll" "$program_dir/POS_CIDR.dll" || fail "$shot: our driver was not installed"
     done <<'TABLE'
-Down|COM5 COM12|نصب QELTO Caller ID|modems|-|-|conf_header COM5 3 COM7 4
-Up|COM5 COM12|QELTO Caller ID Setup|en-modems|-|-|conf_header COM5 3 COM7 4
+Down|usb:COM5 COM12|نصب QELTO Caller ID|modems|-|-|conf_header USB\VID_0572&PID_1340\0001 3 COM7 4
+Up|usb:COM5 COM12|QELTO Caller ID Setup|en-modems|-|-|conf_header USB\VID_0572&PID_1340\0001 3 COM7 4
 Up|-|QELTO Caller ID Setup|en-modems-typed|-|-|conf_header COM5 3 COM7 4
 Down|COM5 COM12|نصب QELTO Caller ID|modems-given-wrong|/MODEMS=COM7:4, COM9|-|conf_header COM7 4 COM9 5
 Up|COM5 COM12|QELTO Caller ID Setup|en-modems-beside-pbx|-|pbx_on_1|pbx_on_1 COM5 2 COM12 3

@@ -2,6 +2,8 @@
 
 #include "common/win32/system_error_text.h"
 #include "common/win32/wide_text.h"
+#include "drivers/modem/modem_identity.h"
+#include "drivers/modem/win32/setupapi_ports.h"
 
 namespace qelto::sim {
 namespace {
@@ -42,10 +44,11 @@ std::wstring SerialDeviceName(const std::string& port) {
   return L"\\\\.\\" + wide;
 }
 
-UniqueHandle OpenSerialPort(const ModemSettings& settings, std::string& error) {
-  UniqueHandle port(CreateFileW(SerialDeviceName(settings.port).c_str(),
-                                GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OVERLAPPED, nullptr));
+namespace {
+
+UniqueHandle OpenPort(const std::string& name, const ModemSettings& settings, std::string& error) {
+  UniqueHandle port(CreateFileW(SerialDeviceName(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
   if (!port) {
     const DWORD code = GetLastError();
     // Without sharing, a port another program holds refuses the open as if it were ours to
@@ -62,6 +65,30 @@ UniqueHandle OpenSerialPort(const ModemSettings& settings, std::string& error) {
     return {};
   }
   PurgeComm(port.get(), PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
+  return port;
+}
+
+}  // namespace
+
+UniqueHandle OpenSerialPort(const ModemSettings& settings, std::string& error) {
+  std::string found_at;
+  return OpenSerialPort(settings, error, found_at);
+}
+
+UniqueHandle OpenSerialPort(const ModemSettings& settings, std::string& error,
+                            std::string& found_at) {
+  SetupApiPortList ports;
+  const FoundPort found = FindModemPort(settings.port, ports);
+  if (found.name.empty()) {
+    error = found.problem;
+    return {};
+  }
+  UniqueHandle port = OpenPort(found.name, settings, error);
+  if (port) {
+    found_at = found.name;
+  } else if (IsIdentityPort(settings.port)) {
+    error = "found at " + found.name + ", " + error;
+  }
   return port;
 }
 
