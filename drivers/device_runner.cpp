@@ -13,8 +13,7 @@ DriverEvent DeviceFaultEvent(std::int32_t line, std::string_view text) {
 
 DeviceRunner::DeviceRunner(Identity identity, std::unique_ptr<DeviceSession> session,
                            std::unique_ptr<DeviceTransport> transport,
-                           std::unique_ptr<DeviceWaiter> waiter, RawLog* raw_log,
-                           DeviceSink& sink)
+                           std::unique_ptr<DeviceWaiter> waiter, RawLog* raw_log, DeviceSink& sink)
     : identity_(identity),
       waiter_(std::move(waiter)),
       session_(std::move(session)),
@@ -44,6 +43,7 @@ void DeviceRunner::Run() {
       // Not let out of the thread, which would end the recorder's process.
       Fault(error);
     }
+    if (waiter_->stopping()) return;
     if (!again) {
       waiter_->PauseUntil(std::nullopt);
       return;

@@ -32,7 +32,8 @@ OpenedLink TcpTransport::Open() {
     return opened;
   }
   opened.link = connector_->Connect(found->addresses, opened.why);
-  if (opened.link) opened.note = "connected to " + PrintablePath(host_ + ":" + std::to_string(port_));
+  if (opened.link)
+    opened.note = "connected to " + PrintablePath(host_ + ":" + std::to_string(port_));
   return opened;
 }
 

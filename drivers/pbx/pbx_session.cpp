@@ -6,8 +6,8 @@ namespace qelto::sim {
 
 DeviceStep PbxSession::OnStart() {
   std::string problem;
-  reported_calls_ =
-      std::make_unique<ReportedCallsFile>(ReportedCallsFileName(line_), SecondsSince1970(), problem);
+  reported_calls_ = std::make_unique<ReportedCallsFile>(ReportedCallsFileName(line_),
+                                                        SecondsSince1970(), problem);
   device_.Remembered(reported_calls_->keys());
   if (problem.empty()) return {};
   return Step(device_.OnCallsFileProblem(problem));

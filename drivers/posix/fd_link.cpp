@@ -32,8 +32,9 @@ DeviceLink::Received FdLink::Receive(std::optional<TimePoint> until, std::string
   const short revents = polled[0].revents;
   if (revents == 0) return Received::kBytes;
   std::array<char, 16384> buffer{};
-  const ssize_t received = kind_ == Kind::kSocket ? ::recv(fd_.get(), buffer.data(), buffer.size(), 0)
-                                                  : ::read(fd_.get(), buffer.data(), buffer.size());
+  const ssize_t received = kind_ == Kind::kSocket
+                               ? ::recv(fd_.get(), buffer.data(), buffer.size(), 0)
+                               : ::read(fd_.get(), buffer.data(), buffer.size());
   if (received > 0) {
     bytes.assign(buffer.data(), static_cast<std::size_t>(received));
     return Received::kBytes;
@@ -62,7 +63,8 @@ bool FdLink::Send(std::string_view bytes, std::string& why) {
     pollfd room{fd_.get(), POLLOUT, 0};
     if (::poll(&room, 1, static_cast<int>(kWriteTimeout.count())) <= 0 ||
         (room.revents & kFailed) != 0) {
-      why = kind_ == Kind::kSocket ? "the server takes no more data" : "the port takes no more data";
+      why =
+          kind_ == Kind::kSocket ? "the server takes no more data" : "the port takes no more data";
       return false;
     }
   }

@@ -53,8 +53,8 @@ class ComPortLink final : public DeviceLink {
   bool Send(std::string_view bytes, std::string& why) override {
     while (!bytes.empty()) {
       const std::optional<DWORD> written =
-          WriteWithin(port_.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                      kWriteTimeoutMs, write_event_.get());
+          WriteWithin(port_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), kWriteTimeoutMs,
+                      write_event_.get());
       if (!written || *written == 0) {
         const DWORD error = GetLastError();
         why = !written && error != WAIT_TIMEOUT ? SystemErrorText(error)

@@ -9,9 +9,9 @@
 #include "drivers/device_sessions.h"
 #include "drivers/pbx/win32/system_resolver.h"
 #include "drivers/win32/com_port_link.h"
-#include "drivers/win32/socket_link.h"
 #include "drivers/win32/environment.h"
 #include "drivers/win32/raw_log_file.h"
+#include "drivers/win32/socket_link.h"
 
 namespace qelto::sim {
 
