@@ -95,15 +95,15 @@ std::string DeviceRunner::Serve(DeviceLink& link) {
 
 bool DeviceRunner::Apply(const DeviceStep& step, DeviceLink* link, std::string& why) {
   Report(step.events);
-  if (!step.send.empty() && link != nullptr) {
-    Raw(RawDirection::kSent, step.shown.empty() ? step.send : step.shown);
-    if (!link->Send(step.send, why)) {
-      Report(session_->OnLost(why).events);
-      return false;
-    }
+  if (step.close) {
+    why = step.why;
+    return false;
   }
-  if (step.close) why = step.why;
-  return !step.close;
+  if (step.send.empty() || link == nullptr) return true;
+  Raw(RawDirection::kSent, step.send_shown.empty() ? step.send : step.send_shown);
+  if (link->Send(step.send, why)) return true;
+  Report(session_->OnLost(why).events);
+  return false;
 }
 
 // The connection, if one was open, is closed by now (RAII): the session is told it is lost, so

@@ -13,10 +13,13 @@ namespace qelto::sim {
 // What a device's runner is to do after one input to its session.
 struct DeviceStep {
   std::string send;                 // bytes to write to the connection
-  std::string shown;                // what the raw data shows of them, when not `send` itself
+  std::string send_shown;           // what the raw data shows of them, when not `send` itself
   std::vector<DriverEvent> events;  // for the recorder, in order
-  bool close = false;               // close the connection (after `send`); open it again later
-  std::string why;                  // when closing: why, for the raw data
+  // The keys of the calls among `events`, for a device that keeps them (see PbxSession).
+  std::vector<std::string> remember;
+  std::vector<std::string> dropped;  // what was passed over, each with why (for the replay)
+  bool close = false;  // close the connection, writing nothing more; open it again later
+  std::string why;     // when closing: why, for the raw data
 };
 
 // One device's logic over bytes, as its runner drives it: it is told what happens to its

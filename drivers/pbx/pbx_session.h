@@ -2,40 +2,35 @@
 
 #include <memory>
 
-#include "drivers/device_session.h"
 #include "drivers/pbx/pbx_device.h"
 #include "drivers/pbx/reported_calls.h"
 
 namespace qelto::sim {
 
-// A telephone system's manager connection as its runner drives it: the PbxDevice, with the
-// file of the calls it reported, which every call is kept in before the recorder hears of it.
-class PbxSession final : public DeviceSession {
+// A telephone system's device as the driver runs it: with the file of the calls it reported,
+// which every call is kept in before the recorder hears of it.
+class PbxSession final : public PbxDevice {
  public:
   PbxSession(std::int32_t line, PbxSettings settings, Md5HexFunction md5)
-      : line_(line), device_(line, std::move(settings), md5) {}
+      : PbxDevice(line, std::move(settings), md5), line_(line) {}
 
   // Reads the calls reported by earlier runs.
-  DeviceStep OnStart() override;
-  DeviceStep OnOpenFailed(std::string_view reason) override {
-    return Step(device_.OnConnectFailed(reason));
+  DeviceStep OnStart() override {
+    std::string problem;
+    calls_file_ = std::make_unique<ReportedCallsFile>(ReportedCallsFileName(line_),
+                                                      SecondsSince1970(), problem);
+    Remembered(calls_file_->keys());
+    return problem.empty() ? DeviceStep{} : OnCallsFileProblem(problem);
   }
-  DeviceStep OnOpened(TimePoint now) override { return Step(device_.OnConnected(now)); }
   DeviceStep OnBytes(std::string_view bytes, TimePoint now) override {
-    return Step(device_.OnBytes(bytes, now));
+    DeviceStep step = PbxDevice::OnBytes(bytes, now);
+    if (calls_file_ && !step.remember.empty()) calls_file_->Keep(step.remember);
+    return step;
   }
-  DeviceStep OnTime(TimePoint now) override { return Step(device_.OnTime(now)); }
-  DeviceStep OnLost(std::string_view reason) override { return Step(device_.OnLost(reason)); }
-  std::optional<TimePoint> Deadline() const override { return device_.Deadline(); }
-  std::chrono::milliseconds RetryDelay() const override { return device_.RetryDelay(); }
-  bool connected() const override { return device_.connected(); }
 
  private:
-  DeviceStep Step(PbxStep step);
-
   std::int32_t line_;
-  PbxDevice device_;
-  std::unique_ptr<ReportedCallsFile> reported_calls_;
+  std::unique_ptr<ReportedCallsFile> calls_file_;
 };
 
 }  // namespace qelto::sim

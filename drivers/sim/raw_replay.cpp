@@ -201,11 +201,11 @@ void RawReplay::CatchUp(Device& device, std::chrono::milliseconds until) {
     const std::string moment = FormatRawStamp(
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline->time_since_epoch()));
     if (device.modem) {
-      const ModemStep step = device.modem->OnTime(*deadline);
+      const DeviceStep step = device.modem->OnTime(*deadline);
       device.asked_to_close = device.asked_to_close || step.close;
       Collect(step, moment, device.out);
     } else {
-      const PbxStep step = device.pbx->OnTime(*deadline);
+      const DeviceStep step = device.pbx->OnTime(*deadline);
       device.asked_to_close = device.asked_to_close || step.close;
       Collect(step, moment, device.out);
     }
@@ -225,7 +225,7 @@ void RawReplay::Feed(Device& device, const RawRecord& record) {
       if (device.modem) {
         Collect(device.modem->OnOpened(now), record.stamp, device.out);
       } else {
-        Collect(device.pbx->OnConnected(now), record.stamp, device.out);
+        Collect(device.pbx->OnOpened(now), record.stamp, device.out);
       }
     } else if (bytes.starts_with(kClosed)) {
       const std::string_view why = bytes.substr(kClosed.size());
@@ -259,11 +259,11 @@ void RawReplay::Feed(Device& device, const RawRecord& record) {
                                               "it connects again"));
   }
   if (device.modem) {
-    const ModemStep step = device.modem->OnBytes(bytes, now);
+    const DeviceStep step = device.modem->OnBytes(bytes, now);
     device.asked_to_close = device.asked_to_close || step.close;
     Collect(step, record.stamp, device.out);
   } else {
-    const PbxStep step = device.pbx->OnBytes(bytes, now);
+    const DeviceStep step = device.pbx->OnBytes(bytes, now);
     device.asked_to_close = device.asked_to_close || step.close;
     Collect(step, record.stamp, device.out);
   }

@@ -196,7 +196,7 @@ class EchoSession final : public DeviceSession {
     connected_ = true;
     DeviceStep step = Status("ready");
     step.send = "HELLO secret";
-    step.shown = "HELLO ******";
+    step.send_shown = "HELLO ******";
     return step;
   }
   DeviceStep OnBytes(std::string_view bytes, TimePoint) override {
