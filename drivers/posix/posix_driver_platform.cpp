@@ -7,8 +7,8 @@
 #include "drivers/control/posix/unix_socket.h"
 #include "drivers/device_runner.h"
 #include "drivers/device_sessions.h"
+#include "drivers/modem/posix/serial_port.h"
 #include "drivers/pbx/posix/tcp_client.h"
-#include "drivers/posix/posix_transports.h"
 #include "drivers/posix/raw_log_file.h"
 
 namespace qelto::sim {
