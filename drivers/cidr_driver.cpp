@@ -51,7 +51,7 @@ std::int32_t CidrDriver::Install(CIDR_EventCallback callback) {
   }
   pending_.push_back(roster_.StartEvent(channel_problem_));
   session_->Wake();
-  if (workers_.empty()) StartDevicesLocked();
+  if (runners_.empty()) StartDevicesLocked();
   return channel_problem_.empty() ? 0 : -1;
 }
 
@@ -69,16 +69,16 @@ void CidrDriver::JoinRetiredSessions() {
 void CidrDriver::StartDevicesLocked() {
   const std::vector<DeviceConfig>& modems = roster_.modems();
   for (std::size_t modem = 0; modem < modems.size(); ++modem) {
-    std::unique_ptr<DeviceRunner> worker = platform_->StartDevice(
+    std::unique_ptr<DeviceRunner> runner = platform_->StartDevice(
         generation_, modem, modems[modem], raw_log_.get(), static_cast<DeviceSink&>(*this));
-    if (worker) workers_.push_back(std::move(worker));
+    if (runner) runners_.push_back(std::move(runner));
   }
 }
 
 std::int32_t CidrDriver::Withdraw() {
   std::unique_ptr<ControlChannel> stopping;
   SessionList finished;
-  WorkerList workers;
+  RunnerList runners;
   {
     std::lock_guard lock(mutex_);
     const bool on_driver_thread = OnDriverThreadLocked();
@@ -86,7 +86,7 @@ std::int32_t CidrDriver::Withdraw() {
     pending_.clear();
     ++generation_;
     roster_.DisconnectModems();
-    workers.swap(workers_);
+    runners.swap(runners_);
     stopping = std::move(session_);
     if (stopping) {
       stopping->RequestStop();
@@ -100,7 +100,7 @@ std::int32_t CidrDriver::Withdraw() {
   }
   // Joining outside the lock: the thread may be inside the callback, which may call Info(), and
   // a modem's thread may be waiting for the lock to report.
-  workers.clear();
+  runners.clear();
   stopping.reset();
   finished.clear();
   return 0;

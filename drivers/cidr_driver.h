@@ -49,7 +49,7 @@ class CidrDriver final : private SessionHandler, private DeviceSink {
 
  private:
   using SessionList = std::vector<std::unique_ptr<ControlChannel>>;
-  using WorkerList = std::vector<std::unique_ptr<DeviceRunner>>;
+  using RunnerList = std::vector<std::unique_ptr<DeviceRunner>>;
 
   std::int32_t Install(CIDR_EventCallback callback);
   std::int32_t Withdraw();
@@ -81,8 +81,8 @@ class CidrDriver final : private SessionHandler, private DeviceSink {
   SessionList retired_;
   std::unique_ptr<RawLog> raw_log_;  // opened once, kept to the end
   bool raw_log_tried_ = false;
-  WorkerList workers_;
-  // Reports of workers from before the last withdrawal carry an older generation and are
+  RunnerList runners_;
+  // Reports of runners from before the last withdrawal carry an older generation and are
   // dropped, so a withdrawn modem cannot count as connected.
   std::uint64_t generation_ = 0;
 };
