@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "drivers/device_runner.h"
 #include "drivers/text_encoding.h"
 
 namespace qelto::sim {
@@ -50,7 +51,7 @@ std::int32_t CidrDriver::Install(CIDR_EventCallback callback) {
   }
   pending_.push_back(roster_.StartEvent(channel_problem_));
   session_->Wake();
-  if (workers_.empty()) StartModemsLocked();
+  if (runners_.empty()) StartDevicesLocked();
   return channel_problem_.empty() ? 0 : -1;
 }
 
@@ -65,19 +66,19 @@ void CidrDriver::JoinRetiredSessions() {
 }
 
 // Each modem's thread blocks on the lock for its first report until Install has returned.
-void CidrDriver::StartModemsLocked() {
+void CidrDriver::StartDevicesLocked() {
   const std::vector<DeviceConfig>& modems = roster_.modems();
   for (std::size_t modem = 0; modem < modems.size(); ++modem) {
-    std::unique_ptr<ModemRunner> worker = platform_->StartModem(
-        generation_, modem, modems[modem], raw_log_.get(), static_cast<ModemSink&>(*this));
-    if (worker) workers_.push_back(std::move(worker));
+    std::unique_ptr<DeviceRunner> runner = platform_->StartDevice(
+        generation_, modem, modems[modem], raw_log_.get(), static_cast<DeviceSink&>(*this));
+    if (runner) runners_.push_back(std::move(runner));
   }
 }
 
 std::int32_t CidrDriver::Withdraw() {
   std::unique_ptr<ControlChannel> stopping;
   SessionList finished;
-  WorkerList workers;
+  RunnerList runners;
   {
     std::lock_guard lock(mutex_);
     const bool on_driver_thread = OnDriverThreadLocked();
@@ -85,7 +86,7 @@ std::int32_t CidrDriver::Withdraw() {
     pending_.clear();
     ++generation_;
     roster_.DisconnectModems();
-    workers.swap(workers_);
+    runners.swap(runners_);
     stopping = std::move(session_);
     if (stopping) {
       stopping->RequestStop();
@@ -99,7 +100,7 @@ std::int32_t CidrDriver::Withdraw() {
   }
   // Joining outside the lock: the thread may be inside the callback, which may call Info(), and
   // a modem's thread may be waiting for the lock to report.
-  workers.clear();
+  runners.clear();
   stopping.reset();
   finished.clear();
   return 0;
@@ -135,8 +136,8 @@ std::vector<std::string> CidrDriver::OnLine(std::string_view line) {
   return std::move(outcome.reply);
 }
 
-void CidrDriver::OnModemReport(std::uint64_t generation, std::size_t modem, bool connected,
-                               std::vector<DriverEvent> events) {
+void CidrDriver::OnDeviceReport(std::uint64_t generation, std::size_t modem, bool connected,
+                                std::vector<DriverEvent> events) {
   std::lock_guard lock(mutex_);
   if (generation != generation_) return;
   // A system refused as another section's double after it had logged in: its calls are the

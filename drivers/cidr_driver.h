@@ -23,7 +23,7 @@ namespace qelto::sim {
 // threads, the control channel and the files come from the DriverPlatform. No lock
 // of the driver is held while the callback runs, so the callback may call Info() and
 // RegisterEvent() itself; Info() never waits for a modem.
-class CidrDriver final : private SessionHandler, private ModemSink {
+class CidrDriver final : private SessionHandler, private DeviceSink {
  public:
   // `raw_log_path`, when not empty, names the raw data file the modems' bytes go to; it is
   // opened at the first registration.
@@ -49,16 +49,16 @@ class CidrDriver final : private SessionHandler, private ModemSink {
 
  private:
   using SessionList = std::vector<std::unique_ptr<ControlChannel>>;
-  using WorkerList = std::vector<std::unique_ptr<ModemRunner>>;
+  using RunnerList = std::vector<std::unique_ptr<DeviceRunner>>;
 
   std::int32_t Install(CIDR_EventCallback callback);
   std::int32_t Withdraw();
-  void StartModemsLocked();
+  void StartDevicesLocked();
   void OnWake() override;
   std::vector<std::string> OnLine(std::string_view line) override;
-  void OnModemReport(std::uint64_t generation, std::size_t modem, bool connected,
-                     std::vector<DriverEvent> events) override;
-  bool OnPbxResolved(std::uint64_t generation, std::size_t modem,
+  void OnDeviceReport(std::uint64_t generation, std::size_t device, bool connected,
+                      std::vector<DriverEvent> events) override;
+  bool OnPbxResolved(std::uint64_t generation, std::size_t device,
                      std::vector<std::string> addresses) override;
   // The callback to use for an event on this thread, or null. Requires `mutex_`.
   CIDR_EventCallback CallbackForThisThreadLocked() const;
@@ -81,8 +81,8 @@ class CidrDriver final : private SessionHandler, private ModemSink {
   SessionList retired_;
   std::unique_ptr<RawLog> raw_log_;  // opened once, kept to the end
   bool raw_log_tried_ = false;
-  WorkerList workers_;
-  // Reports of workers from before the last withdrawal carry an older generation and are
+  RunnerList runners_;
+  // Reports of runners from before the last withdrawal carry an older generation and are
   // dropped, so a withdrawn modem cannot count as connected.
   std::uint64_t generation_ = 0;
 };

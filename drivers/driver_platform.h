@@ -47,28 +47,24 @@ class ControlChannel {
   virtual bool IsChannelThread() const = 0;
 };
 
-// Where a modem's thread reports. Called on that thread, never with a lock of the worker held.
-class ModemSink {
+// Where a device's thread reports. Called on that thread, never with a lock of the runner held.
+class DeviceSink {
  public:
-  virtual ~ModemSink() = default;
-  // `generation` is the one the worker was made with; `connected` is the modem's state once
+  virtual ~DeviceSink() = default;
+  // `generation` is the one the runner was made with; `connected` is the device's state once
   // `events` (possibly none) have happened.
-  virtual void OnModemReport(std::uint64_t generation, std::size_t modem, bool connected,
-                             std::vector<DriverEvent> events) = 0;
+  virtual void OnDeviceReport(std::uint64_t generation, std::size_t device, bool connected,
+                              std::vector<DriverEvent> events) = 0;
   // A telephone system's host stands for `addresses` (printable), before each connect. False
   // when the device must not connect: another [device] names the same system (the driver has
-  // told the recorder), or the worker is out of date.
-  virtual bool OnPbxResolved(std::uint64_t generation, std::size_t modem,
+  // told the recorder), or the runner is out of date.
+  virtual bool OnPbxResolved(std::uint64_t generation, std::size_t device,
                              std::vector<std::string> addresses) = 0;
 };
 
-// The thread that runs one caller-ID modem; destroying it stops the thread and closes the port.
-class ModemRunner {
- public:
-  virtual ~ModemRunner() = default;
-};
+class DeviceRunner;
 
-// The raw data file the modems' bytes go to. Thread-safe; a failed write is dropped.
+// The raw data file the devices' bytes go to. Thread-safe; a failed write is dropped.
 class RawLog {
  public:
   virtual ~RawLog() = default;
@@ -89,12 +85,12 @@ class DriverPlatform {
   virtual std::string ControlAddress() = 0;
   // Opens the raw data file for appending; null, with `problem` set, when it cannot.
   virtual std::unique_ptr<RawLog> OpenRawLog(const std::string& path, std::string& problem) = 0;
-  // Starts the thread of modem number `modem` (a modem or a telephone system: the devices with a
-  // thread of their own), or returns null where they cannot be run.
-  // `raw_log` (may be null) and `sink` must outlive it.
-  virtual std::unique_ptr<ModemRunner> StartModem(std::uint64_t generation, std::size_t modem,
-                                                  const DeviceConfig& config, RawLog* raw_log,
-                                                  ModemSink& sink) = 0;
+  // Starts the thread of device number `device` (a modem or a telephone system: the devices with
+  // a thread of their own), or returns null where they cannot be run. Destroying the runner
+  // stops its thread. `raw_log` (may be null) and `sink` must outlive it.
+  virtual std::unique_ptr<DeviceRunner> StartDevice(std::uint64_t generation, std::size_t device,
+                                                    const DeviceConfig& config, RawLog* raw_log,
+                                                    DeviceSink& sink) = 0;
 };
 
 }  // namespace qelto::sim

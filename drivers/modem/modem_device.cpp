@@ -34,8 +34,8 @@ ModemDevice::ModemDevice(std::int32_t line, ModemSettings settings)
       calls_(settings.ring_timeout),
       quiet_spell_(settings.quiet_spell) {}
 
-ModemStep ModemDevice::OnOpenFailed(std::string_view reason) {
-  ModemStep out;
+DeviceStep ModemDevice::OnOpenFailed(std::string_view reason) {
+  DeviceStep out;
   if (watch_ == Watch::kReopening) {
     Lost(reason, out);
   } else {
@@ -44,8 +44,8 @@ ModemStep ModemDevice::OnOpenFailed(std::string_view reason) {
   return out;
 }
 
-ModemStep ModemDevice::OnOpened(TimePoint now) {
-  ModemStep out;
+DeviceStep ModemDevice::OnOpened(TimePoint now) {
+  DeviceStep out;
   reader_.Clear();
   last_heard_ = now;
   port_open_ = true;
@@ -55,8 +55,8 @@ ModemStep ModemDevice::OnOpened(TimePoint now) {
   return out;
 }
 
-ModemStep ModemDevice::OnBytes(std::string_view bytes, TimePoint now) {
-  ModemStep out;
+DeviceStep ModemDevice::OnBytes(std::string_view bytes, TimePoint now) {
+  DeviceStep out;
   if (!bytes.empty()) last_heard_ = now;
   for (const std::string& text : reader_.Append(bytes)) {
     for (const ModemLine& line : ParseModemLines(text)) {
@@ -74,16 +74,16 @@ ModemStep ModemDevice::OnBytes(std::string_view bytes, TimePoint now) {
   return out;
 }
 
-ModemStep ModemDevice::OnTime(TimePoint now) {
-  ModemStep out;
+DeviceStep ModemDevice::OnTime(TimePoint now) {
+  DeviceStep out;
   Apply(dialogue_.OnTime(now), out);
   AddCalls(calls_.OnTime(now), out);
   if (!out.close) Watchdog(now, out);
   return out;
 }
 
-ModemStep ModemDevice::OnLost(std::string_view reason) {
-  ModemStep out;
+DeviceStep ModemDevice::OnLost(std::string_view reason) {
+  DeviceStep out;
   AddCalls(calls_.Flush(), out);
   reader_.Clear();
   dialogue_.Stop();
@@ -113,7 +113,7 @@ std::optional<ModemDevice::TimePoint> ModemDevice::Deadline() const {
   return earliest;
 }
 
-void ModemDevice::Watchdog(TimePoint now, ModemStep& out) {
+void ModemDevice::Watchdog(TimePoint now, DeviceStep& out) {
   if (watch_ == Watch::kProbing && now >= probe_deadline_) {
     watch_ = Watch::kReinitialising;
     Status("did not answer AT within " + std::to_string(kProbeTimeout.count()) +
@@ -132,7 +132,7 @@ void ModemDevice::Watchdog(TimePoint now, ModemStep& out) {
   out.send += "AT\r";
 }
 
-void ModemDevice::Apply(const ModemDialogue::Step& step, ModemStep& out) {
+void ModemDevice::Apply(const ModemDialogue::Step& step, DeviceStep& out) {
   switch (step.kind) {
     case ModemDialogue::Step::Kind::kWait:
       return;
@@ -149,12 +149,13 @@ void ModemDevice::Apply(const ModemDialogue::Step& step, ModemStep& out) {
       AddCalls(calls_.Flush(), out);
       OnDialogueFailed(step.text, out);
       out.close = true;
+      out.why = "the modem does not answer";
       port_open_ = false;
       return;
   }
 }
 
-void ModemDevice::OnDialogueFailed(const std::string& reason, ModemStep& out) {
+void ModemDevice::OnDialogueFailed(const std::string& reason, DeviceStep& out) {
   switch (watch_) {
     case Watch::kReinitialising:
       watch_ = Watch::kReopening;
@@ -170,19 +171,19 @@ void ModemDevice::OnDialogueFailed(const std::string& reason, ModemStep& out) {
   }
 }
 
-void ModemDevice::Lost(std::string_view reason, ModemStep& out) {
+void ModemDevice::Lost(std::string_view reason, DeviceStep& out) {
   watch_ = Watch::kListening;
   connected_ = false;
   last_problem_ = reason;
   Status("lost at " + port_ + " (" + std::string(reason) + ")", out);
 }
 
-void ModemDevice::AddCalls(std::vector<std::string> calls, ModemStep& out) const {
+void ModemDevice::AddCalls(std::vector<std::string> calls, DeviceStep& out) const {
   for (const std::string& digits : calls)
     out.events.push_back(CallEvent(line_, WidenAscii(digits)));
 }
 
-void ModemDevice::Problem(std::string_view reason, ModemStep& out) {
+void ModemDevice::Problem(std::string_view reason, DeviceStep& out) {
   if (reason == last_problem_) return;
   last_problem_ = reason;
   Status("unavailable at " + port_ + " (" + std::string(reason) + "), retrying every " +
@@ -190,7 +191,7 @@ void ModemDevice::Problem(std::string_view reason, ModemStep& out) {
          out);
 }
 
-void ModemDevice::Status(const std::string& text, ModemStep& out) const {
+void ModemDevice::Status(const std::string& text, DeviceStep& out) const {
   const std::string whole = "Line " + std::to_string(line_) + ": modem " + text;
   out.events.push_back(StatusEvent(PrintableUtf16(whole)));
 }

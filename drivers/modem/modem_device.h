@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "drivers/device_session.h"
 #include "drivers/driver_config.h"
 #include "drivers/driver_events.h"
 #include "drivers/modem/call_assembler.h"
@@ -19,14 +20,6 @@ namespace qelto::sim {
 inline constexpr std::chrono::seconds kReopenInterval{3};
 // How long a modem checked after a quiet spell may take to answer AT.
 inline constexpr std::chrono::seconds kProbeTimeout{2};
-
-// What the port's owner is to do after one input to a ModemDevice.
-struct ModemStep {
-  std::string send;                  // bytes to write to the port
-  std::vector<DriverEvent> events;   // for the recorder, in order
-  bool close = false;                // close the port, and open it again after kReopenInterval
-  std::vector<std::string> dropped;  // lines passed over, each with why (for the replay)
-};
 
 // Everything one caller-ID modem does, apart from the port itself: the initialisation
 // dialogue, the calls it reports and the status events that tell the recorder (and, through its
@@ -48,24 +41,21 @@ struct ModemStep {
 //   opened again, and the dialogue runs once more;
 //   "lost at PORT (REASON)" when that fails too: from then on as for a modem unplugged.
 // The modem counts as connected until it is reported lost.
-class ModemDevice {
+class ModemDevice final : public DeviceSession {
  public:
-  using TimePoint = std::chrono::steady_clock::time_point;
-
   ModemDevice(std::int32_t line, ModemSettings settings);
 
-  ModemStep OnOpenFailed(std::string_view reason);
+  DeviceStep OnOpenFailed(std::string_view reason) override;
   // The port was opened (and emptied): the dialogue begins.
-  ModemStep OnOpened(TimePoint now);
-  ModemStep OnBytes(std::string_view bytes, TimePoint now);
-  ModemStep OnTime(TimePoint now);
-  // The port hung up or failed; the owner closes it.
-  ModemStep OnLost(std::string_view reason);
-  // When OnTime has something to do, or nullopt.
-  std::optional<TimePoint> Deadline() const;
+  DeviceStep OnOpened(TimePoint now) override;
+  DeviceStep OnBytes(std::string_view bytes, TimePoint now) override;
+  DeviceStep OnTime(TimePoint now) override;
+  DeviceStep OnLost(std::string_view reason) override;
+  std::optional<TimePoint> Deadline() const override;
+  std::chrono::milliseconds RetryDelay() const override { return kReopenInterval; }
 
   // Initialised and listening for calls.
-  bool connected() const { return connected_; }
+  bool connected() const override { return connected_; }
 
  private:
   // Where the check of a quiet modem stands.
@@ -76,13 +66,13 @@ class ModemDevice {
     kReopening,       // the dialogue failed: the port is being reopened
   };
 
-  void Watchdog(TimePoint now, ModemStep& out);
-  void OnDialogueFailed(const std::string& reason, ModemStep& out);
-  void Lost(std::string_view reason, ModemStep& out);
-  void Apply(const ModemDialogue::Step& step, ModemStep& out);
-  void AddCalls(std::vector<std::string> calls, ModemStep& out) const;
-  void Problem(std::string_view reason, ModemStep& out);
-  void Status(const std::string& text, ModemStep& out) const;
+  void Watchdog(TimePoint now, DeviceStep& out);
+  void OnDialogueFailed(const std::string& reason, DeviceStep& out);
+  void Lost(std::string_view reason, DeviceStep& out);
+  void Apply(const ModemDialogue::Step& step, DeviceStep& out);
+  void AddCalls(std::vector<std::string> calls, DeviceStep& out) const;
+  void Problem(std::string_view reason, DeviceStep& out);
+  void Status(const std::string& text, DeviceStep& out) const;
   std::string ReadyText() const;
 
   std::int32_t line_;

@@ -29,22 +29,22 @@ PbxDevice::PbxDevice(std::int32_t line, PbxSettings settings, Md5HexFunction md5
       address_(PrintablePath(settings_.host + ":" + std::to_string(settings_.port))),
       calls_(line, settings_) {}
 
-PbxStep PbxDevice::OnCallsFileProblem(std::string_view problem) const {
-  PbxStep out;
+DeviceStep PbxDevice::OnCallsFileProblem(std::string_view problem) const {
+  DeviceStep out;
   Status(std::string(problem), out);
   return out;
 }
 
-PbxStep PbxDevice::OnConnectFailed(std::string_view reason) {
-  PbxStep out;
+DeviceStep PbxDevice::OnOpenFailed(std::string_view reason) {
+  DeviceStep out;
   ++failures_;
   refused_ = false;
   Problem("unavailable at " + address_ + " (" + std::string(reason) + "), retrying", out);
   return out;
 }
 
-PbxStep PbxDevice::OnConnected(TimePoint now) {
-  PbxStep out;
+DeviceStep PbxDevice::OnOpened(TimePoint now) {
+  DeviceStep out;
   reader_.Reset();
   refused_ = false;
   answer_due_ = now + kPbxAnswerTimeout;
@@ -65,8 +65,8 @@ PbxStep PbxDevice::OnConnected(TimePoint now) {
   return out;
 }
 
-PbxStep PbxDevice::OnBytes(std::string_view bytes, TimePoint now) {
-  PbxStep out;
+DeviceStep PbxDevice::OnBytes(std::string_view bytes, TimePoint now) {
+  DeviceStep out;
   if (state_ == State::kClosed) return out;
   std::string error;
   for (const AmiMessage& message : reader_.Append(bytes, error)) {
@@ -77,8 +77,8 @@ PbxStep PbxDevice::OnBytes(std::string_view bytes, TimePoint now) {
   return out;
 }
 
-PbxStep PbxDevice::OnTime(TimePoint now) {
-  PbxStep out;
+DeviceStep PbxDevice::OnTime(TimePoint now) {
+  DeviceStep out;
   if (state_ == State::kClosed) return out;
   if (answer_due_ && now >= *answer_due_) {
     Drop("no answer to " + awaited_, true, out);
@@ -93,8 +93,8 @@ PbxStep PbxDevice::OnTime(TimePoint now) {
   return out;
 }
 
-PbxStep PbxDevice::OnLost(std::string_view reason) {
-  PbxStep out;
+DeviceStep PbxDevice::OnLost(std::string_view reason) {
+  DeviceStep out;
   if (state_ != State::kClosed) Drop(reason, false, out);
   return out;
 }
@@ -105,13 +105,14 @@ std::optional<PbxDevice::TimePoint> PbxDevice::Deadline() const {
   return std::nullopt;
 }
 
-std::chrono::seconds PbxDevice::RetryDelay() const {
+std::chrono::milliseconds PbxDevice::RetryDelay() const {
   if (refused_) return kPbxRefusedRetry;
   const int doublings = std::clamp(failures_ - 1, 0, 5);
-  return std::min(kPbxMaxRetryDelay, std::chrono::seconds(1 << doublings));
+  return std::min<std::chrono::milliseconds>(kPbxMaxRetryDelay,
+                                             std::chrono::seconds(1 << doublings));
 }
 
-void PbxDevice::OnMessage(const AmiMessage& message, TimePoint now, PbxStep& out) {
+void PbxDevice::OnMessage(const AmiMessage& message, TimePoint now, DeviceStep& out) {
   if (!message.Get("Response").empty()) return OnResponse(message, now, out);
   if (state_ != State::kReady) return;  // events before the login: not ours to judge
   for (const PbxCall& call : calls_.OnEvent(message)) {
@@ -121,7 +122,7 @@ void PbxDevice::OnMessage(const AmiMessage& message, TimePoint now, PbxStep& out
   for (std::string& dropped : calls_.TakeDropped()) out.dropped.push_back(std::move(dropped));
 }
 
-void PbxDevice::OnResponse(const AmiMessage& message, TimePoint now, PbxStep& out) {
+void PbxDevice::OnResponse(const AmiMessage& message, TimePoint now, DeviceStep& out) {
   const std::string_view id = message.Get("ActionID");
   const bool success = message.Get("Response") == "Success";
   // Answers carry our ActionID; a system that drops it is taken at its word all the same.
@@ -145,7 +146,7 @@ void PbxDevice::OnResponse(const AmiMessage& message, TimePoint now, PbxStep& ou
   }
 }
 
-void PbxDevice::LoggedIn(TimePoint now, PbxStep& out) {
+void PbxDevice::LoggedIn(TimePoint now, DeviceStep& out) {
   state_ = State::kReady;
   failures_ = 0;  // a server that lets us in is there: the next failure is tried again at once
   next_ping_ = now + kPbxPingInterval;
@@ -157,7 +158,7 @@ void PbxDevice::LoggedIn(TimePoint now, PbxStep& out) {
   Send("CoreShowChannels", {{"ActionID", kChannelsId}}, out);
 }
 
-void PbxDevice::OnListingAnswer(const AmiMessage& message, bool success, PbxStep& out) {
+void PbxDevice::OnListingAnswer(const AmiMessage& message, bool success, DeviceStep& out) {
   if (success) return calls_.OnListingBegun();
   if (std::exchange(listing_refused_, true)) return;
   const std::string_view why = message.Get("Message");
@@ -168,7 +169,7 @@ void PbxDevice::OnListingAnswer(const AmiMessage& message, bool success, PbxStep
          out);
 }
 
-void PbxDevice::SendLogin(std::string_view challenge, TimePoint now, PbxStep& out) {
+void PbxDevice::SendLogin(std::string_view challenge, TimePoint now, DeviceStep& out) {
   state_ = State::kLogin;
   awaited_ = "Login";
   answer_due_ = now + kPbxAnswerTimeout;
@@ -183,7 +184,7 @@ void PbxDevice::SendLogin(std::string_view challenge, TimePoint now, PbxStep& ou
 
 void PbxDevice::Send(std::string_view action,
                      const std::vector<std::pair<std::string, std::string>>& fields,
-                     PbxStep& out) const {
+                     DeviceStep& out) const {
   const std::string head = "Action: " + std::string(action) + "\r\n";
   out.send += head;
   out.send_shown += head;
@@ -196,7 +197,7 @@ void PbxDevice::Send(std::string_view action,
   out.send_shown += "\r\n";
 }
 
-void PbxDevice::Refused(std::string_view message, PbxStep& out) {
+void PbxDevice::Refused(std::string_view message, DeviceStep& out) {
   const std::string reason = message.empty() ? "no reason given" : Printable(message);
   calls_.OnDisconnected();
   reader_.Reset();
@@ -210,7 +211,7 @@ void PbxDevice::Refused(std::string_view message, PbxStep& out) {
           out);
 }
 
-void PbxDevice::Drop(std::string_view reason, bool close, PbxStep& out) {
+void PbxDevice::Drop(std::string_view reason, bool close, DeviceStep& out) {
   const bool was_ready = state_ == State::kReady;
   calls_.OnDisconnected();
   reader_.Reset();
@@ -227,13 +228,13 @@ void PbxDevice::Drop(std::string_view reason, bool close, PbxStep& out) {
   Status("lost at " + address_ + " (" + std::string(reason) + "), reconnecting", out);
 }
 
-void PbxDevice::Problem(const std::string& text, PbxStep& out) {
+void PbxDevice::Problem(const std::string& text, DeviceStep& out) {
   if (text == last_problem_) return;
   last_problem_ = text;
   Status(text, out);
 }
 
-void PbxDevice::Status(const std::string& text, PbxStep& out) const {
+void PbxDevice::Status(const std::string& text, DeviceStep& out) const {
   const std::string whole = "Line " + std::to_string(line_) + ": pbx " + text;
   out.events.push_back(StatusEvent(PrintableUtf16(whole)));
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "drivers/device_session.h"
 #include "drivers/driver_config.h"
 #include "drivers/driver_events.h"
 #include "drivers/pbx/ami_reader.h"
@@ -24,19 +25,6 @@ inline constexpr std::chrono::seconds kPbxAnswerTimeout{10};
 inline constexpr std::chrono::seconds kPbxMaxRetryDelay{30};
 inline constexpr std::chrono::seconds kPbxRefusedRetry{60};
 
-// What the connection's owner is to do after one input to a PbxDevice.
-struct PbxStep {
-  std::string send;                 // bytes to write to the connection
-  std::string send_shown;           // the same with the secret and the MD5 key masked
-  std::vector<DriverEvent> events;  // for the recorder, in order
-  // The keys of the calls among `events`: to be kept, where the next run finds them, before the
-  // events are handed on (see Remembered).
-  std::vector<std::string> remember;
-  std::vector<std::string> dropped;  // calls not reported, each with why (for the replay)
-  bool close = false;                // drop the connection; connect again after RetryDelay()
-  std::string why;                   // when closing: why
-};
-
 // Everything one telephone system's manager connection does, apart from the socket: the login
 // (an MD5 challenge by default), the Pings that show it alive, the calls it reports (see
 // PbxCallTracker) and the status events that tell the recorder and the shop how it fares. Pure;
@@ -53,48 +41,44 @@ struct PbxStep {
 //
 // At every login it asks for the calls in progress, so that a call that began while the
 // connection was away (or the recorder was not running) is not lost.
-class PbxDevice {
+class PbxDevice : public DeviceSession {
  public:
-  using TimePoint = std::chrono::steady_clock::time_point;
-
   PbxDevice(std::int32_t line, PbxSettings settings, Md5HexFunction md5);
 
   // The keys of the calls reported by earlier runs (oldest first), which are not reported again.
   void Remembered(const std::vector<std::string>& keys) { calls_.Remembered(keys); }
 
   // The file of the reported calls could not be used as it was: `problem` tells why.
-  PbxStep OnCallsFileProblem(std::string_view problem) const;
+  DeviceStep OnCallsFileProblem(std::string_view problem) const;
 
-  PbxStep OnConnectFailed(std::string_view reason);
+  DeviceStep OnOpenFailed(std::string_view reason) override;
   // The connection is made: the login begins (without waiting for a greeting).
-  PbxStep OnConnected(TimePoint now);
-  PbxStep OnBytes(std::string_view bytes, TimePoint now);
-  PbxStep OnTime(TimePoint now);
-  // The connection was closed by the server or failed; the owner closes it.
-  PbxStep OnLost(std::string_view reason);
-  // When OnTime has something to do, or nullopt.
-  std::optional<TimePoint> Deadline() const;
-  // How long to wait before connecting again after the connection ended or failed.
-  std::chrono::seconds RetryDelay() const;
+  DeviceStep OnOpened(TimePoint now) override;
+  // A step that closes holds the calls (and `remember`) of the messages before.
+  DeviceStep OnBytes(std::string_view bytes, TimePoint now) override;
+  DeviceStep OnTime(TimePoint now) override;
+  DeviceStep OnLost(std::string_view reason) override;
+  std::optional<TimePoint> Deadline() const override;
+  std::chrono::milliseconds RetryDelay() const override;
 
-  bool connected() const { return state_ == State::kReady; }
+  bool connected() const override { return state_ == State::kReady; }
   const std::string& address() const { return address_; }
 
  private:
   enum class State { kClosed, kChallenge, kLogin, kReady };
 
-  void OnMessage(const AmiMessage& message, TimePoint now, PbxStep& out);
-  void OnResponse(const AmiMessage& message, TimePoint now, PbxStep& out);
-  void SendLogin(std::string_view challenge, TimePoint now, PbxStep& out);
-  void LoggedIn(TimePoint now, PbxStep& out);
-  void OnListingAnswer(const AmiMessage& message, bool success, PbxStep& out);
+  void OnMessage(const AmiMessage& message, TimePoint now, DeviceStep& out);
+  void OnResponse(const AmiMessage& message, TimePoint now, DeviceStep& out);
+  void SendLogin(std::string_view challenge, TimePoint now, DeviceStep& out);
+  void LoggedIn(TimePoint now, DeviceStep& out);
+  void OnListingAnswer(const AmiMessage& message, bool success, DeviceStep& out);
   void Send(std::string_view action, const std::vector<std::pair<std::string, std::string>>& fields,
-            PbxStep& out) const;
-  void Refused(std::string_view message, PbxStep& out);
+            DeviceStep& out) const;
+  void Refused(std::string_view message, DeviceStep& out);
   // Ends the connection for `reason`, reporting it; `close` asks the owner to close it.
-  void Drop(std::string_view reason, bool close, PbxStep& out);
-  void Problem(const std::string& text, PbxStep& out);
-  void Status(const std::string& text, PbxStep& out) const;
+  void Drop(std::string_view reason, bool close, DeviceStep& out);
+  void Problem(const std::string& text, DeviceStep& out);
+  void Status(const std::string& text, DeviceStep& out) const;
 
   std::int32_t line_;
   PbxSettings settings_;

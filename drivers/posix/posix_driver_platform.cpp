@@ -5,8 +5,10 @@
 #include "drivers/control/control_address.h"
 #include "drivers/control/posix/control_session.h"
 #include "drivers/control/posix/unix_socket.h"
-#include "drivers/modem/posix/modem_worker.h"
-#include "drivers/pbx/posix/pbx_worker.h"
+#include "drivers/device_runner.h"
+#include "drivers/device_sessions.h"
+#include "drivers/modem/posix/serial_port.h"
+#include "drivers/pbx/posix/tcp_client.h"
 #include "drivers/posix/raw_log_file.h"
 
 namespace qelto::sim {
@@ -27,14 +29,25 @@ std::unique_ptr<RawLog> PosixDriverPlatform::OpenRawLog(const std::string& path,
   return RawLogFile::Open(path, problem);
 }
 
-std::unique_ptr<ModemRunner> PosixDriverPlatform::StartModem(std::uint64_t generation,
-                                                             std::size_t modem,
-                                                             const DeviceConfig& config,
-                                                             RawLog* raw_log, ModemSink& sink) {
+std::unique_ptr<DeviceRunner> PosixDriverPlatform::StartDevice(std::uint64_t generation,
+                                                               std::size_t device,
+                                                               const DeviceConfig& config,
+                                                               RawLog* raw_log, DeviceSink& sink) {
+  auto waiter = std::make_unique<WakePipeWaiter>();
+  std::unique_ptr<DeviceTransport> transport;
   if (config.kind == DeviceKind::kPbx) {
-    return std::make_unique<PbxWorker>(generation, modem, config, raw_log, sink);
+    transport = std::make_unique<TcpTransport>(
+        config.pbx.host, config.pbx.port, SystemHostResolver(), &StartDetachedThread,
+        [&sink, generation, device](std::vector<std::string> addresses) {
+          return sink.OnPbxResolved(generation, device, std::move(addresses));
+        },
+        PosixTcpConnector(*waiter), *waiter);
+  } else {
+    transport = SerialTransport(config.modem, *waiter);
   }
-  return std::make_unique<ModemWorker>(generation, modem, config, raw_log, sink);
+  return std::make_unique<DeviceRunner>(DeviceRunner::Identity{generation, device, config.line},
+                                        MakeDeviceSession(config), std::move(transport),
+                                        std::move(waiter), raw_log, sink);
 }
 
 }  // namespace qelto::sim

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <utility>
 
 #include "drivers/modem/modem_device.h"
@@ -16,7 +17,7 @@ constexpr std::string_view kOpened = "opened ";
 constexpr std::string_view kConnected = "connected to ";
 constexpr std::string_view kClosed = "closed: ";
 constexpr std::string_view kStopped = "the driver stopped";
-// Why the driver closes a port when the modem asked it to (see the workers).
+// Why the driver closes a port when the modem asked it to (see ModemDevice).
 constexpr std::string_view kNoAnswer = "the modem does not answer";
 // Deadlines met between two records; far more than any gap gives, so a device that kept its
 // deadline in the past cannot hold the replay.
@@ -71,8 +72,8 @@ struct RawReplay::Device {
   ReplayedDevice out;
   DeviceConfig config;
   std::string source;
-  std::optional<ModemDevice> modem;
-  std::optional<PbxDevice> pbx;
+  std::unique_ptr<DeviceSession> session;
+  bool modem = false;
   bool open = false;
   bool asked_to_close = false;
   bool told_no_start = false;
@@ -159,21 +160,19 @@ RawReplay::Device& RawReplay::DeviceFor(const RawRecord& record) {
 }
 
 void RawReplay::Begin(Device& device) const {
-  device.modem.reset();
-  device.pbx.reset();
   device.open = false;
   device.asked_to_close = false;
-  if (device.config.kind == DeviceKind::kModem) {
-    device.modem.emplace(device.config.line, device.config.modem);
+  device.modem = device.config.kind == DeviceKind::kModem;
+  if (device.modem) {
+    device.session = std::make_unique<ModemDevice>(device.config.line, device.config.modem);
   } else {
-    device.pbx.emplace(device.config.line, device.config.pbx, &NoMd5);
+    device.session = std::make_unique<PbxDevice>(device.config.line, device.config.pbx, &NoMd5);
   }
 }
 
 namespace {
 
-template <typename Step>
-void Collect(const Step& step, const std::string& stamp, ReplayedDevice& out) {
+void Collect(const DeviceStep& step, const std::string& stamp, ReplayedDevice& out) {
   for (const DriverEvent& event : step.events) {
     const std::string text = Utf8(event.text);
     if (event.code == 0) {
@@ -195,20 +194,13 @@ void Collect(const Step& step, const std::string& stamp, ReplayedDevice& out) {
 
 void RawReplay::CatchUp(Device& device, std::chrono::milliseconds until) {
   for (int tick = 0; tick < kMaxTicksPerGap; ++tick) {
-    const std::optional<TimePoint> deadline =
-        device.modem ? device.modem->Deadline() : device.pbx->Deadline();
+    const std::optional<TimePoint> deadline = device.session->Deadline();
     if (!deadline || *deadline > At(until)) return;
     const std::string moment = FormatRawStamp(
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline->time_since_epoch()));
-    if (device.modem) {
-      const ModemStep step = device.modem->OnTime(*deadline);
-      device.asked_to_close = device.asked_to_close || step.close;
-      Collect(step, moment, device.out);
-    } else {
-      const PbxStep step = device.pbx->OnTime(*deadline);
-      device.asked_to_close = device.asked_to_close || step.close;
-      Collect(step, moment, device.out);
-    }
+    const DeviceStep step = device.session->OnTime(*deadline);
+    device.asked_to_close = device.asked_to_close || step.close;
+    Collect(step, moment, device.out);
   }
 }
 
@@ -222,11 +214,7 @@ void RawReplay::Feed(Device& device, const RawRecord& record) {
       if (device.open) Begin(device);
       device.open = true;
       device.asked_to_close = false;
-      if (device.modem) {
-        Collect(device.modem->OnOpened(now), record.stamp, device.out);
-      } else {
-        Collect(device.pbx->OnConnected(now), record.stamp, device.out);
-      }
+      Collect(device.session->OnOpened(now), record.stamp, device.out);
     } else if (bytes.starts_with(kClosed)) {
       const std::string_view why = bytes.substr(kClosed.size());
       if (why == kStopped) {
@@ -239,11 +227,7 @@ void RawReplay::Feed(Device& device, const RawRecord& record) {
             "  note     the driver closed the port as the modem did not answer, where the replay "
             "with these settings has the modem answer: replay with the shop's POS_CIDR.conf");
       } else if (!device.asked_to_close) {
-        if (device.modem) {
-          Collect(device.modem->OnLost(why), record.stamp, device.out);
-        } else {
-          Collect(device.pbx->OnLost(why), record.stamp, device.out);
-        }
+        Collect(device.session->OnLost(why), record.stamp, device.out);
       }
       device.open = false;
     }
@@ -258,15 +242,9 @@ void RawReplay::Feed(Device& device, const RawRecord& record) {
                                             : "the telephone system's events are not read until "
                                               "it connects again"));
   }
-  if (device.modem) {
-    const ModemStep step = device.modem->OnBytes(bytes, now);
-    device.asked_to_close = device.asked_to_close || step.close;
-    Collect(step, record.stamp, device.out);
-  } else {
-    const PbxStep step = device.pbx->OnBytes(bytes, now);
-    device.asked_to_close = device.asked_to_close || step.close;
-    Collect(step, record.stamp, device.out);
-  }
+  const DeviceStep step = device.session->OnBytes(bytes, now);
+  device.asked_to_close = device.asked_to_close || step.close;
+  Collect(step, record.stamp, device.out);
 }
 
 std::vector<ReplayedDevice> ReplayRawData(std::string_view text, std::string_view file_name,

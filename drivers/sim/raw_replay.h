@@ -12,9 +12,6 @@
 
 namespace qelto::sim {
 
-class ModemDevice;
-class PbxDevice;
-
 // The settings of one device to replay, and where they came from, for the heading.
 struct ReplaySettings {
   DeviceConfig config;

@@ -5,10 +5,13 @@
 
 #include "drivers/control/control_address.h"
 #include "drivers/control/win32/named_pipe_session.h"
-#include "drivers/modem/win32/modem_worker.h"
-#include "drivers/pbx/win32/pbx_worker.h"
+#include "drivers/device_runner.h"
+#include "drivers/device_sessions.h"
+#include "drivers/pbx/win32/system_resolver.h"
+#include "drivers/win32/com_port_link.h"
 #include "drivers/win32/environment.h"
 #include "drivers/win32/raw_log_file.h"
+#include "drivers/win32/socket_link.h"
 
 namespace qelto::sim {
 
@@ -27,14 +30,25 @@ std::unique_ptr<RawLog> Win32DriverPlatform::OpenRawLog(const std::string& path,
   return RawLogFile::Open(path, problem);
 }
 
-std::unique_ptr<ModemRunner> Win32DriverPlatform::StartModem(std::uint64_t generation,
-                                                             std::size_t modem,
-                                                             const DeviceConfig& config,
-                                                             RawLog* raw_log, ModemSink& sink) {
+std::unique_ptr<DeviceRunner> Win32DriverPlatform::StartDevice(std::uint64_t generation,
+                                                               std::size_t device,
+                                                               const DeviceConfig& config,
+                                                               RawLog* raw_log, DeviceSink& sink) {
+  auto waiter = std::make_unique<EventWaiter>();
+  std::unique_ptr<DeviceTransport> transport;
   if (config.kind == DeviceKind::kPbx) {
-    return std::make_unique<PbxWorker>(generation, modem, config, raw_log, sink);
+    transport = std::make_unique<TcpTransport>(
+        config.pbx.host, config.pbx.port, SystemHostResolver(), &StartDetachedThread,
+        [&sink, generation, device](std::vector<std::string> addresses) {
+          return sink.OnPbxResolved(generation, device, std::move(addresses));
+        },
+        WinsockConnector(*waiter), *waiter);
+  } else {
+    transport = ComPortTransport(config.modem, *waiter);
   }
-  return std::make_unique<ModemWorker>(generation, modem, config, raw_log, sink);
+  return std::make_unique<DeviceRunner>(DeviceRunner::Identity{generation, device, config.line},
+                                        MakeDeviceSession(config), std::move(transport),
+                                        std::move(waiter), raw_log, sink);
 }
 
 }  // namespace qelto::sim

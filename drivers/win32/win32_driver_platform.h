@@ -14,9 +14,9 @@ class Win32DriverPlatform final : public DriverPlatform {
                                                       std::string& problem) override;
   std::string ControlAddress() override;
   std::unique_ptr<RawLog> OpenRawLog(const std::string& path, std::string& problem) override;
-  std::unique_ptr<ModemRunner> StartModem(std::uint64_t generation, std::size_t modem,
-                                          const DeviceConfig& config, RawLog* raw_log,
-                                          ModemSink& sink) override;
+  std::unique_ptr<DeviceRunner> StartDevice(std::uint64_t generation, std::size_t device,
+                                            const DeviceConfig& config, RawLog* raw_log,
+                                            DeviceSink& sink) override;
 };
 
 }  // namespace qelto::sim

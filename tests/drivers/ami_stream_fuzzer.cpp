@@ -21,9 +21,9 @@
 namespace {
 
 using namespace std::chrono_literals;
+using qelto::sim::DeviceStep;
 using qelto::sim::DriverEvent;
 using qelto::sim::PbxDevice;
-using qelto::sim::PbxStep;
 
 constexpr std::int32_t kLine = 7;
 constexpr std::int32_t kDidLine = 9;
@@ -36,7 +36,7 @@ std::string FakeMd5(std::string_view bytes) {
   return "key(" + std::string(bytes) + ")";
 }
 
-void CheckStep(const PbxStep& step) {
+void CheckStep(const DeviceStep& step) {
   Check(step.send_shown.find("s3cr3t") == std::string::npos);
   for (const DriverEvent& event : step.events) {
     Check(!event.text.empty() && event.text.find(u'\0') == std::u16string::npos);
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   settings.trunks = {"SIP/"};
   PbxDevice device(kLine, settings, &FakeMd5);
   PbxDevice::TimePoint now{1h};
-  CheckStep(device.OnConnected(now));
+  CheckStep(device.OnOpened(now));
   std::string chunk;
   const auto feed = [&] {
     if (chunk.empty()) return;
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       CheckStep(device.OnLost("closed by the server"));
       Check(!device.connected());
     } else {
-      CheckStep(device.OnConnected(now));
+      CheckStep(device.OnOpened(now));
     }
     Check(device.RetryDelay() >= 1s && device.RetryDelay() <= 60s);
   }

@@ -20,9 +20,9 @@
 namespace {
 
 using namespace std::chrono_literals;
+using qelto::sim::DeviceStep;
 using qelto::sim::DriverEvent;
 using qelto::sim::ModemDevice;
-using qelto::sim::ModemStep;
 
 constexpr std::int32_t kLine = 7;
 
@@ -44,7 +44,7 @@ void CheckEvent(const DriverEvent& event) {
   }
 }
 
-void CheckStep(const ModemStep& step) {
+void CheckStep(const DeviceStep& step) {
   for (const DriverEvent& event : step.events) CheckEvent(event);
 }
 

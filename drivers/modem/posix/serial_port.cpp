@@ -8,6 +8,9 @@
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
+
+#include "drivers/posix/fd_link.h"
 
 namespace qelto::sim {
 namespace {
@@ -80,6 +83,34 @@ UniqueFd OpenSerialPort(const ModemSettings& settings, std::string& error) {
   }
   ::tcflush(fd.get(), TCIOFLUSH);
   return fd;
+}
+
+namespace {
+
+class PosixSerialTransport final : public DeviceTransport {
+ public:
+  PosixSerialTransport(ModemSettings settings, const WakePipeWaiter& waiter)
+      : settings_(std::move(settings)), waiter_(waiter) {}
+
+  OpenedLink Open() override {
+    OpenedLink opened;
+    UniqueFd port = OpenSerialPort(settings_, opened.why);
+    if (!port.valid()) return opened;
+    opened.link = std::make_unique<FdLink>(std::move(port), FdLink::Kind::kSerialPort, waiter_);
+    opened.note = "opened " + settings_.port;
+    return opened;
+  }
+
+ private:
+  ModemSettings settings_;
+  const WakePipeWaiter& waiter_;
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceTransport> SerialTransport(const ModemSettings& settings,
+                                                 const WakePipeWaiter& waiter) {
+  return std::make_unique<PosixSerialTransport>(settings, waiter);
 }
 
 }  // namespace qelto::sim

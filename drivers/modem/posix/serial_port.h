@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "drivers/device_transport.h"
 #include "drivers/driver_config.h"
 #include "drivers/posix/unique_fd.h"
+#include "drivers/posix/wake_pipe_waiter.h"
 
 namespace qelto::sim {
 
@@ -13,5 +15,9 @@ namespace qelto::sim {
 // against other programs opening it later. On failure returns an invalid descriptor and sets
 // `error` to the reason, e.g. "No such file or directory".
 UniqueFd OpenSerialPort(const ModemSettings& settings, std::string& error);
+
+// The modem's port, opened with OpenSerialPort, as a device's transport.
+std::unique_ptr<DeviceTransport> SerialTransport(const ModemSettings& settings,
+                                                 const WakePipeWaiter& waiter);
 
 }  // namespace qelto::sim

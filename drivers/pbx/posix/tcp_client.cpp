@@ -15,6 +15,8 @@
 #include <thread>
 #include <utility>
 
+#include "drivers/posix/fd_link.h"
+
 namespace qelto::sim {
 namespace {
 
@@ -91,32 +93,49 @@ void StartDetachedThread(std::function<void()> body) {
   std::thread(std::move(body)).detach();
 }
 
-UniqueFd ConnectTcp(const std::vector<HostAddress>& addresses, int wake_fd, std::string& error) {
-  error = "no address";
-  for (const HostAddress& address : addresses) {
-    UniqueFd fd(::socket(address.family, address.socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                         address.protocol));
-    if (!fd.valid()) {
-      error = std::generic_category().message(errno);
-      continue;
+namespace {
+
+// Connects to the first of the addresses that answers, giving up early once the waiter stops.
+class Connector final : public TcpConnector {
+ public:
+  explicit Connector(const WakePipeWaiter& waiter) : waiter_(waiter) {}
+
+  std::unique_ptr<DeviceLink> Connect(const std::vector<HostAddress>& addresses,
+                                      std::string& why) override {
+    why = "no address";
+    for (const HostAddress& address : addresses) {
+      UniqueFd fd(::socket(address.family, address.socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                           address.protocol));
+      if (!fd.valid()) {
+        why = std::generic_category().message(errno);
+        continue;
+      }
+      const auto* socket_address = reinterpret_cast<const sockaddr*>(address.sockaddr.data());
+      const auto length = static_cast<socklen_t>(address.sockaddr.size());
+      int result = ::connect(fd.get(), socket_address, length) == 0 ? 0 : errno;
+      if (result == EINPROGRESS) result = AwaitConnect(fd.get(), waiter_.wake_fd());
+      if (result == -1) {
+        why.clear();
+        return nullptr;
+      }
+      if (result == 0) {
+        const int on = 1;  // the manager's messages are small and want to go out at once
+        ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+        return std::make_unique<FdLink>(std::move(fd), FdLink::Kind::kSocket, waiter_);
+      }
+      why = std::generic_category().message(result);
     }
-    const auto* socket_address = reinterpret_cast<const sockaddr*>(address.sockaddr.data());
-    const auto length = static_cast<socklen_t>(address.sockaddr.size());
-    int result = ::connect(fd.get(), socket_address, length) == 0 ? 0 : errno;
-    if (result == EINPROGRESS) result = AwaitConnect(fd.get(), wake_fd);
-    if (result == -1) {
-      error.clear();
-      return UniqueFd();
-    }
-    if (result == 0) {
-      const int on = 1;  // the manager's messages are small and want to go out at once
-      ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
-      error.clear();
-      return fd;
-    }
-    error = std::generic_category().message(result);
+    return nullptr;
   }
-  return UniqueFd();
+
+ private:
+  const WakePipeWaiter& waiter_;
+};
+
+}  // namespace
+
+std::unique_ptr<TcpConnector> PosixTcpConnector(const WakePipeWaiter& waiter) {
+  return std::make_unique<Connector>(waiter);
 }
 
 }  // namespace qelto::sim

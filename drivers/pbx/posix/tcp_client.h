@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "drivers/pbx/host_lookup.h"
-#include "drivers/posix/unique_fd.h"
+#include "drivers/posix/wake_pipe_waiter.h"
+#include "drivers/tcp_transport.h"
 
 namespace qelto::sim {
 
@@ -22,9 +23,7 @@ std::shared_ptr<HostResolver> SystemHostResolver();
 // (-z nodelete), so the thread's code stays there even when the library is closed under it.
 void StartDetachedThread(std::function<void()> body);
 
-// Connects to the first of `addresses` that answers. Returns a non-blocking socket, or an
-// invalid one with `error` set. Gives up early, with `error` empty, once `wake_fd` becomes
-// readable (the worker is stopping).
-UniqueFd ConnectTcp(const std::vector<HostAddress>& addresses, int wake_fd, std::string& error);
+// Connects over TCP, each connect ending at the waiter's stop.
+std::unique_ptr<TcpConnector> PosixTcpConnector(const WakePipeWaiter& waiter);
 
 }  // namespace qelto::sim

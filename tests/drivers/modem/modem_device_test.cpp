@@ -31,10 +31,10 @@ DriverEvent Call(const std::u16string& digits) {
 }
 
 // Opens the device and answers the default dialogue with `answers`.
-ModemStep Initialise(ModemDevice& device, const std::string& answers = "OK\r\nOK\r\n") {
-  const ModemStep opened = device.OnOpened(kStart);
+DeviceStep Initialise(ModemDevice& device, const std::string& answers = "OK\r\nOK\r\n") {
+  const DeviceStep opened = device.OnOpened(kStart);
   EXPECT_EQ(opened.send, "ATZ\r");
-  ModemStep last;
+  DeviceStep last;
   std::size_t start = 0;
   // One answer per line, as the modem sends them after each command.
   for (std::size_t end = answers.find('\n'); end != std::string::npos;
@@ -48,14 +48,14 @@ ModemStep Initialise(ModemDevice& device, const std::string& answers = "OK\r\nOK
 TEST(ModemDevice, IsConnectedOnceCallerIdIsOn) {
   ModemDevice device(3, Settings());
   EXPECT_FALSE(device.connected());
-  const ModemStep opened = device.OnOpened(kStart);
+  const DeviceStep opened = device.OnOpened(kStart);
   EXPECT_EQ(opened.send, "ATZ\r");
   EXPECT_TRUE(opened.events.empty());
   // Echo and answer in pieces, as a port delivers them.
   EXPECT_EQ(device.OnBytes("ATZ\r\r\nO", kStart).send, "");
   EXPECT_EQ(device.OnBytes("K\r\n", kStart).send, "AT+VCID=1\r");
   EXPECT_FALSE(device.connected());
-  const ModemStep ready = device.OnBytes("AT+VCID=1\r\r\nOK\r\n", kStart);
+  const DeviceStep ready = device.OnBytes("AT+VCID=1\r\r\nOK\r\n", kStart);
   EXPECT_EQ(ready.events, Events{Status(u"ready at " + kPort + u", caller ID on (AT+VCID=1)")});
   EXPECT_TRUE(device.connected());
   EXPECT_FALSE(ready.close);
@@ -63,7 +63,7 @@ TEST(ModemDevice, IsConnectedOnceCallerIdIsOn) {
 
 TEST(ModemDevice, SaysSoWhenTheModemRefusesCallerId) {
   ModemDevice device(3, Settings());
-  const ModemStep ready = Initialise(device, "ERROR\r\nERROR\r\nERROR\r\n");
+  const DeviceStep ready = Initialise(device, "ERROR\r\nERROR\r\nERROR\r\n");
   EXPECT_EQ(ready.events, Events{Status(u"ready at " + kPort +
                                         u", but it refused AT+VCID=1 and AT#CID=1: only rings "
                                         u"are reported; it answered ERROR to ATZ")});
@@ -94,7 +94,7 @@ TEST(ModemDevice, ReportsAProblemOncePerReasonInARow) {
 
   // Not answering in time is a reason like any other.
   device.OnOpened(kStart);
-  const ModemStep silent = device.OnTime(kStart + kAnswerTimeout);
+  const DeviceStep silent = device.OnTime(kStart + kAnswerTimeout);
   EXPECT_TRUE(silent.close);
   EXPECT_EQ(silent.events, Events{Status(u"unavailable at " + kPort +
                                          u" (no answer to ATZ), retrying every 3 s")});
@@ -107,7 +107,7 @@ TEST(ModemDevice, ReportsALossAndTheCallItInterrupted) {
   ModemDevice device(3, Settings());
   Initialise(device);
   device.OnBytes("RING\r\n", kStart + 1s);
-  const ModemStep lost = device.OnLost("Input/output error");
+  const DeviceStep lost = device.OnLost("Input/output error");
   EXPECT_EQ(lost.events,
             (Events{Call(u""), Status(u"lost at " + kPort + u" (Input/output error)")}));
   EXPECT_FALSE(device.connected());
@@ -117,7 +117,7 @@ TEST(ModemDevice, ReportsALossAndTheCallItInterrupted) {
   EXPECT_TRUE(device.OnOpenFailed("No such file or directory").events.empty());
 
   // Back: initialised again from the top, and the problem is forgotten.
-  const ModemStep ready = Initialise(device);
+  const DeviceStep ready = Initialise(device);
   EXPECT_EQ(ready.events.size(), 1U);
   EXPECT_TRUE(device.connected());
   EXPECT_EQ(device.OnBytes("NMBR = 777\r\n", kStart + 2s).events, Events{Call(u"777")});
@@ -276,7 +276,7 @@ TEST(ModemDevice, ChecksAQuietModemAndResetsItWhenItHasGoneDeaf) {
     for (const Moment& moment : test.moments) {
       SCOPED_TRACE(moment.at.count());
       const TimePoint now = kStart + moment.at;
-      ModemStep step;
+      DeviceStep step;
       switch (moment.input) {
         case Input::kTime:
           step = device.OnTime(now);

@@ -135,7 +135,7 @@ TEST_P(PbxTranscripts, GiveTheirCallsAndStatuses) {
   Strings sent;
   std::string shown;
   bool closed = false;
-  const auto take = [&](const PbxStep& step) {
+  const auto take = [&](const DeviceStep& step) {
     for (const DriverEvent& event : step.events) {
       const std::string text(event.text.begin(), event.text.end());
       if (event.code == 0) {
@@ -159,7 +159,7 @@ TEST_P(PbxTranscripts, GiveTheirCallsAndStatuses) {
     closed = closed || step.close;
   };
   PbxDevice::TimePoint now = kStart;
-  take(device.OnConnected(now));
+  take(device.OnOpened(now));
   for (const Step& step : transcript.steps) {
     switch (step.kind) {
       case Step::Kind::kBytes:
@@ -181,7 +181,7 @@ TEST_P(PbxTranscripts, GiveTheirCallsAndStatuses) {
       case Step::Kind::kReconnect:
         if (device.connected()) take(device.OnLost("closed by the server"));
         now += device.RetryDelay();
-        take(device.OnConnected(now));
+        take(device.OnOpened(now));
         break;
     }
   }

@@ -76,7 +76,7 @@ TEST(RecordedAsterisk20Transcripts, GiveOneRowPerCallFromOutside) {
     settings.user = "recorder";
     settings.secret = "s3cr3t";
     PbxDevice device(3, settings, &FakeMd5);
-    device.OnConnected(kStart);
+    device.OnOpened(kStart);
     Strings rows;
     Strings statuses;
     auto now = kStart;

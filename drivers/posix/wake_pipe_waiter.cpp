@@ -1,4 +1,4 @@
-#include "drivers/posix/worker_thread.h"
+#include "drivers/posix/wake_pipe_waiter.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,11 +7,10 @@
 #include <array>
 #include <cerrno>
 #include <system_error>
-#include <utility>
 
 namespace qelto::sim {
 
-WorkerThread::WorkerThread() {
+WakePipeWaiter::WakePipeWaiter() {
   std::array<int, 2> pipe_fds{};
   if (::pipe2(pipe_fds.data(), O_NONBLOCK | O_CLOEXEC) != 0) {
     throw std::system_error(errno, std::generic_category(), "pipe2");
@@ -20,28 +19,19 @@ WorkerThread::WorkerThread() {
   wake_write_.Reset(pipe_fds[1]);
 }
 
-WorkerThread::~WorkerThread() {
+void WakePipeWaiter::Stop() {
   stop_ = true;
   const char byte = 1;
   [[maybe_unused]] const ssize_t written = ::write(wake_write_.get(), &byte, 1);
-  if (thread_.joinable()) thread_.join();
 }
 
-void WorkerThread::Start(std::function<void()> body) {
-  thread_ = std::thread(std::move(body));
-}
-
-bool WorkerThread::Pause(std::chrono::milliseconds duration) {
-  const auto until = std::chrono::steady_clock::now() + duration;
+// The pipe stays readable once stopped, so every later poll on it ends at once.
+bool WakePipeWaiter::PauseUntil(std::optional<TimePoint> until) {
   while (!stop_) {
     pollfd wake{wake_read_.get(), POLLIN, 0};
     const int timeout = PollTimeout(until);
     if (timeout == 0) return true;
-    if (::poll(&wake, 1, timeout) > 0) {
-      std::array<char, 64> sink{};
-      while (::read(wake_read_.get(), sink.data(), sink.size()) > 0) {
-      }
-    }
+    ::poll(&wake, 1, timeout);
   }
   return false;
 }

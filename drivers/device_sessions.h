@@ -1,0 +1,13 @@
+#pragma once
+
+#include <memory>
+
+#include "drivers/device_session.h"
+#include "drivers/driver_config.h"
+
+namespace qelto::sim {
+
+// The session of a device with a thread of its own: a modem or a telephone system.
+std::unique_ptr<DeviceSession> MakeDeviceSession(const DeviceConfig& config);
+
+}  // namespace qelto::sim
