@@ -60,6 +60,12 @@ bool DeviceRunner::OpenAndServe() {
     return true;
   }
   Raw(RawDirection::kNote, opened.note);
+  if (!opened.found.empty() && opened.found != last_found_) {
+    // Once for each place: a modem found where it was before is no news for the log.
+    Report({StatusEvent(
+        PrintableUtf16("Line " + std::to_string(identity_.line) + ": " + opened.found))});
+    last_found_ = opened.found;
+  }
   link_open_ = true;
   const std::string why = Serve(*opened.link);
   opened.link.reset();

@@ -63,6 +63,7 @@ class DeviceRunner {
   bool reported_connected_ = false;
   bool link_open_ = false;
   std::string last_fault_;  // told once in a row
+  std::string last_found_;  // where the device was last found, told when it changes
   std::thread thread_;      // last: the thread ends before the rest goes
 };
 

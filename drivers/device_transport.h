@@ -42,6 +42,7 @@ class DeviceLink {
 struct OpenedLink {
   std::unique_ptr<DeviceLink> link;  // null when not opened
   std::string note;                  // for the raw data when opened: "opened COM5"
+  std::string found;                 // for the log when the device was looked for: where it was
   std::string why;                   // when not opened: why; empty when stopping
   bool refused = false;              // never to be tried again while this runner runs
 };

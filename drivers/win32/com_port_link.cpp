@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/win32/system_error_text.h"
+#include "drivers/modem/modem_identity.h"
 #include "drivers/modem/win32/serial_port.h"
 #include "drivers/win32/overlapped_io.h"
 
@@ -93,10 +94,15 @@ class ComPortTransportImpl final : public DeviceTransport {
 
   OpenedLink Open() override {
     OpenedLink opened;
-    UniqueHandle port = OpenSerialPort(settings_, opened.why);
+    std::string found_at;
+    UniqueHandle port = OpenSerialPort(settings_, opened.why, found_at);
     if (!port) return opened;
     opened.link = std::make_unique<ComPortLink>(std::move(port), waiter_);
     opened.note = "opened " + settings_.port;
+    if (IsIdentityPort(settings_.port)) {
+      opened.note += " at " + found_at;
+      opened.found = "modem " + settings_.port + " found at " + found_at;
+    }
     return opened;
   }
 

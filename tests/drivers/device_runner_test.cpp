@@ -106,18 +106,23 @@ class FakeWaiter final : public DeviceWaiter {
 };
 
 // What one open of the scripted transport does: fail, or give a link that receives `received`
-// in turn ("lost:WHY" loses it) and whose writes fail once `failing_write` is not empty.
+// in turn ("lost:WHY" loses it) and whose writes fail once `failing_write` is not empty. A
+// transport that looks for its device says where it `found` it.
 struct Opening {
   std::string fails;
   Strings received;
   std::string failing_write;
+  std::string found;
 };
 
 Opening Fails(std::string why) {
-  return {std::move(why), {}, {}};
+  return {std::move(why), {}, {}, {}};
 }
 Opening Gives(Strings received, std::string failing_write = {}) {
-  return {{}, std::move(received), std::move(failing_write)};
+  return {{}, std::move(received), std::move(failing_write), {}};
+}
+Opening FoundAt(const std::string& port, Strings received) {
+  return {{}, std::move(received), {}, "modem USB\\VID_0572&PID_1340\\0001 found at " + port};
 }
 
 class ScriptedLink final : public DeviceLink {
@@ -172,6 +177,7 @@ class ScriptedTransport final : public DeviceTransport {
       return opened;
     }
     opened.note = "opened fake";
+    opened.found = opening.found;
     opened.link = std::make_unique<ScriptedLink>(std::move(opening), waiter_, journal_);
     return opened;
   }
@@ -333,16 +339,48 @@ INSTANTIATE_TEST_SUITE_P(
         RunnerCase{
             "AnExceptionIsToldWithItsText",
             {Gives({"throw"}), Gives({"throw"})},
-            Then(Then(kOpened,
-                      {"raw 7 < throw", "link closed", "raw 7 # fault: no room on the disk",
-                       "report 4/2 disconnected [Slost (fault: no room on the disk)] "
-                       "[SLine 7: device fault (no room on the disk), retrying]",
-                       "pause 3000 ms"}),
-                 {"raw 7 # opened fake", "session opened at 3000 ms",
-                  "report 4/2 connected [Sready]", "raw 7 > HELLO ******", "write HELLO secret",
-                  "raw 7 < throw", "link closed", "raw 7 # fault: no room on the disk",
-                  "report 4/2 disconnected [Slost (fault: no room on the disk)]",
-                  "pause 3000 ms"})}),
+            Then(
+                Then(kOpened, {"raw 7 < throw", "link closed", "raw 7 # fault: no room on the disk",
+                               "report 4/2 disconnected [Slost (fault: no room on the disk)] "
+                               "[SLine 7: device fault (no room on the disk), retrying]",
+                               "pause 3000 ms"}),
+                {"raw 7 # opened fake", "session opened at 3000 ms",
+                 "report 4/2 connected [Sready]", "raw 7 > HELLO ******", "write HELLO secret",
+                 "raw 7 < throw", "link closed", "raw 7 # fault: no room on the disk",
+                 "report 4/2 disconnected [Slost (fault: no room on the disk)]", "pause 3000 ms"})},
+        // A modem named by its identity: the log hears where it was found when that changes.
+        RunnerCase{"WhereADeviceWasFoundIsToldWhenItChanges",
+                   {FoundAt("COM5", {"lost:hang-up"}), FoundAt("COM5", {"lost:hang-up"}),
+                    FoundAt("COM9", {})},
+                   {"raw 7 # opened fake",
+                    "report 4/2 disconnected [SLine 7: modem USB\\VID_0572&PID_1340\\0001 "
+                    "found at COM5]",
+                    "session opened at 0 ms",
+                    "report 4/2 connected [Sready]",
+                    "raw 7 > HELLO ******",
+                    "write HELLO secret",
+                    "report 4/2 disconnected [Slost (hang-up)]",
+                    "link closed",
+                    "raw 7 # closed: hang-up",
+                    "pause 3000 ms",
+                    "raw 7 # opened fake",
+                    "session opened at 3000 ms",
+                    "report 4/2 connected [Sready]",
+                    "raw 7 > HELLO ******",
+                    "write HELLO secret",
+                    "report 4/2 disconnected [Slost (hang-up)]",
+                    "link closed",
+                    "raw 7 # closed: hang-up",
+                    "pause 3000 ms",
+                    "raw 7 # opened fake",
+                    "report 4/2 disconnected [SLine 7: modem USB\\VID_0572&PID_1340\\0001 "
+                    "found at COM9]",
+                    "session opened at 6000 ms",
+                    "report 4/2 connected [Sready]",
+                    "raw 7 > HELLO ******",
+                    "write HELLO secret",
+                    "link closed",
+                    "raw 7 # closed: the driver stopped"}}),
     [](const ::testing::TestParamInfo<RunnerCase>& row) { return row.param.name; });
 
 // The platform's connect, faked: it journals where it would connect and fails.
