@@ -40,7 +40,8 @@ std::optional<std::size_t> CallLedger::IndexOf(std::string_view number) {
 
 void CallLedger::Heard(std::string_view number) {
   ++heard_;
-  if (number.empty()) {
+  // The driver reports a withheld number without digits; the recorder writes it as 0.
+  if (number.empty() || number == "0") {
     ++withheld_heard_;
     return;
   }

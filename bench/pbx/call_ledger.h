@@ -25,7 +25,7 @@ class CallLedger {
   static std::optional<std::size_t> IndexOf(std::string_view number);
 
   void Sent(std::size_t index, Expected expected);
-  // A row (or a call event) with the caller's digits `number`.
+  // A row (or a call event) with the caller's digits `number`: empty or 0 when withheld.
   void Heard(std::string_view number);
 
   // Rows still due from the calls sent.

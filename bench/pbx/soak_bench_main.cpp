@@ -342,7 +342,7 @@ std::string Megabytes(long kilobytes) {
 }
 
 void PrintMemory(const char* what, long early, long late, std::size_t calls) {
-  std::printf("  %-40s after 1,000: %9s  after %zu: %9s  growth %+.2f MB (goal at most 1 MB)\n",
+  std::printf("  %-42s after 1,000: %9s  after %zu: %9s  growth %+.2f MB (goal at most 1 MB)\n",
               what, Megabytes(early).c_str(), calls, Megabytes(late).c_str(),
               static_cast<double>(late - early) / 1024);
 }
