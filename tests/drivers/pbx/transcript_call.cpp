@@ -1,7 +1,6 @@
 #include "transcript_call.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 
 namespace qelto::sim::testing_support {
@@ -132,10 +131,11 @@ std::string TranscriptCall::Render(std::string_view caller, ChannelNumbering& nu
     } else if (piece.slot == Slot::kUnique) {
       text += seconds + std::to_string(numbering.next_unique + piece.index);
     } else if (piece.slot == Slot::kChannel) {
-      char digits[kChannelDigits + 1];
-      std::snprintf(digits, sizeof(digits), "%08llx",
-                    static_cast<unsigned long long>((numbering.next_channel + piece.index) &
-                                                    0xffffffffULL));
+      std::uint64_t number = numbering.next_channel + piece.index;
+      std::string digits(kChannelDigits, '0');
+      for (std::size_t i = kChannelDigits; i-- > 0; number >>= 4) {
+        digits[i] = "0123456789abcdef"[number & 0xf];
+      }
       text += digits;
     }
   }
