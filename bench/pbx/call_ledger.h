@@ -28,8 +28,8 @@ class CallLedger {
   // A row (or a call event) with the caller's digits `number`: empty or 0 when withheld.
   void Heard(std::string_view number);
 
-  // Rows still due from the calls sent.
-  std::size_t outstanding() const { return due_ - heard_; }
+  // Rows still due from the calls sent (none when more came than were due).
+  std::size_t outstanding() const { return heard_ >= due_ ? 0 : due_ - heard_; }
   std::size_t heard() const { return heard_; }
   std::size_t due() const { return due_; }
   // Empty when every call sent left what it should; else why not, in a few lines.
