@@ -28,8 +28,7 @@ LoadedDriver::LoadedDriver(const std::string& library, const std::string& folder
     problem_ = ::dlerror();
     return;
   }
-  register_ =
-      reinterpret_cast<CIDR_RegisterEventFunction>(::dlsym(library_, "CIDR_RegisterEvent"));
+  register_ = reinterpret_cast<CIDR_RegisterEventFunction>(::dlsym(library_, "CIDR_RegisterEvent"));
   if (register_ == nullptr) problem_ = "no CIDR_RegisterEvent in " + library;
 }
 

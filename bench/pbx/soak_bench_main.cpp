@@ -21,8 +21,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -58,12 +58,12 @@ struct Kind {
   Expected expected;
 };
 constexpr Kind kDay[] = {
-    {"ringgroup", Expected::kRow},   {"internal", Expected::kNone},
-    {"queue", Expected::kRow},       {"outgoing", Expected::kNone},
-    {"localgroup", Expected::kRow},  {"localqueue", Expected::kRow},
-    {"direct", Expected::kRow},      {"followme", Expected::kRow},
-    {"internal", Expected::kNone},   {"transfer", Expected::kRow},
-    {"attended", Expected::kRow},    {"noanswer", Expected::kRow},
+    {"ringgroup", Expected::kRow},      {"internal", Expected::kNone},
+    {"queue", Expected::kRow},          {"outgoing", Expected::kNone},
+    {"localgroup", Expected::kRow},     {"localqueue", Expected::kRow},
+    {"direct", Expected::kRow},         {"followme", Expected::kRow},
+    {"internal", Expected::kNone},      {"transfer", Expected::kRow},
+    {"attended", Expected::kRow},       {"noanswer", Expected::kRow},
     {"anonymous", Expected::kWithheld}, {"outgoing", Expected::kNone},
     {"nocid", Expected::kWithheld},
 };
@@ -148,8 +148,8 @@ class Soak {
       Alone().ledger.emplace(calls);
     }
     StartRecorder(recorder, driver);
-    alone_ = std::make_unique<LoadedDriver>(driver, (base / "driver").string(),
-                                            alone_server_.port());
+    alone_ =
+        std::make_unique<LoadedDriver>(driver, (base / "driver").string(), alone_server_.port());
     if (!alone_->problem().empty()) throw Failure("cannot load the driver: " + alone_->problem());
     alone_->Register(OnAloneEvent);
     std::unique_lock lock(Alone().mutex);
@@ -185,7 +185,8 @@ class Soak {
       }
     }
     Drain();
-    return static_cast<double>(end - first) / std::chrono::duration<double>(Clock::now() - start).count();
+    return static_cast<double>(end - first) /
+           std::chrono::duration<double>(Clock::now() - start).count();
   }
 
   // Calls [first, end) at 50 a second: the send-to-row times of those with a number, and the
@@ -315,8 +316,7 @@ class Soak {
       if (Clock::now() - since > kStuck) {
         throw Failure("no row for " + std::to_string(kStuck.count()) + " s with " +
                       std::to_string(ledger_.outstanding()) + " due (" +
-                      std::to_string(ledger_.heard()) + " rows so far):\n" +
-                      ledger_.Problems());
+                      std::to_string(ledger_.heard()) + " rows so far):\n" + ledger_.Problems());
       }
       std::this_thread::sleep_for(kPollGap);
     }

@@ -114,8 +114,8 @@ TEST(RecordedAsterisk20Transcripts, GiveOneRowPerCallFromOutside) {
 
     // The next calls of its kind, with channels of their own, are calls of their own.
     ChannelNumbering numbering;
-    const Heard more = Hear({kLogin, call.Render("09350000001", numbering),
-                             call.Render("09350000002", numbering)});
+    const Heard more = Hear(
+        {kLogin, call.Render("09350000001", numbering), call.Render("09350000002", numbering)});
     Strings expected = From(test.rows, "09350000001");
     for (const std::string& row : From(test.rows, "09350000002")) expected.push_back(row);
     EXPECT_EQ(more.rows, expected);
