@@ -91,6 +91,8 @@ struct AloneDriver {
   bool ready = false;                // under mutex
 };
 
+// The driver's callback has no context to carry: what it reaches is the process's one, as the
+// driver is one per process.
 AloneDriver& Alone() {
   static AloneDriver driver;
   return driver;
