@@ -120,6 +120,12 @@ long ResidentKilobytes(const std::string& pid) {
   return -1;
 }
 
+std::string Megabytes(long kilobytes) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%.1f MB", static_cast<double>(kilobytes) / 1024);
+  return text;
+}
+
 struct Memory {
   long recorder = 0;
   long driver = 0;
@@ -178,12 +184,16 @@ class Soak {
   // Calls [first, end) as fast as the recorder writes them; the calls per second.
   double Fast(std::size_t first, std::size_t end, Memory& early) {
     const Clock::time_point start = Clock::now();
+    const std::size_t every = std::max<std::size_t>((end - first) / 10, kEarlyMark);
     for (std::size_t index = first; index < end; ++index) {
       while (ledger_.outstanding() >= kWindow) WaitForRows();
       Send(index);
       if (index == kEarlyMark) early = MemoryNow();
-      if (index % 100000 == 0) {
-        std::fprintf(stderr, "bench-soak: %zu calls sent\n", index);
+      if (index % every == 0) {
+        // Samples, not drained: how the memory goes along the way.
+        std::fprintf(stderr, "bench-soak: %zu calls sent; resident: recorder %s, this process %s\n",
+                     index, Megabytes(ResidentKilobytes(std::to_string(recorder_->pid()))).c_str(),
+                     Megabytes(ResidentKilobytes("self")).c_str());
       }
     }
     Drain();
@@ -341,12 +351,6 @@ class Soak {
   CallLedger ledger_;
   PacedTimes paced_;
 };
-
-std::string Megabytes(long kilobytes) {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%.1f MB", static_cast<double>(kilobytes) / 1024);
-  return text;
-}
 
 void PrintTimes(const char* what, const std::vector<double>& sorted) {
   if (sorted.empty()) return;
