@@ -19,13 +19,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -34,7 +32,7 @@
 
 #include "call_ledger.h"
 #include "fake_ami_server.h"
-#include "loaded_driver.h"
+#include "lone_driver.h"
 #include "paced_times.h"
 #include "recorder_process.h"
 #include "row_reader.h"
@@ -47,7 +45,7 @@ using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 using qelto::bench::CallLedger;
 using qelto::bench::Expected;
-using qelto::bench::LoadedDriver;
+using qelto::bench::LoneDriver;
 using qelto::bench::PacedTimes;
 using qelto::bench::RowReader;
 using namespace qelto::sim::testing_support;
@@ -81,36 +79,6 @@ constexpr auto kStuck = 60s;
 struct Failure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-// The driver loaded alone in this process: the calls it reports, set against those sent.
-struct AloneDriver {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::optional<CallLedger> ledger;  // under mutex
-  PacedTimes paced;                  // under mutex
-  bool ready = false;                // under mutex
-};
-
-// The driver's callback has no context to carry: what it reaches is the process's one, as the
-// driver is one per process.
-AloneDriver& Alone() {
-  static AloneDriver driver;
-  return driver;
-}
-
-void CIDR_CALL OnAloneEvent(std::int32_t code, const char16_t* text) {
-  const std::u16string_view event(text);
-  AloneDriver& alone = Alone();
-  std::lock_guard lock(alone.mutex);
-  if (code > 0 && !event.empty() && alone.ledger) {
-    const std::string digits(event.begin() + 1, event.end());  // after "C", ASCII digits
-    alone.ledger->Heard(digits);
-    alone.paced.Heard(digits, Clock::now());
-  } else if (event.find(u": pbx ready") != std::u16string_view::npos) {
-    alone.ready = true;
-  }
-  alone.changed.notify_all();
-}
 
 long ResidentKilobytes(const std::string& pid) {
   std::ifstream status("/proc/" + pid + "/status");
@@ -151,22 +119,13 @@ class Soak {
       calls_.push_back(std::move(*call));
     }
     numbering_.seconds = static_cast<std::int64_t>(std::time(nullptr));
-    {
-      std::lock_guard lock(Alone().mutex);
-      Alone().ledger.emplace(calls);
-    }
     StartRecorder(recorder, driver);
-    alone_ =
-        std::make_unique<LoadedDriver>(driver, (base / "driver").string(), alone_server_.port());
-    if (!alone_->problem().empty()) throw Failure("cannot load the driver: " + alone_->problem());
-    alone_->Register(OnAloneEvent);
-    std::unique_lock lock(Alone().mutex);
-    if (!Alone().changed.wait_for(lock, 30s, [] { return Alone().ready; })) {
-      throw Failure("the driver loaded alone did not log in");
-    }
-    lock.unlock();
+    alone_ = std::make_unique<LoneDriver>(driver, (base / "driver").string(), alone_server_.port(),
+                                          calls);
+    if (!alone_->problem().empty()) throw Failure(alone_->problem());
     if (!recorder_server_.WaitForLogins(1, 60s)) {
-      throw Failure("the recorder's driver did not log in to the fake server");
+      throw Failure(recorder_->Running() ? "the recorder's driver did not log in to the fake server"
+                                         : "the recorder ended at its start (see recorder.err)");
     }
   }
 
@@ -209,19 +168,10 @@ class Soak {
   };
   Latencies Paced(std::size_t first, std::size_t end) {
     paced_.Begin(first, end - first);
-    {
-      std::lock_guard lock(Alone().mutex);
-      Alone().paced.Begin(first, end - first);
-    }
+    alone_->BeginPaced(first, end - first);
     const Clock::time_point start = Clock::now();
     for (std::size_t index = first; index < end; ++index) {
       std::this_thread::sleep_until(start + (index - first) * kPacedGap);
-      const Clock::time_point now = Clock::now();
-      paced_.Sent(index, now);
-      {
-        std::lock_guard lock(Alone().mutex);
-        Alone().paced.Sent(index, now);
-      }
       Send(index);
       while (Clock::now() < start + (index - first + 1) * kPacedGap - kPollGap) {
         Poll();
@@ -229,23 +179,14 @@ class Soak {
       }
     }
     Drain();
-    std::lock_guard lock(Alone().mutex);
-    return {paced_.Sorted(), Alone().paced.Sorted()};
+    return {paced_.Sorted(), alone_->PacedMilliseconds()};
   }
 
   // Waits for every row and call event still due, and a little for any that should not come.
   void Drain() {
     while (ledger_.outstanding() > 0) WaitForRows();
-    const Clock::time_point since = Clock::now();
-    for (;;) {
-      {
-        std::unique_lock lock(Alone().mutex);
-        if (Alone().changed.wait_for(lock, 100ms,
-                                     [] { return Alone().ledger->outstanding() == 0; })) {
-          break;
-        }
-      }
-      if (Clock::now() - since > kStuck) throw Failure("the driver loaded alone lost calls");
+    if (!alone_->WaitForAll(kStuck)) {
+      throw Failure("the driver loaded alone lost calls:\n" + alone_->Problems());
     }
   }
 
@@ -264,11 +205,8 @@ class Soak {
       problems += "the table holds " + std::to_string(counted) + " rows, " +
                   std::to_string(ledger_.heard()) + " were seen added\n";
     }
-    {
-      std::lock_guard lock(Alone().mutex);
-      const std::string alone = Alone().ledger->Problems();
-      if (!alone.empty()) problems += "the driver loaded alone:\n" + alone;
-    }
+    const std::string alone = alone_->Problems();
+    if (!alone.empty()) problems += "the driver loaded alone:\n" + alone;
     rows_.reset();
     if (recorder_->Terminate() != 0) problems += "the recorder did not end in order at SIGTERM\n";
     return problems;
@@ -303,11 +241,10 @@ class Soak {
     const Kind& kind = kDay[index % kDayLength];
     const std::string bytes =
         calls_[index % kDayLength].Render(CallLedger::Number(index), numbering_);
+    const Clock::time_point now = Clock::now();
     ledger_.Sent(index, kind.expected);
-    {
-      std::lock_guard lock(Alone().mutex);
-      Alone().ledger->Sent(index, kind.expected);
-    }
+    paced_.Sent(index, now);
+    alone_->Sent(index, kind.expected, now);
     if (!recorder_server_.Send(bytes)) {
       throw Failure("the recorder's driver is not logged in to the fake server any more");
     }
@@ -336,7 +273,8 @@ class Soak {
 
   // The rows added since the last poll, each set against its call.
   std::size_t Poll() {
-    if (!recorder_->Running()) throw Failure("the recorder ended by itself");
+    if (!recorder_->Running())
+      throw Failure("the recorder ended by itself (see recorder.err, work/log.txt)");
     return rows_->Poll([this](std::string_view number) { Row(number); });
   }
 
@@ -344,7 +282,7 @@ class Soak {
   FakeAmiServer recorder_server_;
   FakeAmiServer alone_server_;
   std::unique_ptr<RecorderProcess> recorder_;
-  std::unique_ptr<LoadedDriver> alone_;
+  std::unique_ptr<LoneDriver> alone_;
   std::unique_ptr<RowReader> rows_;
   std::vector<TranscriptCall> calls_;
   ChannelNumbering numbering_;
