@@ -7,7 +7,6 @@
 //     upper bound of the driver's share).
 // Usage: qelto-bench-pbx PATH/TO/libPOS_CIDR.so
 
-#include <dlfcn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -17,7 +16,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,11 +24,13 @@
 #include "ami_transcript.h"
 #include "device/driver_abi.h"
 #include "fake_ami_server.h"
+#include "loaded_driver.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using qelto::bench::LoadedDriver;
 using qelto::sim::testing_support::AmiChannel;
 using qelto::sim::testing_support::FakeAmiServer;
 namespace ami = qelto::sim::testing_support;
@@ -94,20 +94,14 @@ int main(int argc, char** argv) {
   }
   char directory[] = "/tmp/qelto-bench-pbx-XXXXXX";
   if (::mkdtemp(directory) == nullptr) return 1;
-  FakeAmiServer server("bench", "secret");
-  std::filesystem::copy_file(argv[1], std::string(directory) + "/libPOS_CIDR.so");
-  std::ofstream(std::string(directory) + "/POS_CIDR.conf")
-      << "[device]\nkind = pbx\nhost = 127.0.0.1\nport = " << server.port()
-      << "\nuser = bench\nsecret = secret\nline = 1\n";
+  FakeAmiServer server("bench", "s");
   ::setenv("QELTO_CIDR_SIM_SOCKET", (std::string(directory) + "/sim.sock").c_str(), 1);
-  // The driver keeps its file of reported calls in the working folder, as the recorder's: one of
-  // an earlier run would hold this run's calls.
-  std::filesystem::current_path(directory);
-  void* library = ::dlopen((std::string(directory) + "/libPOS_CIDR.so").c_str(), RTLD_NOW);
-  if (library == nullptr) return 1;
-  const auto register_event =
-      reinterpret_cast<CIDR_RegisterEventFunction>(::dlsym(library, "CIDR_RegisterEvent"));
-  register_event(OnEvent, 1);
+  LoadedDriver driver(argv[1], directory, server.port());
+  if (!driver.problem().empty()) {
+    std::fprintf(stderr, "qelto-bench-pbx: %s\n", driver.problem().c_str());
+    return 1;
+  }
+  driver.Register(OnEvent);
   {
     std::unique_lock lock(mutex);
     if (!arrived.wait_for(lock, 30s, [] { return ready; })) return 1;
@@ -151,7 +145,6 @@ int main(int argc, char** argv) {
   std::printf("storm: %d events in %.1f s (%d calls), process CPU %.3f s = %.1f%% of one core\n",
               kSeconds * 10 * kCallsPerSlice * 32, wall, kSeconds * 10 * kCallsPerSlice, cpu,
               100.0 * cpu / wall);
-  register_event(nullptr, 0);
   std::filesystem::remove_all(directory);
   return 0;
 }

@@ -107,6 +107,13 @@ class RecorderProcess {
   }
 
   bool started() const { return pid_ > 0; }
+  int pid() const { return pid_; }
+
+  // Whether it still runs; once it ended, it is reaped and false from then on.
+  bool Running() {
+    if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
+    return pid_ > 0;
+  }
 
   // Sends SIGTERM and waits for the end; the exit code, or nullopt when it did not end by
   // itself in time or ended by a signal.

@@ -4,18 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "drivers/pbx/pbx_device.h"
+#include "transcript_call.h"
 
 namespace qelto::sim {
 namespace {
 
 using namespace std::chrono_literals;
 using Strings = std::vector<std::string>;
+using testing_support::ChannelNumbering;
+using testing_support::kRecordedCaller;
+using testing_support::TranscriptCall;
 
 const PbxDevice::TimePoint kStart{1h};
 
@@ -33,19 +36,52 @@ const std::string kLogin =
     "Event: CoreShowChannelsComplete\r\nActionID: qelto-channels\r\nEventList: Complete\r\n"
     "ListItems: 0\r\n\r\n";
 
-// The events of a recorded transcript, without its "#" header, with the CR LF the server sends.
-std::string Events(const std::string& name) {
-  std::ifstream file(std::string(QELTO_AMI_TRANSCRIPTS_DIR) + "/" + name + ".txt");
-  std::string events;
-  std::string line;
-  bool any = false;
-  while (std::getline(file, line)) {
-    any = true;
-    if (line.starts_with("#")) continue;
-    events += line + "\r\n";
+// The events of a recorded transcript as the server sends them.
+TranscriptCall Transcript(const std::string& name) {
+  std::optional<TranscriptCall> call =
+      TranscriptCall::Read(std::string(QELTO_AMI_TRANSCRIPTS_DIR) + "/" + name + ".txt");
+  EXPECT_TRUE(call.has_value()) << "cannot read the transcript " << name;
+  return call.value_or(TranscriptCall{});
+}
+
+// The rows and statuses a device of line 3 gives for `streams`, one second apart, after the
+// login.
+struct Heard {
+  Strings rows;  // "line:digits"
+  Strings statuses;
+};
+Heard Hear(const std::vector<std::string>& streams) {
+  PbxSettings settings;
+  settings.host = "pbx";
+  settings.user = "recorder";
+  settings.secret = "s3cr3t";
+  PbxDevice device(3, settings, &FakeMd5);
+  device.OnOpened(kStart);
+  Heard heard;
+  auto now = kStart;
+  for (const std::string& bytes : streams) {
+    for (const DriverEvent& event : device.OnBytes(bytes, now).events) {
+      const std::string text(event.text.begin(), event.text.end());
+      if (event.code == 0) {
+        heard.statuses.push_back(text);
+      } else {
+        heard.rows.push_back(std::to_string(event.code) + ":" + text.substr(1));
+      }
+    }
+    now += 1s;
   }
-  EXPECT_TRUE(any) << "cannot read the transcript " << name;
-  return events + "\r\n";
+  EXPECT_TRUE(device.connected());
+  return heard;
+}
+
+// `rows` with the recorded caller's number replaced by `caller`.
+Strings From(Strings rows, std::string_view caller) {
+  for (std::string& row : rows) {
+    if (const std::size_t at = row.find(kRecordedCaller); at != std::string::npos) {
+      row.replace(at, kRecordedCaller.size(), caller);
+    }
+  }
+  return rows;
 }
 
 struct RecordedCall {
@@ -71,29 +107,18 @@ TEST(RecordedAsterisk20Transcripts, GiveOneRowPerCallFromOutside) {
   };
   for (const RecordedCall& test : cases) {
     SCOPED_TRACE(test.transcript);
-    PbxSettings settings;
-    settings.host = "pbx";
-    settings.user = "recorder";
-    settings.secret = "s3cr3t";
-    PbxDevice device(3, settings, &FakeMd5);
-    device.OnOpened(kStart);
-    Strings rows;
-    Strings statuses;
-    auto now = kStart;
-    for (const std::string& bytes : {kLogin, Events(test.transcript)}) {
-      for (const DriverEvent& event : device.OnBytes(bytes, now).events) {
-        const std::string text(event.text.begin(), event.text.end());
-        if (event.code == 0) {
-          statuses.push_back(text);
-        } else {
-          rows.push_back(std::to_string(event.code) + ":" + text.substr(1));
-        }
-      }
-      now += 1s;
-    }
-    EXPECT_EQ(rows, test.rows);
-    EXPECT_EQ(statuses, Strings{"SLine 3: pbx ready at pbx:5038 as recorder"});
-    EXPECT_TRUE(device.connected());
+    const TranscriptCall call = Transcript(test.transcript);
+    const Heard recorded = Hear({kLogin, call.Recorded()});
+    EXPECT_EQ(recorded.rows, test.rows);
+    EXPECT_EQ(recorded.statuses, Strings{"SLine 3: pbx ready at pbx:5038 as recorder"});
+
+    // The next calls of its kind, with channels of their own, are calls of their own.
+    ChannelNumbering numbering;
+    const Heard more = Hear(
+        {kLogin, call.Render("09350000001", numbering), call.Render("09350000002", numbering)});
+    Strings expected = From(test.rows, "09350000001");
+    for (const std::string& row : From(test.rows, "09350000002")) expected.push_back(row);
+    EXPECT_EQ(more.rows, expected);
   }
 }
 
