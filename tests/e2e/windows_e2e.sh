@@ -586,6 +586,7 @@ case $case_name in
     in_log='USB\\VID_0572&PID_1340\\0001'  # the identity as a pattern of grep's
     ready="SLine 1: modem ready at $in_log, caller ID on (AT+VCID=1)"
     wait_until 30 log_has "$ready" || fail "the modem was not found at COM5"
+    log_has "SLine 1: modem $in_log found at COM5" || fail "where the modem was found was not logged"
     modem send com5 "$(hex $'RING\r\nDATE = 0321\r\nTIME = 1405\r\nNMBR = 09121234567\r\nRING\r\n')"
     wait_until 50 has_rows 1 || fail "the call at COM5 was not written within 50 s: $(rows)"
     # Unplugged: Windows lists it no more.
@@ -598,6 +599,7 @@ case $case_name in
     modem plug com9 vcid
     ready_again() { [ "$(log_count "$ready")" = 2 ]; }
     wait_until 30 ready_again || fail "the modem was not found again at COM9: $(tail -3 "$logs/log.txt")"
+    log_has "SLine 1: modem $in_log found at COM9" || fail "the modem's new port was not logged"
     modem send com9 "$(hex $'RING\r\nDATE = 0321\r\nTIME = 1407\r\nNMBR = 02188776655\r\nRING\r\n')"
     wait_until 50 has_rows 2 || fail "the call at COM9 was not written within 50 s: $(rows)"
     sleep 2  # time for a call written twice to show
