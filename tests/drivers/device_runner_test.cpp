@@ -299,6 +299,18 @@ Strings Then(Strings first, const Strings& more) {
   return first;
 }
 
+Strings SessionOpened(int at_ms) {
+  return {"session opened at " + std::to_string(at_ms) + " ms", "report 4/2 connected [Sready]",
+          "raw 7 > HELLO ******", "write HELLO secret"};
+}
+Strings Found(const std::string& port) {
+  return {"raw 7 # opened fake",
+          "report 4/2 disconnected [SLine 7: modem USB\\VID_0572&PID_1340\\0001 found at " + port +
+              "]"};
+}
+const Strings kLostToHangUp{"report 4/2 disconnected [Slost (hang-up)]", "link closed",
+                            "raw 7 # closed: hang-up", "pause 3000 ms"};
+
 INSTANTIATE_TEST_SUITE_P(
     Runs, DeviceRunnerTest,
     ::testing::Values(
@@ -352,35 +364,11 @@ INSTANTIATE_TEST_SUITE_P(
         RunnerCase{"WhereADeviceWasFoundIsToldWhenItChanges",
                    {FoundAt("COM5", {"lost:hang-up"}), FoundAt("COM5", {"lost:hang-up"}),
                     FoundAt("COM9", {})},
-                   {"raw 7 # opened fake",
-                    "report 4/2 disconnected [SLine 7: modem USB\\VID_0572&PID_1340\\0001 "
-                    "found at COM5]",
-                    "session opened at 0 ms",
-                    "report 4/2 connected [Sready]",
-                    "raw 7 > HELLO ******",
-                    "write HELLO secret",
-                    "report 4/2 disconnected [Slost (hang-up)]",
-                    "link closed",
-                    "raw 7 # closed: hang-up",
-                    "pause 3000 ms",
-                    "raw 7 # opened fake",
-                    "session opened at 3000 ms",
-                    "report 4/2 connected [Sready]",
-                    "raw 7 > HELLO ******",
-                    "write HELLO secret",
-                    "report 4/2 disconnected [Slost (hang-up)]",
-                    "link closed",
-                    "raw 7 # closed: hang-up",
-                    "pause 3000 ms",
-                    "raw 7 # opened fake",
-                    "report 4/2 disconnected [SLine 7: modem USB\\VID_0572&PID_1340\\0001 "
-                    "found at COM9]",
-                    "session opened at 6000 ms",
-                    "report 4/2 connected [Sready]",
-                    "raw 7 > HELLO ******",
-                    "write HELLO secret",
-                    "link closed",
-                    "raw 7 # closed: the driver stopped"}}),
+                   Then(Then(Then(Then(Then(Found("COM5"), SessionOpened(0)), kLostToHangUp),
+                                  Then({"raw 7 # opened fake"}, SessionOpened(3000))),
+                             Then(kLostToHangUp, Found("COM9"))),
+                        Then(SessionOpened(6000),
+                             {"link closed", "raw 7 # closed: the driver stopped"}))}),
     [](const ::testing::TestParamInfo<RunnerCase>& row) { return row.param.name; });
 
 // The platform's connect, faked: it journals where it would connect and fails.
