@@ -6,7 +6,7 @@
 #include "drivers/device_runner.h"
 #include "drivers/text_encoding.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 CidrDriver::CidrDriver(DeviceRoster roster, std::unique_ptr<DriverPlatform> platform,
                        std::string raw_log_path)
@@ -174,4 +174,4 @@ bool CidrDriver::OnDriverThreadLocked() const {
                      [](const auto& session) { return session->IsChannelThread(); });
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -12,7 +12,7 @@
 #include "drivers/driver_events.h"
 #include "drivers/driver_platform.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The caller-ID driver behind the exported CIDR_* functions: the simulated devices, driven
 // through the control channel, and the caller-ID modems of the configuration file, each run by a
@@ -87,4 +87,4 @@ class CidrDriver final : private SessionHandler, private DeviceSink {
   std::uint64_t generation_ = 0;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

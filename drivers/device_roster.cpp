@@ -7,7 +7,7 @@
 #include "drivers/modem/modem_device.h"
 #include "drivers/text_encoding.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 // A configured driver names the first few problems; the log line must stay readable.
@@ -170,4 +170,4 @@ bool DeviceRoster::IsConnected(const Entry& entry) const {
   return simulated_->IsConnected(static_cast<int>(entry.index) + 1);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -11,7 +11,7 @@
 #include "drivers/driver_events.h"
 #include "drivers/sim/simulated_devices.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The devices one driver serves and how it describes them: without a configuration file the
 // simulator of old, with one the devices it lists, modems and simulated ones in its order.
@@ -83,4 +83,4 @@ class DeviceRoster {
   std::vector<std::string> problems_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -4,7 +4,7 @@
 
 #include "drivers/text_encoding.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 DriverEvent DeviceFaultEvent(std::int32_t line, std::string_view text) {
   return StatusEvent(PrintableUtf16("Line " + std::to_string(line) + ": device fault (" +
@@ -140,4 +140,4 @@ void DeviceRunner::Raw(RawDirection direction, std::string_view bytes) {
   if (raw_log_ != nullptr) raw_log_->Write(identity_.line, direction, bytes);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -13,7 +13,7 @@
 #include "drivers/device_transport.h"
 #include "drivers/driver_platform.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The thread that runs one device of any kind over any transport: it opens the transport, and
 // opens it again after the session's retry delay whenever that fails or the connection ends; it
@@ -71,4 +71,4 @@ class DeviceRunner {
 // on a device's thread.
 DriverEvent DeviceFaultEvent(std::int32_t line, std::string_view text);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -8,7 +8,7 @@
 
 #include "drivers/driver_events.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // What a device's runner is to do after one input to its session.
 struct DeviceStep {
@@ -46,4 +46,4 @@ class DeviceSession {
   virtual bool connected() const = 0;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

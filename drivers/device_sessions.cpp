@@ -4,7 +4,7 @@
 #include "drivers/pbx/md5.h"
 #include "drivers/pbx/pbx_session.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 std::unique_ptr<DeviceSession> MakeDeviceSession(const DeviceConfig& config) {
   if (config.kind == DeviceKind::kPbx) {
@@ -13,4 +13,4 @@ std::unique_ptr<DeviceSession> MakeDeviceSession(const DeviceConfig& config) {
   return std::make_unique<ModemDevice>(config.line, config.modem);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // What a device's thread waits with between its connections, and what makes its stop prompt.
 // One per runner; the platform's links wait on it too.
@@ -54,4 +54,4 @@ class DeviceTransport {
   virtual OpenedLink Open() = 0;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -9,7 +9,7 @@
 #include "drivers/modem/modem_identity.h"
 #include "drivers/sim/sim_command.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr std::array<std::int64_t, 11> kSpeeds = {1200,  2400,   4800,   9600,   19200, 38400,
@@ -406,4 +406,4 @@ std::string PathBesideConfig(std::string_view config_path, std::string_view path
   return std::string(config_path.substr(0, slash + 1)) + std::string(path);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

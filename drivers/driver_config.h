@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 inline constexpr char kConfigFileName[] = "POS_CIDR.conf";
 inline constexpr char kSystemConfigPath[] = "/etc/qelto-callerid/POS_CIDR.conf";
@@ -129,4 +129,4 @@ std::vector<std::string> ConfigFileCandidates(std::string_view library_dir);
 // file's folder. Empty stays empty.
 std::string PathBesideConfig(std::string_view config_path, std::string_view path);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -4,7 +4,7 @@
 
 #include "drivers/text_encoding.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 DriverEvent CallEvent(std::int32_t line, std::u16string_view number) {
   return DriverEvent{line, u"C" + std::u16string(number)};
@@ -32,4 +32,4 @@ DriverEvent StartStatusEvent(const SimulatedDevices& devices, std::string_view s
   return StatusEvent(utf16 ? *utf16 : WidenAscii(text));
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -6,7 +6,7 @@
 
 #include "drivers/sim/simulated_devices.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // One event for the recorder's callback: code 0 with a text beginning with "S" is a status
 // event, a code above 0 with a text beginning with "C" a call on that line.
@@ -26,4 +26,4 @@ DriverEvent DeviceStatusEvent(int device, bool connected);
 // texts, which makes this the one place where the operator gets to see it.
 DriverEvent StartStatusEvent(const SimulatedDevices& devices, std::string_view socket_problem);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -12,7 +12,7 @@
 #include "drivers/driver_events.h"
 #include "drivers/raw_record.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // What a control channel's thread calls out to. Both run on that thread.
 class SessionHandler {
@@ -93,4 +93,4 @@ class DriverPlatform {
                                                     DeviceSink& sink) = 0;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -2,7 +2,7 @@
 
 #include "drivers/driver_config.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 DriverSetup LoadDriverSetup(const std::vector<std::string>& candidates, int simulated_count) {
   for (const std::string& path : candidates) {
@@ -19,4 +19,4 @@ DriverSetup LoadDriverSetup(const std::vector<std::string>& candidates, int simu
   return {DeviceRoster::Simulated(simulated_count), {}};
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -6,7 +6,7 @@
 
 #include "drivers/device_roster.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // What the driver runs, as found at its first use.
 struct DriverSetup {
@@ -33,4 +33,4 @@ struct ConfigFileText {
 // exists but cannot be read, and `problem` says what it is. Defined once per platform.
 ConfigFileText ReadConfigFile(const std::string& path);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

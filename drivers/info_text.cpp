@@ -1,6 +1,6 @@
 #include "drivers/info_text.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 std::string BuildInfoText(std::string_view product, const std::vector<InfoDevice>& devices) {
   std::string text(product);
@@ -22,4 +22,4 @@ std::string BuildInfoText(const SimulatedDevices& devices) {
   return BuildInfoText("POS CID Simulator", lines);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

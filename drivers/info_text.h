@@ -6,7 +6,7 @@
 
 #include "drivers/sim/simulated_devices.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The driver version this simulator reports; the recorder demands at least "+2.0".
 inline constexpr char kDriverVersion[] = "2.1";
@@ -27,4 +27,4 @@ std::string BuildInfoText(std::string_view product, const std::vector<InfoDevice
 // The simulator's text: product "POS CID Simulator", devices "Line <k>".
 std::string BuildInfoText(const SimulatedDevices& devices);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

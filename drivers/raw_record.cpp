@@ -1,6 +1,6 @@
 #include "drivers/raw_record.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 void AppendEscaped(std::string& out, char c) {
@@ -32,4 +32,4 @@ std::string FormatRawRecord(std::string_view stamp, std::int32_t line, RawDirect
   return record;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Which way the bytes of a raw data record went.
 enum class RawDirection : char {
@@ -21,4 +21,4 @@ enum class RawDirection : char {
 std::string FormatRawRecord(std::string_view stamp, std::int32_t line, RawDirection direction,
                             std::string_view bytes);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -5,7 +5,7 @@
 
 #include "drivers/modem/modem_device.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 TcpTransport::TcpTransport(std::string host, int port, std::shared_ptr<HostResolver> resolver,
                            DetachedStart start, Claim claim,
@@ -37,4 +37,4 @@ OpenedLink TcpTransport::Open() {
   return opened;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -8,7 +8,7 @@
 #include "drivers/device_transport.h"
 #include "drivers/pbx/host_lookup.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The platform's part of a TCP connection: a connect that a stop ends at once.
 class TcpConnector {
@@ -43,4 +43,4 @@ class TcpTransport final : public DeviceTransport {
   const DeviceWaiter& waiter_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -1,6 +1,6 @@
 #include "drivers/text_encoding.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr bool IsContinuation(unsigned char byte) {
@@ -86,4 +86,4 @@ std::u16string WidenAscii(std::string_view ascii) {
   return out;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Strict UTF-8 to UTF-16: overlong forms, surrogate code points, values above U+10FFFF and
 // truncated sequences make the whole text invalid (nullopt) rather than being replaced.
@@ -18,4 +18,4 @@ std::u16string PrintableUtf16(std::string_view utf8);
 // Widens 7-bit ASCII text unit by unit. Only for texts this simulator composes itself.
 std::u16string WidenAscii(std::string_view ascii);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -31,9 +31,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using qelto::bench::LoadedDriver;
-using qelto::sim::testing_support::AmiChannel;
-using qelto::sim::testing_support::FakeAmiServer;
-namespace ami = qelto::sim::testing_support;
+using qelto::cidr::testing_support::AmiChannel;
+using qelto::cidr::testing_support::FakeAmiServer;
+namespace ami = qelto::cidr::testing_support;
 
 std::mutex mutex;
 std::condition_variable arrived;

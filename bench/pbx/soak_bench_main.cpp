@@ -48,7 +48,7 @@ using qelto::bench::Expected;
 using qelto::bench::LoneDriver;
 using qelto::bench::PacedTimes;
 using qelto::bench::RowReader;
-using namespace qelto::sim::testing_support;
+using namespace qelto::cidr::testing_support;
 
 // The day's calls, in the order they come, over and over: 11 from outside, 4 not.
 struct Kind {

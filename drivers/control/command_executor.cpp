@@ -2,7 +2,7 @@
 
 #include "drivers/info_text.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 CommandOutcome Error(std::string reason) {
@@ -73,4 +73,4 @@ CommandOutcome ExecuteCommandLine(std::string_view line, SimulatedDevices* simul
   return Execute(std::get<SimCommand>(parsed), simulated, info_text);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -9,7 +9,7 @@
 #include "drivers/sim/sim_command.h"
 #include "drivers/sim/simulated_devices.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // What one control line produces: the reply lines for the client (the last one begins with
 // "OK" or "ERROR") and at most one event for the recorder.
@@ -29,4 +29,4 @@ CommandOutcome ExecuteCommandLine(std::string_view line, SimulatedDevices& devic
 CommandOutcome ExecuteCommandLine(std::string_view line, SimulatedDevices* simulated,
                                   std::string_view info_text);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

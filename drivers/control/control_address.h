@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Where the running driver serves its control channel and the tool reaches it, from the
 // environment (QELTO_CIDR_SIM_SOCKET first). Defined once per platform.
@@ -11,4 +11,4 @@ std::string ControlAddressFromEnvironment();
 // How qelto-cidr-sim's usage text describes that address. Defined once per platform.
 std::string ControlAddressHelp();
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

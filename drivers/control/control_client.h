@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The answer to one command sent to the running simulator.
 struct ControlReply {
@@ -18,4 +18,4 @@ struct ControlReply {
 // platform.
 ControlReply SendControlCommand(const std::string& path, const std::string& line);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

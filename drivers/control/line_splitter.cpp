@@ -1,6 +1,6 @@
 #include "drivers/control/line_splitter.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 bool LineSplitter::Append(std::string_view bytes) {
   buffer_.append(bytes);
@@ -33,4 +33,4 @@ std::string LineSplitter::WithoutCr(std::string line) {
   return line;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Cuts a byte stream into lines ended by LF; a CR just before the LF is dropped, so clients
 // that send CR LF are understood too. A line longer than the limit poisons the stream.
@@ -27,4 +27,4 @@ class LineSplitter {
   std::string buffer_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

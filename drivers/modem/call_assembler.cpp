@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 std::vector<std::string> CallAssembler::OnLine(const ModemLine& line, TimePoint now) {
   std::vector<std::string> reports = OnTime(now);
@@ -88,4 +88,4 @@ CallAssembler::Call& CallAssembler::Begin(TimePoint now) {
   return *call_;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -8,7 +8,7 @@
 
 #include "drivers/modem/modem_line.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Turns one modem's RING and caller-ID lines into calls: one report per incoming call, carrying
 // the caller's digits (empty when the number was withheld or never came). Pure; the time is
@@ -67,4 +67,4 @@ class CallAssembler {
   std::vector<std::string> dropped_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

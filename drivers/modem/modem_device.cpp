@@ -5,7 +5,7 @@
 
 #include "drivers/text_encoding.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 std::string JoinedWithAnd(const std::vector<std::string>& words) {
@@ -211,4 +211,4 @@ std::string ModemDevice::ReadyText() const {
   return text;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -14,7 +14,7 @@
 #include "drivers/modem/modem_dialogue.h"
 #include "drivers/modem/modem_line.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // How long a modem port stays closed after it failed or was lost, before it is opened again.
 inline constexpr std::chrono::seconds kReopenInterval{3};
@@ -92,4 +92,4 @@ class ModemDevice final : public DeviceSession {
 // A path as it may appear in a text for the recorder: bytes outside printable ASCII become "?".
 std::string PrintablePath(std::string_view path);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 ModemDialogue::ModemDialogue(std::vector<std::string> init, std::vector<std::string> caller_id)
     : init_(std::move(init)), caller_id_(std::move(caller_id)) {}
@@ -59,4 +59,4 @@ const std::string& ModemDialogue::Current() const {
   return InInit() ? init_[next_] : caller_id_[next_ - init_.size()];
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

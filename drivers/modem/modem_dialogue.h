@@ -7,7 +7,7 @@
 
 #include "drivers/modem/modem_line.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // How long a modem may take to answer one command; a reset (ATZ) takes about a second.
 inline constexpr std::chrono::seconds kAnswerTimeout{5};
@@ -67,4 +67,4 @@ class ModemDialogue {
   std::vector<std::string> refused_init_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr std::string_view kUsbPrefix = "USB\\";
@@ -118,4 +118,4 @@ std::string PortListing(const std::vector<ListedPort>& ports) {
   return text;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A USB modem as Windows knows it, whatever COM port it was given: its vendor's and product's
 // IDs and its serial number. Written as the device instance path Device Manager shows (the
@@ -65,4 +65,4 @@ std::string PortSettingFor(const ListedPort& port, const std::vector<ListedPort>
 // tabs and line breaks in a friendly name become blanks.
 std::string PortListing(const std::vector<ListedPort>& ports);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 struct KeyKind {
@@ -143,4 +143,4 @@ void ModemLineReader::Clear() {
   overlong_ = false;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

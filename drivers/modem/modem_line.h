@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A caller-ID number longer than this is line noise, not a number.
 inline constexpr std::size_t kMaxNumberDigits = 32;
@@ -71,4 +71,4 @@ class ModemLineReader {
   bool overlong_ = false;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -6,7 +6,7 @@
 
 #include "drivers/modem/modem_identity.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The system's list of serial ports, or null where there is none to ask: on Linux a modem keeps
 // its name under /dev/serial/by-id/, so nothing needs looking up.
@@ -16,4 +16,4 @@ std::unique_ptr<PortList> SystemPortList();
 // the installer reads.
 std::string ConsoleText(std::string_view text);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

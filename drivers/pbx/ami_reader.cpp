@@ -1,6 +1,6 @@
 #include "drivers/pbx/ami_reader.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
@@ -89,4 +89,4 @@ bool AmiReader::TakeLine(std::string_view line, std::vector<AmiMessage>& out, st
   return true;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

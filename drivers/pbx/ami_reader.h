@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Asterisk's manager interface sends nothing near this big; a message that grows beyond it is a
 // server gone wrong (or not a manager interface at all).
@@ -49,4 +49,4 @@ class AmiReader {
   bool first_line_ = true;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

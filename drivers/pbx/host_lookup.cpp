@@ -5,7 +5,7 @@
 #include <mutex>
 #include <utility>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 // Where a look-up's thread leaves its result; shared by the thread and whoever waits.
@@ -53,4 +53,4 @@ std::optional<HostLookupResult> LookUpHost(const std::shared_ptr<HostResolver>& 
   return std::move(pending->result);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

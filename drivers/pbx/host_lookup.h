@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // One address a telephone system's host resolved to, as the platform's socket calls take it.
 struct HostAddress {
@@ -59,4 +59,4 @@ std::optional<HostLookupResult> LookUpHost(const std::shared_ptr<HostResolver>& 
                                            const DetachedStart& start,
                                            const std::function<bool()>& stopping);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

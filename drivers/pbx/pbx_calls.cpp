@@ -5,7 +5,7 @@
 
 #include "drivers/modem/modem_line.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 enum class Moment { kNone, kRinging, kAnswered, kOver, kListed };
@@ -211,4 +211,4 @@ void PbxCallTracker::Forget(std::string_view key) {
   std::erase_if(pending_, [key](const Pending& call) { return call.key == key; });
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

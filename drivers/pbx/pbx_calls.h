@@ -12,7 +12,7 @@
 #include "drivers/driver_config.h"
 #include "drivers/pbx/ami_reader.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // One call to report: its line and the caller's digits (empty when withheld), and the key the
 // tracker knows it by, to be kept where a later run finds it.
@@ -108,4 +108,4 @@ class PbxCallTracker {
 // is dialled; empty when it holds none (anonymous, <unknown>) or too many to be a number.
 std::string PbxCallerDigits(std::string_view number);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

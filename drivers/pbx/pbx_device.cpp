@@ -6,7 +6,7 @@
 #include "drivers/modem/modem_device.h"
 #include "drivers/text_encoding.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr char kChallengeId[] = "qelto-challenge";
@@ -239,4 +239,4 @@ void PbxDevice::Status(const std::string& text, DeviceStep& out) const {
   out.events.push_back(StatusEvent(PrintableUtf16(whole)));
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -14,7 +14,7 @@
 #include "drivers/pbx/md5.h"
 #include "drivers/pbx/pbx_calls.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A logged-in connection is asked for a Ping this often, and any request must be answered
 // within kPbxAnswerTimeout, or the connection counts as lost.
@@ -96,4 +96,4 @@ class PbxDevice : public DeviceSession {
   std::string last_problem_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -5,7 +5,7 @@
 #include "drivers/pbx/pbx_device.h"
 #include "drivers/pbx/reported_calls.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A telephone system's device as the driver runs it: with the file of the calls it reported,
 // which every call is kept in before the recorder hears of it.
@@ -33,4 +33,4 @@ class PbxSession final : public PbxDevice {
   std::unique_ptr<ReportedCallsFile> calls_file_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

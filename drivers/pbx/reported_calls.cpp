@@ -6,7 +6,7 @@
 
 #include "drivers/pbx/pbx_calls.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr std::string_view kHeader{kReportedCallsHeader, sizeof(kReportedCallsHeader) - 1};
@@ -108,4 +108,4 @@ void ReportedCallsFile::Rewrite() {
   file_->Replace(text);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The file in which a telephone system's device keeps the keys of the calls it reported, so that
 // a recorder started again in the middle of a call (an upgrade, a log-out) does not record it a
@@ -99,4 +99,4 @@ class ReportedCallsFile {
   std::size_t records_ = 0;        // in the file
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -9,7 +9,7 @@
 #include "drivers/posix/plain_file.h"
 #include "drivers/posix/unique_fd.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 ConfigFileText ReadConfigFile(const std::string& path) {
   ConfigFileText file;
@@ -39,4 +39,4 @@ ConfigFileText ReadConfigFile(const std::string& path) {
   }
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

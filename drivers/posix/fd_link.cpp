@@ -9,7 +9,7 @@
 #include <chrono>
 #include <system_error>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 // A device that cannot take a few hundred bytes within this long is as good as gone.
@@ -76,4 +76,4 @@ DeviceLink::Received FdLink::Lost(std::string reason, std::string& why) const {
   return Received::kLost;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

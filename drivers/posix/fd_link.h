@@ -6,7 +6,7 @@
 #include "drivers/posix/unique_fd.h"
 #include "drivers/posix/wake_pipe_waiter.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A non-blocking serial port or socket, polled beside its waiter's wake pipe.
 class FdLink final : public DeviceLink {
@@ -28,4 +28,4 @@ class FdLink final : public DeviceLink {
   const WakePipeWaiter& waiter_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

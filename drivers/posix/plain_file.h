@@ -5,7 +5,7 @@
 
 #include "recording/posix/regular_file.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The driver's files (its configuration, the raw data file) are opened as the recorder opens its
 // own, with OpenRegularFile: never waiting on a FIFO, never following a symbolic link.
@@ -19,4 +19,4 @@ inline std::string NotARegularFile(const std::string& path, int error) {
   return "it is " + kind + ", not a regular file";
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

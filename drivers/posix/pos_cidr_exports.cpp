@@ -33,22 +33,22 @@ std::string LibraryDirectory() {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-qelto::sim::DriverSetup LoadSetup() {
-  return qelto::sim::LoadDriverSetup(
-      qelto::sim::ConfigFileCandidates(LibraryDirectory()),
-      qelto::sim::ParseDeviceCount(std::getenv(qelto::sim::kDevicesVariable))
-          .value_or(qelto::sim::kDefaultDeviceCount));
+qelto::cidr::DriverSetup LoadSetup() {
+  return qelto::cidr::LoadDriverSetup(
+      qelto::cidr::ConfigFileCandidates(LibraryDirectory()),
+      qelto::cidr::ParseDeviceCount(std::getenv(qelto::cidr::kDevicesVariable))
+          .value_or(qelto::cidr::kDefaultDeviceCount));
 }
 
 // The one driver of the process, made at the first call from the configuration file found
 // then. Its destructor at process exit (or at unloading) withdraws the callback and joins the
 // threads, so no thread outlives the code.
-qelto::sim::CidrDriver& Driver() {
-  static qelto::sim::CidrDriver driver = [] {
-    qelto::sim::DriverSetup setup = LoadSetup();
-    return qelto::sim::CidrDriver(std::move(setup.roster),
-                                  std::make_unique<qelto::sim::PosixDriverPlatform>(),
-                                  std::move(setup.raw_log));
+qelto::cidr::CidrDriver& Driver() {
+  static qelto::cidr::CidrDriver driver = [] {
+    qelto::cidr::DriverSetup setup = LoadSetup();
+    return qelto::cidr::CidrDriver(std::move(setup.roster),
+                                   std::make_unique<qelto::cidr::PosixDriverPlatform>(),
+                                   std::move(setup.raw_log));
   }();
   return driver;
 }

@@ -11,7 +11,7 @@
 #include "drivers/pbx/posix/tcp_client.h"
 #include "drivers/posix/raw_log_file.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 std::unique_ptr<ControlChannel> PosixDriverPlatform::StartControlChannel(const std::string& address,
                                                                          SessionHandler& handler,
@@ -50,4 +50,4 @@ std::unique_ptr<DeviceRunner> PosixDriverPlatform::StartDevice(std::uint64_t gen
                                         std::move(waiter), raw_log, sink);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -2,7 +2,7 @@
 
 #include "drivers/driver_platform.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The driver on Linux: the control channel on a Unix socket, modems on serial ports through
 // termios, telephone systems' manager interfaces over TCP, the raw data file with mode 0600.
@@ -18,4 +18,4 @@ class PosixDriverPlatform final : public DriverPlatform {
                                             DeviceSink& sink) override;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

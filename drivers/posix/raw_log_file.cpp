@@ -12,7 +12,7 @@
 
 #include "drivers/posix/plain_file.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 // A regular file only, opened without waiting: a FIFO at its name would hold the driver's lock
@@ -72,4 +72,4 @@ void RawLogFile::RotateLocked() {
   size_ = 0;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

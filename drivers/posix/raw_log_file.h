@@ -10,7 +10,7 @@
 #include "drivers/posix/unique_fd.h"
 #include "drivers/raw_record.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The raw data file: every byte read from (and sent to) the modems, with time stamps, one
 // record per read (see FormatRawRecord). Shared by the modems' threads. A file grown beyond
@@ -38,4 +38,4 @@ class RawLogFile final : public RawLog {
   std::uint64_t size_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Owns one file descriptor and closes it on destruction.
 class UniqueFd {
@@ -31,4 +31,4 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

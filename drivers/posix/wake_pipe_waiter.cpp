@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <system_error>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 WakePipeWaiter::WakePipeWaiter() {
   std::array<int, 2> pipe_fds{};
@@ -45,4 +45,4 @@ int PollTimeout(std::optional<std::chrono::steady_clock::time_point> deadline) {
   return left > 60'000 ? 60'000 : static_cast<int>(left);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -7,7 +7,7 @@
 #include "drivers/device_transport.h"
 #include "drivers/posix/unique_fd.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A device thread's waiter on Linux: a stop flag, and a wake pipe that turns readable at the
 // stop, which the thread's links poll beside their device.
@@ -33,4 +33,4 @@ class WakePipeWaiter final : public DeviceWaiter {
 // most a minute; -1 (no end) without a deadline.
 int PollTimeout(std::optional<std::chrono::steady_clock::time_point> deadline);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

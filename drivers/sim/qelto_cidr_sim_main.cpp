@@ -21,9 +21,9 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 int Send(const std::string& line) {
-  using Status = qelto::sim::ControlReply::Status;
-  const std::string path = qelto::sim::ControlAddressFromEnvironment();
-  const qelto::sim::ControlReply reply = qelto::sim::SendControlCommand(path, line);
+  using Status = qelto::cidr::ControlReply::Status;
+  const std::string path = qelto::cidr::ControlAddressFromEnvironment();
+  const qelto::cidr::ControlReply reply = qelto::cidr::SendControlCommand(path, line);
   for (const std::string& reply_line : reply.lines) {
     (reply_line.starts_with("ERROR") ? std::cerr : std::cout) << reply_line << '\n';
   }
@@ -33,13 +33,13 @@ int Send(const std::string& line) {
 }
 
 int ListPorts() {
-  const std::unique_ptr<qelto::sim::PortList> ports = qelto::sim::SystemPortList();
+  const std::unique_ptr<qelto::cidr::PortList> ports = qelto::cidr::SystemPortList();
   if (!ports) {
     std::cerr << "qelto-cidr-sim: ports are listed on Windows only; on Linux name a modem by its "
                  "path under /dev/serial/by-id/\n";
     return kExitFailed;
   }
-  std::cout << qelto::sim::ConsoleText(qelto::sim::PortListing(ports->Ports()));
+  std::cout << qelto::cidr::ConsoleText(qelto::cidr::PortListing(ports->Ports()));
   return kExitOk;
 }
 
@@ -47,20 +47,20 @@ int ListPorts() {
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  const qelto::sim::ToolRequest request = qelto::sim::ParseToolArguments(arguments);
+  const qelto::cidr::ToolRequest request = qelto::cidr::ParseToolArguments(arguments);
   switch (request.kind) {
-    case qelto::sim::ToolRequest::Kind::kHelp:
-      std::cout << qelto::sim::ToolUsage(qelto::sim::ControlAddressHelp());
+    case qelto::cidr::ToolRequest::Kind::kHelp:
+      std::cout << qelto::cidr::ToolUsage(qelto::cidr::ControlAddressHelp());
       return kExitOk;
-    case qelto::sim::ToolRequest::Kind::kUsageError:
+    case qelto::cidr::ToolRequest::Kind::kUsageError:
       std::cerr << "qelto-cidr-sim: " << request.text << "\n\n"
-                << qelto::sim::ToolUsage(qelto::sim::ControlAddressHelp());
+                << qelto::cidr::ToolUsage(qelto::cidr::ControlAddressHelp());
       return kExitUsage;
-    case qelto::sim::ToolRequest::Kind::kSend:
+    case qelto::cidr::ToolRequest::Kind::kSend:
       return Send(request.text);
-    case qelto::sim::ToolRequest::Kind::kReplay:
-      return qelto::sim::RunReplay(request, std::cout, std::cerr);
-    case qelto::sim::ToolRequest::Kind::kPorts:
+    case qelto::cidr::ToolRequest::Kind::kReplay:
+      return qelto::cidr::RunReplay(request, std::cout, std::cerr);
+    case qelto::cidr::ToolRequest::Kind::kPorts:
       return ListPorts();
   }
   return kExitUsage;

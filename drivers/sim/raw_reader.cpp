@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 // "YYYY-MM-DD HH:MM:SS.mmm"
@@ -171,4 +171,4 @@ std::optional<RawRecord> ParseRawRecord(std::string_view text, std::string& why)
   return record;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -8,7 +8,7 @@
 
 #include "drivers/raw_record.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // One record of a raw data file, read back (see FormatRawRecord).
 struct RawRecord {
@@ -30,4 +30,4 @@ std::optional<RawRecord> ParseRawRecord(std::string_view text, std::string& why)
 // The stamp of a moment counted as RawRecord::at is: "2026-03-21 14:05:07.123".
 std::string FormatRawStamp(std::chrono::milliseconds at);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -8,7 +8,7 @@
 #include "drivers/modem/modem_device.h"
 #include "drivers/pbx/pbx_device.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using TimePoint = std::chrono::steady_clock::time_point;
@@ -295,4 +295,4 @@ std::vector<ReplayedDevice> ReplayRawData(std::string_view text, std::string_vie
   return replay.Finish();
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -10,7 +10,7 @@
 #include "drivers/driver_config.h"
 #include "drivers/sim/raw_reader.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The settings of one device to replay, and where they came from, for the heading.
 struct ReplaySettings {
@@ -71,4 +71,4 @@ std::vector<ReplayedDevice> ReplayRawData(std::string_view text, std::string_vie
                                           std::vector<ReplaySettings> settings,
                                           std::vector<std::string>& problems);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -12,7 +12,7 @@
 #include "drivers/driver_config.h"
 #include "drivers/sim/raw_replay.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr int kExitOk = 0;
@@ -142,4 +142,4 @@ int RunReplay(const ToolRequest& request, std::ostream& out, std::ostream& err) 
   return whole && problems.empty() ? kExitOk : kExitProblems;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

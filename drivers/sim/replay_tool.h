@@ -4,7 +4,7 @@
 
 #include "drivers/sim/tool_arguments.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Carries out "qelto-cidr-sim replay": reads the raw data file and the settings the request
 // names, replays them (see RawReplay) and prints each line's rows to `out`, problems to `err`.
@@ -14,4 +14,4 @@ int RunReplay(const ToolRequest& request, std::ostream& out, std::ostream& err);
 // The largest raw data file replayed: the driver begins a new one at 10 MB.
 inline constexpr std::uintmax_t kMaxReplayBytes = 64U << 20U;
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

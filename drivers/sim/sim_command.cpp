@@ -6,7 +6,7 @@
 
 #include "drivers/text_encoding.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr bool IsBlank(char c) {
@@ -130,4 +130,4 @@ ParsedCommand ParseSimCommand(std::string_view line) {
   return CommandError{"unknown command"};
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

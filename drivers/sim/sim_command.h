@@ -6,7 +6,7 @@
 #include <string_view>
 #include <variant>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 inline constexpr int kMaxDevices = 8;
 // Limits on the free texts, so a stray paste cannot hand the recorder an absurd event.
@@ -42,4 +42,4 @@ using ParsedCommand = std::variant<SimCommand, CommandError>;
 // Pure: no I/O, no allocation beyond the result.
 ParsedCommand ParseSimCommand(std::string_view line);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -4,7 +4,7 @@
 
 #include "drivers/sim/sim_command.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 bool IsSet(const char* value) {
@@ -39,4 +39,4 @@ std::optional<int> ParseDeviceCount(const char* value) {
   return text[0] - '0';
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 inline constexpr char kSocketVariable[] = "QELTO_CIDR_SIM_SOCKET";
 inline constexpr char kDevicesVariable[] = "QELTO_CIDR_SIM_DEVICES";
@@ -27,4 +27,4 @@ std::string ControlPipeName(const char* socket_variable, unsigned long session,
 // The value of QELTO_CIDR_SIM_DEVICES: decimal 1..8; nullopt when it is anything else.
 std::optional<int> ParseDeviceCount(const char* value);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

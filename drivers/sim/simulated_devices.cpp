@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 SimulatedDevices::SimulatedDevices(int count) : count_(std::clamp(count, 1, kMaxDevices)) {
   std::fill_n(connected_.begin(), count_, true);
@@ -22,4 +22,4 @@ bool SimulatedDevices::SetConnected(int device, bool connected) {
   return true;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

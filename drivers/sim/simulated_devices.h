@@ -4,7 +4,7 @@
 
 #include "drivers/sim/sim_command.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The plug state of the simulated caller-ID devices, numbered from 1. All start connected.
 class SimulatedDevices {
@@ -24,4 +24,4 @@ class SimulatedDevices {
   std::array<bool, kMaxDevices> connected_{};
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -4,7 +4,7 @@
 
 #include "drivers/sim/sim_command.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 namespace {
 
@@ -107,4 +107,4 @@ std::string ToolUsage(std::string_view address_help) {
          "replay: 0 when the file was read whole, 1 when it or the settings had problems.\n";
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

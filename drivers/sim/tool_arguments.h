@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // What the qelto-cidr-sim command line asks for.
 struct ToolRequest {
@@ -27,4 +27,4 @@ ToolRequest ParseToolArguments(std::span<const std::string_view> arguments);
 // the running driver on this platform (see ControlAddressHelp).
 std::string ToolUsage(std::string_view address_help);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -9,7 +9,7 @@
 #include "drivers/modem/win32/serial_port.h"
 #include "drivers/win32/overlapped_io.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 // A modem that cannot take a command within this long is as good as gone; a read of bytes
@@ -118,4 +118,4 @@ std::unique_ptr<DeviceTransport> ComPortTransport(const ModemSettings& settings,
   return std::make_unique<ComPortTransportImpl>(settings, waiter);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

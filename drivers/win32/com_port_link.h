@@ -6,7 +6,7 @@
 #include "drivers/driver_config.h"
 #include "drivers/win32/event_waiter.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A modem's COM port, opened with OpenSerialPort. Its link reads only what the port has already
 // received, and waits between its looks on the stop alone: a read that waited for the first byte
@@ -15,4 +15,4 @@ namespace qelto::sim {
 std::unique_ptr<DeviceTransport> ComPortTransport(const ModemSettings& settings,
                                                   const EventWaiter& waiter);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

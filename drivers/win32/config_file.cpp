@@ -7,7 +7,7 @@
 #include "drivers/driver_setup.h"
 #include "drivers/win32/plain_file.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 ConfigFileText ReadConfigFile(const std::string& path) {
   ConfigFileText file;
@@ -36,4 +36,4 @@ ConfigFileText ReadConfigFile(const std::string& path) {
   }
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -10,7 +10,7 @@
 #include "common/win32/unique_handle.h"
 #include "common/win32/wide_text.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 struct LocalFreeDeleter {
@@ -53,4 +53,4 @@ std::string CurrentUserSid() {
   return Utf8FromWide(text.get());
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The value of the process's environment variable `name`, in UTF-8; nullopt when it is unset.
 // Read from the process's own environment block, which SetEnvironmentVariable changes, rather
@@ -13,4 +13,4 @@ std::optional<std::string> EnvironmentValue(const wchar_t* name);
 // The current user's security identifier as text ("S-1-5-21-..."); empty when it cannot be had.
 std::string CurrentUserSid();
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 UniqueHandle ManualResetEvent() {
   UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -37,4 +37,4 @@ bool EventWaiter::PauseUntil(std::optional<TimePoint> until) {
   }
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

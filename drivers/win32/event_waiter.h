@@ -8,7 +8,7 @@
 #include "common/win32/unique_handle.h"
 #include "drivers/device_transport.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A device thread's waiter on Windows: a manual-reset event set at the stop, which the thread's
 // links wait on beside their device.
@@ -33,4 +33,4 @@ UniqueHandle ManualResetEvent();
 // Milliseconds until `until` for a wait, rounded up, and at most `most`; `most` without one.
 DWORD WaitMilliseconds(std::optional<std::chrono::steady_clock::time_point> until, DWORD most);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -1,6 +1,6 @@
 #include "drivers/win32/overlapped_io.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 // Finishes an operation that was just started: `started` is what ReadFile or WriteFile said.
@@ -41,4 +41,4 @@ void CancelAndWait(HANDLE handle, OVERLAPPED& overlapped) {
   GetOverlappedResult(handle, &overlapped, &done, TRUE);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

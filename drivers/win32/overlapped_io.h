@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // One read or write on a handle opened for overlapped I/O, waited for at most `timeout_ms`.
 // The byte count, or nullopt when it failed or timed out (GetLastError() says which; the
@@ -19,4 +19,4 @@ std::optional<DWORD> WriteWithin(HANDLE handle, const void* data, DWORD size, DW
 // the system no longer touches `overlapped` or its buffer.
 void CancelAndWait(HANDLE handle, OVERLAPPED& overlapped);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

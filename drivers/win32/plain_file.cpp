@@ -3,7 +3,7 @@
 #include "common/win32/system_error_text.h"
 #include "common/win32/wide_text.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr DWORD kOtherAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
@@ -55,4 +55,4 @@ UniqueHandle OpenPlainFile(const std::string& path, DWORD access, DWORD share, D
   return file;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

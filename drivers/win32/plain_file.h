@@ -6,7 +6,7 @@
 
 #include "common/win32/unique_handle.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The driver's files (its configuration, the raw data file) are plain files on a disk. Anything
 // else at their names is refused, as the recorder refuses it for its own: a named pipe would
@@ -20,4 +20,4 @@ namespace qelto::sim {
 UniqueHandle OpenPlainFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                            std::string& problem);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -47,27 +47,27 @@ std::string LibraryDirectory() {
   return slash == std::wstring::npos ? std::string() : qelto::Utf8FromWide(path.substr(0, slash));
 }
 
-qelto::sim::DriverSetup LoadSetup() {
+qelto::cidr::DriverSetup LoadSetup() {
   std::vector<std::string> candidates;
   if (const std::string folder = LibraryDirectory(); !folder.empty()) {
-    candidates.push_back(folder + "\\" + qelto::sim::kConfigFileName);
+    candidates.push_back(folder + "\\" + qelto::cidr::kConfigFileName);
   }
   const std::optional<std::string> devices =
-      qelto::sim::EnvironmentValue(qelto::WideFromUtf8(qelto::sim::kDevicesVariable).c_str());
-  qelto::sim::DriverSetup setup = qelto::sim::LoadDriverSetup(
-      candidates, qelto::sim::ParseDeviceCount(devices ? devices->c_str() : nullptr)
-                      .value_or(qelto::sim::kDefaultDeviceCount));
+      qelto::cidr::EnvironmentValue(qelto::WideFromUtf8(qelto::cidr::kDevicesVariable).c_str());
+  qelto::cidr::DriverSetup setup = qelto::cidr::LoadDriverSetup(
+      candidates, qelto::cidr::ParseDeviceCount(devices ? devices->c_str() : nullptr)
+                      .value_or(qelto::cidr::kDefaultDeviceCount));
   return setup;
 }
 
 // The one driver of the process, made at the first call from the configuration file found
 // then. Never destroyed: at the process's end Windows has already stopped the driver's threads,
 // and joining them under the loader's lock (or after an unloading) could hang the recorder.
-qelto::sim::CidrDriver& Driver() {
-  static qelto::sim::CidrDriver* const driver = [] {
-    qelto::sim::DriverSetup setup = LoadSetup();
-    return std::make_unique<qelto::sim::CidrDriver>(
-               std::move(setup.roster), std::make_unique<qelto::sim::Win32DriverPlatform>(),
+qelto::cidr::CidrDriver& Driver() {
+  static qelto::cidr::CidrDriver* const driver = [] {
+    qelto::cidr::DriverSetup setup = LoadSetup();
+    return std::make_unique<qelto::cidr::CidrDriver>(
+               std::move(setup.roster), std::make_unique<qelto::cidr::Win32DriverPlatform>(),
                std::move(setup.raw_log))
         .release();
   }();

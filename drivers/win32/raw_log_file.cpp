@@ -7,7 +7,7 @@
 #include "common/win32/wide_text.h"
 #include "drivers/win32/plain_file.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 UniqueHandle OpenForAppending(const std::string& path, std::string& problem) {
@@ -73,4 +73,4 @@ void RawLogFile::RotateLocked() {
   size_ = 0;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

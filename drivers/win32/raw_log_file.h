@@ -10,7 +10,7 @@
 #include "drivers/driver_platform.h"
 #include "drivers/raw_record.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The raw data file on Windows, as on Linux: every byte read from (and sent to) the modems, with
 // local time stamps, one record per read (see FormatRawRecord), shared by the modems' threads.
@@ -36,4 +36,4 @@ class RawLogFile final : public RawLog {
   std::uint64_t size_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -12,7 +12,7 @@
 
 #include "common/win32/system_error_text.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr DWORD kConnectTimeoutMs = 5000;
@@ -161,4 +161,4 @@ std::unique_ptr<TcpConnector> WinsockConnector(const EventWaiter& waiter) {
   return std::make_unique<Connector>(waiter);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -13,7 +13,7 @@
 #include "drivers/win32/raw_log_file.h"
 #include "drivers/win32/socket_link.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 std::unique_ptr<ControlChannel> Win32DriverPlatform::StartControlChannel(const std::string& address,
                                                                          SessionHandler& handler,
@@ -51,4 +51,4 @@ std::unique_ptr<DeviceRunner> Win32DriverPlatform::StartDevice(std::uint64_t gen
                                         std::move(waiter), raw_log, sink);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -2,7 +2,7 @@
 
 #include "drivers/driver_platform.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The driver on Windows: the control channel on a named pipe private to the user, caller-ID
 // modems on COM ports, telephone systems' manager interfaces through Winsock, and the raw data
@@ -19,4 +19,4 @@ class Win32DriverPlatform final : public DriverPlatform {
                                             DeviceSink& sink) override;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

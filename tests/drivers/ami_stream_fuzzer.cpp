@@ -21,9 +21,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using qelto::sim::DeviceStep;
-using qelto::sim::DriverEvent;
-using qelto::sim::PbxDevice;
+using qelto::cidr::DeviceStep;
+using qelto::cidr::DriverEvent;
+using qelto::cidr::PbxDevice;
 
 constexpr std::int32_t kLine = 7;
 constexpr std::int32_t kDidLine = 9;
@@ -46,7 +46,7 @@ void CheckStep(const DeviceStep& step) {
       continue;
     }
     Check((event.code == kLine || event.code == kDidLine) && event.text.front() == u'C');
-    Check(event.text.size() <= 1 + qelto::sim::kMaxNumberDigits);
+    Check(event.text.size() <= 1 + qelto::cidr::kMaxNumberDigits);
     for (std::size_t i = 1; i < event.text.size(); ++i) {
       Check(event.text[i] >= u'0' && event.text[i] <= u'9');
     }
@@ -56,7 +56,7 @@ void CheckStep(const DeviceStep& step) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  qelto::sim::PbxSettings settings;
+  qelto::cidr::PbxSettings settings;
   settings.host = "pbx";
   settings.user = "qelto";
   settings.secret = "s3cr3t";

@@ -8,7 +8,7 @@
 #include "printable.h"
 #include "recorder_reading.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -71,4 +71,4 @@ TEST(StartStatusEvent, TellsTheDeviceCountAndAnySocketProblem) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

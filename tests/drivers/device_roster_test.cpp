@@ -9,7 +9,7 @@
 #include "drivers/text_encoding.h"
 #include "recorder_reading.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using testing_support::ConnectedDeviceCount;
@@ -154,4 +154,4 @@ TEST(DeviceRoster, StartEventNamesTheFileTheCountAndTheProblems) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -19,7 +19,7 @@
 #include "drivers/tcp_transport.h"
 #include "pbx/held_resolver.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -438,4 +438,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TcpCase>& row) { return row.param.name; });
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -7,7 +7,7 @@
 
 #include "printable.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -273,4 +273,4 @@ TEST(PathBesideConfig, TakesRelativePathsFromTheFilesFolder) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -29,7 +29,7 @@
 #include "drivers/posix/raw_log_file.h"
 #endif
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using testing_support::TempDir;
@@ -164,4 +164,4 @@ TEST(DriverFiles, ARegularFileIsReadAndWritten) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -28,7 +28,7 @@
 #include "common/win32/wide_text.h"
 #endif
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 // Bounds waits that should end almost at once, so a broken driver fails instead of hanging.
 inline constexpr std::chrono::seconds kPatience{20};
@@ -175,4 +175,4 @@ inline void CIDR_CALL OnEvent(std::int32_t code, const char16_t* text) {
   if (observer.withdrawn) ++observer.calls_after_withdrawal;
 }
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -4,7 +4,7 @@
 
 #include "recorder_reading.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using testing_support::ConnectedDeviceCount;
@@ -48,4 +48,4 @@ TEST(SimulatedDevices, ClampsTheCountAndRefusesUnknownDevices) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 std::vector<std::string> Drain(LineSplitter& splitter) {
@@ -43,4 +43,4 @@ TEST(LineSplitter, RefusesLinesAboveTheLimitWhetherEndedOrNot) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -20,9 +20,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using qelto::sim::DeviceStep;
-using qelto::sim::DriverEvent;
-using qelto::sim::ModemDevice;
+using qelto::cidr::DeviceStep;
+using qelto::cidr::DriverEvent;
+using qelto::cidr::ModemDevice;
 
 constexpr std::int32_t kLine = 7;
 
@@ -38,7 +38,7 @@ void CheckEvent(const DriverEvent& event) {
     return;
   }
   Check(event.code == kLine && event.text.front() == u'C');
-  Check(event.text.size() <= 1 + qelto::sim::kMaxNumberDigits);
+  Check(event.text.size() <= 1 + qelto::cidr::kMaxNumberDigits);
   for (std::size_t i = 1; i < event.text.size(); ++i) {
     Check(event.text[i] >= u'0' && event.text[i] <= u'9');
   }
@@ -57,7 +57,7 @@ void CheckDeadline(const ModemDevice& device, ModemDevice::TimePoint now) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  qelto::sim::ModemSettings settings;
+  qelto::cidr::ModemSettings settings;
   settings.port = "/dev/ttyACM0";
   ModemDevice device(kLine, settings);
   ModemDevice::TimePoint now{1h};

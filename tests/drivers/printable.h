@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 // Bytes outside printable ASCII as \xNN, so table rows print (and name tests) legibly.
 inline std::string Printable(std::string_view bytes) {
@@ -22,4 +22,4 @@ inline std::string Printable(std::string_view bytes) {
   return text + "\"";
 }
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

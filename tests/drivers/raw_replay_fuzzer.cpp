@@ -16,9 +16,9 @@
 
 namespace {
 
-using qelto::sim::DeviceConfig;
-using qelto::sim::DeviceKind;
-using qelto::sim::ReplaySettings;
+using qelto::cidr::DeviceConfig;
+using qelto::cidr::DeviceKind;
+using qelto::cidr::ReplaySettings;
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -48,19 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view line = rest.substr(0, end);
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     std::string why;
-    const auto record = qelto::sim::ParseRawRecord(line, why);
+    const auto record = qelto::cidr::ParseRawRecord(line, why);
     Check(record.has_value() == why.empty());
     if (!record) continue;
     const std::string again =
-        qelto::sim::FormatRawRecord(record->stamp, record->line, record->direction, record->bytes);
-    const auto reread = qelto::sim::ParseRawRecord(again.substr(0, again.size() - 1), why);
+        qelto::cidr::FormatRawRecord(record->stamp, record->line, record->direction, record->bytes);
+    const auto reread = qelto::cidr::ParseRawRecord(again.substr(0, again.size() - 1), why);
     Check(reread.has_value() && *reread == *record);
     // A leap second reads as the next minute's first.
-    Check(qelto::sim::FormatRawStamp(record->at) == record->stamp ||
+    Check(qelto::cidr::FormatRawStamp(record->at) == record->stamp ||
           record->stamp.substr(17, 2) == "60");
   }
   std::vector<std::string> problems;
-  const auto devices = qelto::sim::ReplayRawData(text, "fuzz", Settings(), problems);
+  const auto devices = qelto::cidr::ReplayRawData(text, "fuzz", Settings(), problems);
   for (const auto& device : devices) {
     Check(device.line >= 1 && !device.heading.empty());
     int calls = 0;

@@ -22,7 +22,7 @@
 
 extern char** environ;
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 namespace fs = std::filesystem;
 
@@ -134,4 +134,4 @@ class RecorderProcess {
   pid_t pid_ = -1;
 };
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -9,7 +9,7 @@
 
 #include "device/driver_info.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 // The text's lines, for the tests to look at: split at CR LF, lone CR or lone LF, as the recorder
 // splits them; a break at the very end adds no empty line.
@@ -49,4 +49,4 @@ inline std::string VersionWithinFirst30(std::string_view text) {
   return version.empty() ? version : version.substr(1);
 }
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -12,7 +12,7 @@
 #include "drivers/sim/replay_tool.h"
 #include "support/temp_dir.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 const std::string kFixtures = QELTO_REPLAY_FIXTURES_DIR;
@@ -215,4 +215,4 @@ TEST(Replay, ReadsBackEveryByteTheDriverWritesAndRefusesWhatItNeverWrites) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -10,11 +10,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view line(reinterpret_cast<const char*>(data), size);
-  qelto::sim::SimulatedDevices devices(3);
-  const qelto::sim::CommandOutcome outcome = qelto::sim::ExecuteCommandLine(line, devices);
+  qelto::cidr::SimulatedDevices devices(3);
+  const qelto::cidr::CommandOutcome outcome = qelto::cidr::ExecuteCommandLine(line, devices);
   if (outcome.reply.empty()) std::abort();
   if (outcome.event) {
-    const qelto::sim::DriverEvent& event = *outcome.event;
+    const qelto::cidr::DriverEvent& event = *outcome.event;
     const bool status = event.code == 0 && event.text.starts_with(u"S");
     const bool call = event.code > 0 && event.text.starts_with(u"C");
     if (!status && !call) std::abort();

@@ -7,7 +7,7 @@
 
 #include "printable.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 struct ValidCase {
@@ -102,4 +102,4 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"info 1", "too many arguments"}));
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -17,7 +17,7 @@
 
 #include "driver_observer.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 struct ToolRun {
   int exit_code = -1;
@@ -73,4 +73,4 @@ class SimDriverLibrary : public testing::Test {
   }
 };
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -13,7 +13,7 @@
 #include "recorder_reading.h"
 #include "sim_driver_bench.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 namespace {
 
 TEST_F(SimDriverLibrary, DeliversCommandsAsEventsOnItsOwnThread) {
@@ -149,4 +149,4 @@ TEST_F(SimDriverLibrary, ToolDrivesTheRunningDriver) {
 }
 
 }  // namespace
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -31,7 +31,7 @@
 
 extern char** environ;
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 namespace {
 
 UniqueFd Connect(const std::string& path) {
@@ -194,4 +194,4 @@ TEST_F(SimDriverLibrary, ReplacesAStaleSocketButNoOtherFile) {
 }
 
 }  // namespace
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

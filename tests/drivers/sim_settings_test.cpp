@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 TEST(ControlSocketPath, PrefersTheExplicitPathThenTheRuntimeDirectory) {
@@ -42,4 +42,4 @@ TEST(ParseDeviceCount, AcceptsOneToEightOnly) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -6,7 +6,7 @@
 
 #include "printable.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 struct Utf8Case {
@@ -74,4 +74,4 @@ INSTANTIATE_TEST_SUITE_P(
                     PrintableCase{"\xe0\x80\xb0x", u"???x"}));  // overlong: each byte
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

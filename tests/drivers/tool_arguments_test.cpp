@@ -7,7 +7,7 @@
 
 #include "printable.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using Kind = ToolRequest::Kind;
@@ -70,4 +70,4 @@ INSTANTIATE_TEST_SUITE_P(
                  "arguments must not"}));
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -17,7 +17,7 @@
 #include "drivers/control/control_client.h"
 #include "recorder_reading.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 struct Events {
@@ -100,4 +100,4 @@ TEST(WinConfiguredDriver, RunsTheSimulatedDeviceBesideAModemThatIsNotThere) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -20,7 +20,7 @@
 #include "drivers/pbx/md5.h"
 #include "pbx/ami_transcript.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -148,4 +148,4 @@ TEST(WinPbxDriver, ReportsTheCallTheLossAndLogsInAgain) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -29,7 +29,7 @@
 #include "recorder_reading.h"
 #include "sim_driver_bench.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 namespace {
 
 constexpr DWORD kPatienceMs = 20'000;
@@ -218,4 +218,4 @@ TEST_F(SimDriverLibrary, OnlyTheUserMayUseThePipe) {
 }
 
 }  // namespace
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -6,7 +6,7 @@
 
 #include "drivers/sim/sim_settings.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 std::string ControlAddressFromEnvironment() {
   return ControlSocketPath(std::getenv(kSocketVariable), std::getenv("XDG_RUNTIME_DIR"),
@@ -18,4 +18,4 @@ std::string ControlAddressHelp() {
          "$XDG_RUNTIME_DIR/qelto-cidr-sim.sock, else /tmp/qelto-cidr-sim-<uid>.sock.\n";
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -12,7 +12,7 @@
 #include "drivers/control/posix/unix_socket.h"
 #include "drivers/posix/unique_fd.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr time_t kReplyTimeoutSeconds = 10;
@@ -75,4 +75,4 @@ ControlReply SendControlCommand(const std::string& path, const std::string& line
   return ReadReply(fd.get());
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <system_error>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 void ThrowErrno(const char* what) {
@@ -145,4 +145,4 @@ bool ControlSession::Answer(Connection& connection, std::string_view line) {
   return SendWithoutBlocking(connection.fd.get(), reply);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

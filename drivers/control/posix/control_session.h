@@ -13,7 +13,7 @@
 #include "drivers/driver_platform.h"
 #include "drivers/posix/unique_fd.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The control channel on a listening Unix socket (see ControlChannel). While the most clients
 // are connected new ones wait in the listening queue.
@@ -61,4 +61,4 @@ class ControlSession final : public ControlChannel {
   std::thread::id thread_id_;  // set once in the constructor
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr int kBacklog = 16;
@@ -123,4 +123,4 @@ bool SendWithoutBlocking(int fd, std::string_view bytes) {
   return true;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -8,7 +8,7 @@
 
 #include "drivers/posix/unique_fd.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A listening Unix stream socket bound to a path, reachable by its owner only (mode 0600).
 // The socket file is removed on destruction, but only while the path still names this very
@@ -47,4 +47,4 @@ UniqueFd ConnectUnixSocket(const std::string& path);
 // would have to be waited for: a client that does not read its replies is dropped.
 bool SendWithoutBlocking(int fd, std::string_view bytes);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -8,7 +8,7 @@
 #include "drivers/sim/sim_settings.h"
 #include "drivers/win32/environment.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 std::string ControlAddressFromEnvironment() {
   const std::optional<std::string> variable =
@@ -24,4 +24,4 @@ std::string ControlAddressHelp() {
          "open to the current user of the current Windows session only.\n";
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -15,7 +15,7 @@
 #include "drivers/driver_platform.h"
 #include "drivers/win32/overlapped_io.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 // The whole exchange, the wait for a free pipe instance included. All instances may be taken by
@@ -119,4 +119,4 @@ ControlReply SendControlCommand(const std::string& path, const std::string& line
   return ReadReply(pipe.get(), event.get(), deadline);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

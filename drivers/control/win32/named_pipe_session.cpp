@@ -7,7 +7,7 @@
 #include "common/win32/wide_text.h"
 #include "drivers/win32/overlapped_io.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 constexpr DWORD kPipeBufferBytes = 4096;
@@ -231,4 +231,4 @@ void NamedPipeSession::CloseIdleClients() {
   });
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -16,7 +16,7 @@
 #include "drivers/control/win32/pipe_security.h"
 #include "drivers/driver_platform.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The control channel on a named pipe (see ControlChannel), open to one user and to local
 // clients only. Its thread waits on overlapped I/O and on an event that Wake() and
@@ -86,4 +86,4 @@ class NamedPipeSession final : public ControlChannel {
   std::thread::id thread_id_;  // set once in the constructor
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

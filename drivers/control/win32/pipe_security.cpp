@@ -4,7 +4,7 @@
 
 #include "common/win32/wide_text.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 UserOnlySecurity::UserOnlySecurity(const std::string& user_sid) {
   if (user_sid.empty()) return;
@@ -20,4 +20,4 @@ UserOnlySecurity::UserOnlySecurity(const std::string& user_sid) {
   }
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

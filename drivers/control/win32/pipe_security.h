@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A security descriptor that lets the current user, and nobody else, use a named pipe.
 class UserOnlySecurity {
@@ -27,4 +27,4 @@ class UserOnlySecurity {
   std::unique_ptr<void, LocalFreeDeleter> descriptor_;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -12,7 +12,7 @@
 
 #include "drivers/posix/fd_link.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 std::string ErrnoText() {
@@ -113,4 +113,4 @@ std::unique_ptr<DeviceTransport> SerialTransport(const ModemSettings& settings,
   return std::make_unique<PosixSerialTransport>(settings, waiter);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

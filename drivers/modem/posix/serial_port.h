@@ -7,7 +7,7 @@
 #include "drivers/posix/unique_fd.h"
 #include "drivers/posix/wake_pipe_waiter.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Opens a modem's serial port for the driver alone: raw 8N1 at the configured speed, no flow
 // control unless RTS/CTS is configured, non-blocking, emptied of anything received before. The
@@ -20,4 +20,4 @@ UniqueFd OpenSerialPort(const ModemSettings& settings, std::string& error);
 std::unique_ptr<DeviceTransport> SerialTransport(const ModemSettings& settings,
                                                  const WakePipeWaiter& waiter);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

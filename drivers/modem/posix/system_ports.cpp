@@ -1,6 +1,6 @@
 #include "drivers/modem/system_ports.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 std::unique_ptr<PortList> SystemPortList() {
   return nullptr;
@@ -10,4 +10,4 @@ std::string ConsoleText(std::string_view text) {
   return std::string(text);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

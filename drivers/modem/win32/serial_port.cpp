@@ -5,7 +5,7 @@
 #include "drivers/modem/modem_identity.h"
 #include "drivers/modem/win32/setupapi_ports.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 bool Configure(HANDLE port, const ModemSettings& settings) {
@@ -92,4 +92,4 @@ UniqueHandle OpenSerialPort(const ModemSettings& settings, std::string& error,
   return port;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -5,7 +5,7 @@
 #include "common/win32/unique_handle.h"
 #include "drivers/driver_config.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The name CreateFileW takes for a port named in the configuration: "COM3" becomes
 // "\\.\COM3", the only form that reaches COM10 and above; a name already in the device
@@ -24,4 +24,4 @@ UniqueHandle OpenSerialPort(const ModemSettings& settings, std::string& error);
 UniqueHandle OpenSerialPort(const ModemSettings& settings, std::string& error,
                             std::string& found_at);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -15,7 +15,7 @@
 #include "common/win32/wide_text.h"
 #include "drivers/modem/system_ports.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 struct DeviceListCloser {
@@ -151,4 +151,4 @@ std::string ConsoleText(std::string_view text) {
   return AnsiFromWide(WideFromUtf8(text));
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

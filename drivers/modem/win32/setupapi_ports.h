@@ -4,7 +4,7 @@
 
 #include "drivers/modem/modem_identity.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // The COM ports of the devices plugged in now, as SetupAPI lists them under Ports (COM & LPT)
 // and Modems: each device's instance ID (for an interface of a composite USB device, the
@@ -16,4 +16,4 @@ class SetupApiPortList final : public PortList {
   std::vector<ListedPort> Ports() override;
 };
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

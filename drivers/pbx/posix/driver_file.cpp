@@ -9,7 +9,7 @@
 #include "drivers/pbx/reported_calls.h"
 #include "drivers/posix/unique_fd.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 std::string ErrnoText(int error) {
@@ -74,4 +74,4 @@ std::unique_ptr<DriverFile> DriverFile::Open(const std::string& path, std::size_
   return std::make_unique<PosixDriverFile>(std::move(fd));
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -4,7 +4,7 @@
 
 #include "drivers/pbx/md5.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 std::string Md5Hex(std::string_view bytes) {
   md5_ctx context{};
@@ -21,4 +21,4 @@ std::string Md5Hex(std::string_view bytes) {
   return text;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

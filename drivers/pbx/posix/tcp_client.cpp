@@ -17,7 +17,7 @@
 
 #include "drivers/posix/fd_link.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 struct AddressListDeleter {
@@ -138,4 +138,4 @@ std::unique_ptr<TcpConnector> PosixTcpConnector(const WakePipeWaiter& waiter) {
   return std::make_unique<Connector>(waiter);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -10,7 +10,7 @@
 #include "drivers/posix/wake_pipe_waiter.h"
 #include "drivers/tcp_transport.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // A manager interface on the shop's network answers a connect at once; one that takes longer
 // than this is as good as switched off.
@@ -26,4 +26,4 @@ void StartDetachedThread(std::function<void()> body);
 // Connects over TCP, each connect ending at the waiter's stop.
 std::unique_ptr<TcpConnector> PosixTcpConnector(const WakePipeWaiter& waiter);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -7,7 +7,7 @@
 #include "common/win32/wide_text.h"
 #include "drivers/pbx/reported_calls.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 bool WriteAll(HANDLE file, std::string_view text) {
@@ -76,4 +76,4 @@ std::unique_ptr<DriverFile> DriverFile::Open(const std::string& path, std::size_
   return std::make_unique<WinDriverFile>(std::move(file));
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -6,7 +6,7 @@
 
 #include "drivers/pbx/md5.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 // Releases the provider and the hash object of one digest.
@@ -43,4 +43,4 @@ std::string Md5Hex(std::string_view bytes) {
   return text;
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

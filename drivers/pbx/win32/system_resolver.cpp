@@ -13,7 +13,7 @@
 
 #include "common/win32/system_error_text.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 struct AddressListDeleter {
@@ -129,4 +129,4 @@ void StartDetachedThread(std::function<void()> body) {
   CloseHandle(thread);
 }
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -5,7 +5,7 @@
 
 #include "drivers/pbx/host_lookup.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 // Winsock's getaddrinfo, with getnameinfo for the printable addresses. Each call takes Winsock
 // for itself, so a look-up outliving its worker (which ends Winsock for its part) still has it.
@@ -17,4 +17,4 @@ std::shared_ptr<HostResolver> SystemHostResolver();
 // std::system_error when no thread can be made.
 void StartDetachedThread(std::function<void()> body);
 
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -8,7 +8,7 @@
 
 #include "drivers/driver_config.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -155,4 +155,4 @@ TEST(CallAssembler, DeadlineFollowsTheLastRingOrBlockLine) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

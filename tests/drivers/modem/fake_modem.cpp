@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <system_error>
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 namespace {
 
 using namespace std::chrono_literals;
@@ -149,4 +149,4 @@ void FakeModem::Answer(const std::string& command) {
   received_.notify_all();
 }
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -11,7 +11,7 @@
 
 #include "drivers/posix/unique_fd.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 // A caller-ID modem on the master side of a pseudo-terminal, reached by the driver through a
 // symbolic link to the slave side, as udev's /dev/serial/by-id names lead to a USB modem. It
@@ -68,4 +68,4 @@ class FakeModem {
   std::thread thread_;
 };
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -28,8 +28,8 @@
 
 namespace {
 
-using qelto::sim::UniqueFd;
-using qelto::sim::testing_support::FakeModem;
+using qelto::cidr::UniqueFd;
+using qelto::cidr::testing_support::FakeModem;
 
 std::string FromHex(const std::string& hex) {
   std::string bytes;

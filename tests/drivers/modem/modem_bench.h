@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 enum class ModemKind {
   kVcid,  // Conexant's or USRobotics' command set: AT+VCID=1
@@ -48,4 +48,4 @@ class ModemBench {
 // The platform's bench, made (and the library loaded) at the first call.
 ModemBench& Bench();
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

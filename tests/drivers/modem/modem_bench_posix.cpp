@@ -11,7 +11,7 @@
 #include "fake_modem.h"
 #include "modem_bench.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 namespace {
 
 class PosixModemBench final : public ModemBench {
@@ -72,4 +72,4 @@ ModemBench& Bench() {
   return bench;
 }
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

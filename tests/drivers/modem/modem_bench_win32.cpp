@@ -18,7 +18,7 @@
 #include "driver_observer.h"
 #include "modem_bench.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 namespace {
 
 std::string Variable(const char* name) {
@@ -139,4 +139,4 @@ ModemBench& Bench() {
   return bench;
 }
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

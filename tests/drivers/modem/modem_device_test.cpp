@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -306,4 +306,4 @@ TEST(ModemDevice, ChecksAQuietModemAndResetsItWhenItHasGoneDeaf) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -91,4 +91,4 @@ TEST(ModemDialogue, FailsWhenACommandIsNotAnsweredInTime) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

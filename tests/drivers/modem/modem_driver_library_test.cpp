@@ -30,7 +30,7 @@
 #include "fake_modem.h"
 #include "recorder_reading.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -270,4 +270,4 @@ TEST_F(ModemDriverLibrary, ControlSocketReachesTheSimulatedDevice) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

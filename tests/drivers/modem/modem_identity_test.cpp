@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 class FakePortList final : public PortList {
@@ -151,4 +151,4 @@ TEST(PortListing, GivesEachPortItsNameAndSetting) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

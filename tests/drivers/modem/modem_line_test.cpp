@@ -8,7 +8,7 @@
 #include "drivers/raw_record.h"
 #include "printable.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using Kind = ModemLineKind;
@@ -141,4 +141,4 @@ TEST(FormatRawRecord, KeepsEveryByteOnOneLine) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

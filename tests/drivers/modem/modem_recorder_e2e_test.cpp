@@ -18,7 +18,7 @@
 #include "fake_modem.h"
 #include "recorder_process.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -142,4 +142,4 @@ TEST_F(ModemRecorderEndToEnd, ResetsAModemThatWentDeafAndRecordsTheNextCall) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

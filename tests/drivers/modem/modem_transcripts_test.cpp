@@ -18,7 +18,7 @@
 #include "modem_bench.h"
 #include "recorder_reading.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 namespace {
 
 using namespace std::chrono_literals;
@@ -177,4 +177,4 @@ TEST_F(ModemUnplugged, IsDisconnectedAndComesBackByItself) {
 }
 
 }  // namespace
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 // One channel as the events describe it.
 struct AmiChannel {
@@ -103,4 +103,4 @@ inline std::string Hangup(const AmiChannel& channel) {
   return AmiEvent("Hangup", AmiFields(channel) + "Cause: 16\r\nCause-txt: Normal Clearing\r\n");
 }
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -14,7 +14,7 @@
 
 #include "drivers/pbx/md5.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 namespace {
 
 constexpr char kChallenge[] = "840265317";
@@ -225,4 +225,4 @@ void FakeAmiServer::Write(std::string_view bytes) {
   }
 }
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

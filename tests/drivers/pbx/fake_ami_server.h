@@ -10,7 +10,7 @@
 
 #include "drivers/posix/unique_fd.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 // A telephone system's manager interface on 127.0.0.1, for the tests and for trying the driver
 // by hand: it greets each client, answers Challenge (MD5), Login (with the key or the secret),
@@ -74,4 +74,4 @@ class FakeAmiServer {
   std::thread thread_;
 };
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

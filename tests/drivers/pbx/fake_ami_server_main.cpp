@@ -14,7 +14,7 @@
 #include "ami_transcript.h"
 #include "fake_ami_server.h"
 
-using namespace qelto::sim::testing_support;
+using namespace qelto::cidr::testing_support;
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "drivers/pbx/host_lookup.h"
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 using Strings = std::vector<std::string>;
 
@@ -83,4 +83,4 @@ class Threads {
   std::vector<std::thread> threads_;
 };
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

@@ -22,7 +22,7 @@
 #include "drivers/pbx/posix/tcp_client.h"
 #endif
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using testing_support::HeldResolver;
@@ -101,4 +101,4 @@ TEST(SystemHostResolver, TellsAddressesFromNames) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -10,7 +10,7 @@
 
 #include "ami_transcript.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 
 void PrintTo(const PbxCall& call, std::ostream* out) {
   *out << call.line << ":" << call.digits << " (" << call.key << ")";
@@ -171,4 +171,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<TrackerCase>& shown) { return shown.param.name; });
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -19,7 +19,7 @@
 #include "drivers/pbx/md5.h"
 #include "drivers/pbx/reported_calls.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -780,4 +780,4 @@ TEST(Md5Hex, GivesTheDigestOfRfc1321) {
 #endif
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

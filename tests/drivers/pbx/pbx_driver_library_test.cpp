@@ -20,7 +20,7 @@
 #include "fake_ami_server.h"
 #include "recorder_reading.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -205,4 +205,4 @@ TEST_F(PbxDriverLibrary, KeepsTheSecretOutOfTheRawDataFile) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

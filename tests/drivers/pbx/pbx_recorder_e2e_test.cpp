@@ -16,7 +16,7 @@
 #include "fake_ami_server.h"
 #include "recorder_process.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -195,4 +195,4 @@ TEST_F(PbxRecorderEndToEnd, RecorderRestartedMidCallRecordsEachCallOnce) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -11,7 +11,7 @@
 #include "drivers/pbx/pbx_device.h"
 #include "transcript_call.h"
 
-namespace qelto::sim {
+namespace qelto::cidr {
 namespace {
 
 using namespace std::chrono_literals;
@@ -123,4 +123,4 @@ TEST(RecordedAsterisk20Transcripts, GiveOneRowPerCallFromOutside) {
 }
 
 }  // namespace
-}  // namespace qelto::sim
+}  // namespace qelto::cidr

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 namespace {
 
 constexpr std::size_t kChannelDigits = 8;
@@ -144,4 +144,4 @@ std::string TranscriptCall::Render(std::string_view caller, ChannelNumbering& nu
   return text;
 }
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support

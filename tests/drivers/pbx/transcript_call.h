@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qelto::sim::testing_support {
+namespace qelto::cidr::testing_support {
 
 // The caller's number in every recorded transcript (in outgoing.txt the number dialled).
 inline constexpr std::string_view kRecordedCaller = "09121234567";
@@ -55,4 +55,4 @@ class TranscriptCall {
   std::size_t channels_ = 0;
 };
 
-}  // namespace qelto::sim::testing_support
+}  // namespace qelto::cidr::testing_support
